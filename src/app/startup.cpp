@@ -1,0 +1,85 @@
+#include "startup.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <string.h>
+
+#include "../data/memory.h"
+#include "../paths/backslash.h"
+#include "state.h"
+#include "ui.h"
+
+bool IsNtPlatform;
+bool IsNtVersion6;
+char *InstallFolder;
+char *WorkPath;
+char *ModulePath;
+
+typedef HRESULT(WINAPI *SetThemeAppPropertiesFn)(DWORD);
+
+static HMODULE ThemeLibrary;                        // "uxtheme.dll" while loaded
+static SetThemeAppPropertiesFn SetThemeProperties;  // may be missing even then
+
+void DetectOperatingSystem() {
+  OSVERSIONINFOA version;
+  memset(&version, 0, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExA(&version);
+  IsNtPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  IsNtVersion6 = IsNtPlatform && version.dwMajorVersion > 5;
+}
+
+// The theme library exists only from XP on, so it is looked up, not linked.
+static void LoadThemeLibrary() {
+  ThemeLibrary = LoadLibraryA("uxtheme.dll");
+  if (ThemeLibrary) {
+    SetThemeProperties = reinterpret_cast<SetThemeAppPropertiesFn>(
+        reinterpret_cast<void *>(GetProcAddress(ThemeLibrary, "SetThemeAppProperties")));
+  }
+}
+
+static void InitCommonUi() {
+  LoadThemeLibrary();
+  InitCommonControls();
+}
+
+// The folder of the executable with exactly one trailing backslash.
+static void FindInstallFolder(HINSTANCE instance) {
+  if (!InstallFolder) return;
+  GetModuleFileNameA(instance, InstallFolder, PATH_BUFFER_SIZE);
+  InstallFolder[PATH_BUFFER_SIZE - 1] = '\0';
+  char *lastBackslash = strrchr(InstallFolder, '\\');
+  if (lastBackslash) *lastBackslash = '\0';
+  AppendBackslash(InstallFolder, PATH_BUFFER_SIZE);
+}
+
+bool StartUp(HINSTANCE instance) {
+  AppInstance = instance;
+  OleInitialize(nullptr);
+  InitCommonUi();
+  AllocZeroed(PATH_BUFFER_SIZE, &ModulePath);
+  AllocZeroed(PATH_BUFFER_SIZE, &WorkPath);
+  AllocZeroed(PATH_BUFFER_SIZE, &InstallFolder);
+  FindInstallFolder(instance);
+  return true;
+}
+
+static void ReleaseUiResources() {
+  if (DialogFont) {
+    DeleteObject(DialogFont);
+    DialogFont = nullptr;
+  }
+  if (ThemeLibrary) {
+    FreeLibrary(ThemeLibrary);
+    ThemeLibrary = nullptr;
+    SetThemeProperties = nullptr;
+  }
+}
+
+void ShutDown() {
+  OleUninitialize();
+  FreeAndClear(&ModulePath);
+  FreeAndClear(&InstallFolder);
+  FreeAndClear(&WorkPath);
+  ReleaseUiResources();
+}

@@ -1,0 +1,14 @@
+// Preparing and releasing the process.
+#pragma once
+
+#include <windows.h>
+
+// Sets IsNtPlatform and IsNtVersion6 from the version query.
+void DetectOperatingSystem();
+
+// OLE, the common controls, the optional theme library and the three path
+// buffers; InstallFolder gets the executable's folder. Always returns true.
+bool StartUp(HINSTANCE instance);
+
+// Undoes StartUp: OLE, the path buffers, the dialog font and the theme library.
+void ShutDown();

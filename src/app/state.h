@@ -1,0 +1,12 @@
+// Process-wide state of the main flow.
+#pragma once
+
+#include <stdint.h>
+
+enum : uint32_t { PATH_BUFFER_SIZE = 260 };  // the platform's MAX_PATH
+
+extern bool IsNtPlatform;  // the version query reported the NT platform
+extern bool IsNtVersion6;  // NT with a major version above 5
+extern char *InstallFolder;  // the executable's folder, ending in one backslash
+extern char *WorkPath;       // scratch path shared by the main flow and the phases
+extern char *ModulePath;     // the executable's own path, filled by the reader

@@ -1,0 +1,36 @@
+// The message table: every text the uninstaller shows comes from the data.
+#pragma once
+
+#include <stdint.h>
+
+enum : uint32_t { MESSAGE_BUFFER_SIZE = 1024 };  // every formatted message fits this
+
+enum MessageNumber {
+  MSG_CAPTION = 0,
+  MSG_CONFIRM = 1,
+  MSG_DONE = 2,
+  MSG_BUTTON_YES = 3,
+  MSG_BUTTON_YES_TO_ALL = 4,
+  MSG_BUTTON_NO = 5,
+  MSG_BUTTON_NO_TO_ALL = 6,
+  MSG_OUT_OF_MEMORY = 7,
+  MSG_DATA_TRUNCATED = 8,
+  MSG_READ_ONLY_FILE = 9,
+  MSG_SHARED_FILE = 10,
+  MSG_PROGRESS_FILES = 11,
+  MSG_PROGRESS_SHORTCUTS = 12,
+  MSG_PROGRESS_FOLDERS = 13,
+  MSG_PROGRESS_REGISTRY = 14,
+  MSG_FILES_IN_USE = 15,
+};
+
+// Message `number` of table `table`; the empty string, never null, when the
+// table or the message does not exist.
+const char *LookupMessage(int table, int number);
+
+// Formats message `number` into `destination` (MESSAGE_BUFFER_SIZE bytes,
+// always terminated). When the message holds "%s", the first "%s" becomes
+// `argument` and "%%" becomes "%"; any other "%" is copied as it stands, so
+// text from the data can never consume arguments that were not given. A
+// message without "%s" is copied unchanged.
+void FormatMessageArg(char *destination, int number, const char *argument);

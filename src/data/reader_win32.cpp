@@ -1,0 +1,13 @@
+#include <windows.h>
+
+#include "../app/state.h"
+#include "data_offset.h"
+#include "uninstall_data.h"
+
+int ReadUninstallData() {
+  uint32_t offset = DataOffsetMarker.offset;
+  if (offset == 0 || !ModulePath) return 0;
+  DWORD length = GetModuleFileNameA(nullptr, ModulePath, PATH_BUFFER_SIZE);
+  if (length == 0 || length >= PATH_BUFFER_SIZE) return 0;
+  return ReadUninstallDataFile(ModulePath, offset) == READ_OK;
+}

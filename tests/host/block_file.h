@@ -1,0 +1,43 @@
+// Test support: a block written behind a few stub bytes into a temporary file,
+// read with the product's reader, and everything released afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/show_message_posix.h"
+#include "data/uninstall_data.h"
+#include "writer/uninstall_writer.h"
+
+class BlockFileTest : public ::testing::Test {
+ protected:
+  static constexpr uint32_t kStubSize = 16;
+
+  void SetUp() override {
+    char name[] = "/tmp/quenrid-reader-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    path_ = name;
+    ResetShownMessages();
+  }
+
+  void TearDown() override {
+    ReleaseUninstallData();
+    std::remove(path_.c_str());
+  }
+
+  // Writes the stub bytes and `block` and reads the block; returns the code.
+  int Read(const std::string &block) {
+    std::ofstream(path_, std::ios::binary) << std::string(kStubSize, 'S') << block;
+    return ReadUninstallDataFile(path_.c_str(), kStubSize);
+  }
+
+  static std::string End() { return quenrid::EncodeChunk(CHUNK_END, ""); }
+
+  std::string path_;
+};
