@@ -1,0 +1,40 @@
+// The manifest: the JSON form of everything one uninstaller removes and
+// shows, as the quenrid tool reads and prints it. Its schema is described in
+// tools/README.md. Strings are UTF-8 here and bytes of an ANSI code page in
+// the Manifest record.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "writer/uninstall_writer.h"
+
+namespace quenrid {
+
+// A manifest that cannot be used; what() is one line, "place: problem", with
+// places written as in the JSON (files[2].fileName, settings.flags[1]).
+struct ManifestError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct ManifestDocument {
+  unsigned codePage = 0;  // the code page the Manifest's strings are in
+  Manifest manifest;
+};
+
+// Parses manifest JSON. `codePage`, when given, takes the place of the
+// manifest's own "codePage". Throws ManifestError for bad JSON, a duplicate
+// or unknown key, a wrong type, a number out of range, an unknown name or a
+// character the code page lacks. The limits of the format itself are left to
+// EncodeBlock.
+ManifestDocument ParseManifest(const std::string &json,
+                               std::optional<unsigned> codePage = std::nullopt);
+
+// The manifest as indented JSON in schema order, ending with a newline. Every
+// field is written but an absent program or document, so ParseManifest gives
+// back the same Manifest. Throws
+// ManifestError when a string has no meaning in `codePage`.
+std::string FormatManifest(const Manifest &manifest, unsigned codePage);
+
+}  // namespace quenrid

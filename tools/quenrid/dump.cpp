@@ -1,0 +1,122 @@
+// quenrid dump: what a packed uninstaller will remove and show, read with the
+// uninstaller's own reader and printed as a manifest, so that packing the
+// output onto the same stub gives the same bytes.
+#include <iostream>
+#include <memory>
+
+#include <CLI/CLI.hpp>
+
+#include "data/uninstall_data.h"
+#include "manifest/code_page.h"
+#include "manifest/manifest.h"
+#include "quenrid/commands.h"
+#include "writer/uninstall_writer.h"
+
+namespace quenrid {
+
+namespace {
+
+struct DumpOptions {
+  std::string file;
+  unsigned codePage = kDefaultCodePage;
+};
+
+std::string ReadFailureText(int code) {
+  switch (code) {
+    case READ_ERR_NO_FILE: return "the file cannot be opened";
+    case READ_ERR_BODY: return "a directories or settings chunk is refused or cut short";
+    case READ_ERR_BODY_MEMORY: return "no memory for a chunk body";
+    case READ_ERR_MEMORY: return "no memory for a list, record or message";
+    case READ_ERR_HEADER: return "the data ends before its end chunk";
+    default: return "the data cannot be read";
+  }
+}
+
+// The offset the reader is to start at, refusing the fields it would read
+// nothing useful behind.
+uint32_t BlockOffset(const std::string &path) {
+  const std::string executable = ReadWholeFile(path);
+  const uint32_t offset = Within(path, [&] { return ReadDataOffset(executable); });
+  if (offset == 0) throw ToolError(path + ": not stamped: the data offset field is 0");
+  if (offset > executable.size()) {
+    throw ToolError(path + ": the data offset field holds " + std::to_string(offset) +
+                    ", beyond the end of the file (" + std::to_string(executable.size()) +
+                    " bytes)");
+  }
+  if (offset == executable.size()) {
+    throw ToolError(path + ": carries no uninstall data (a stamped stub)");
+  }
+  return offset;
+}
+
+std::vector<std::string> CollectMessages() {
+  std::vector<std::string> messages;
+  for (char **entry = MessageTable[0]; entry && *entry; ++entry) messages.emplace_back(*entry);
+  return messages;
+}
+
+std::vector<std::string> CollectDirectories() {
+  std::vector<std::string> directories;
+  for (uint32_t at = 0; at < DirectoryListLength && DirectoryList[at] != '\0';) {
+    directories.emplace_back(DirectoryList + at);
+    at += static_cast<uint32_t>(directories.back().size()) + 1;
+  }
+  return directories;
+}
+
+std::optional<std::string> CollectSettingsString(uint32_t fieldAt) {
+  const char *text = SettingsString(fieldAt);
+  return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+// The reader's process-wide lists as a Manifest.
+Manifest CollectLists() {
+  Manifest manifest;
+  manifest.messages = CollectMessages();
+  for (uint32_t i = 0; i < FileListCount; ++i) {
+    const FileEntry &file = *FileList[i];
+    manifest.files.push_back(FileRecord{file.folder, file.fileName, file.flags});
+  }
+  for (uint32_t i = 0; i < ShortcutListCount; ++i) {
+    const ShortcutEntry &shortcut = *ShortcutList[i];
+    manifest.shortcuts.push_back(ShortcutRecord{static_cast<uint8_t>(shortcut.levels),
+                                                shortcut.folder, shortcut.altFolder,
+                                                shortcut.fileName});
+  }
+  for (uint32_t i = 0; i < RegistryListCount; ++i) {
+    manifest.registry.push_back(RegistryRecord{RegistryList[i]->rootKey, RegistryList[i]->keyPath});
+  }
+  manifest.directories = CollectDirectories();
+  manifest.settings.flags = SettingsFlags();
+  manifest.settings.program = CollectSettingsString(SETTINGS_PROGRAM_AT);
+  manifest.settings.document = CollectSettingsString(SETTINGS_DOCUMENT_AT);
+  return manifest;
+}
+
+void Dump(const DumpOptions &options) {
+  const unsigned codePage = CheckedCodePage(options.codePage);
+  const uint32_t offset = BlockOffset(options.file);
+  const int code = ReadUninstallDataFile(options.file.c_str(), offset);
+  const Manifest manifest = CollectLists();
+  ReleaseUninstallData();
+  if (code != READ_OK) {
+    throw ToolError(options.file + ": " + ReadFailureText(code) + " (reader code " +
+                    std::to_string(code) + ")");
+  }
+  std::cout << Within(options.file, [&] { return FormatManifest(manifest, codePage); })
+            << std::flush;
+}
+
+}  // namespace
+
+void AddDumpCommand(CLI::App &app) {
+  auto options = std::make_shared<DumpOptions>();
+  CLI::App *command =
+      app.add_subcommand("dump", "Print the manifest of a packed uninstaller as JSON");
+  command->add_option("file", options->file, "Packed uninstaller")->required();
+  command->add_option("--code-page", options->codePage, "ANSI code page of the strings")
+      ->default_val(kDefaultCodePage);
+  command->callback([options] { Dump(*options); });
+}
+
+}  // namespace quenrid

@@ -1,0 +1,50 @@
+// quenrid pack: a manifest onto a stamped stub.
+#include <memory>
+
+#include <CLI/CLI.hpp>
+
+#include "manifest/manifest.h"
+#include "quenrid/commands.h"
+#include "writer/uninstall_writer.h"
+
+namespace quenrid {
+
+namespace {
+
+struct PackOptions {
+  std::string stub;
+  std::string manifest;
+  std::string output;
+  unsigned codePage = 0;
+  const CLI::Option *codePageOption = nullptr;
+};
+
+void Pack(const PackOptions &options) {
+  std::optional<unsigned> codePage;
+  if (options.codePageOption->count() > 0) codePage = CheckedCodePage(options.codePage);
+  const std::string stub = ReadWholeFile(options.stub);
+  const std::string json = ReadWholeFile(options.manifest);
+  const std::string block =
+      Within(options.manifest, [&] { return EncodeBlock(ParseManifest(json, codePage).manifest); });
+  const std::string packed = Within(options.stub, [&] { return PackBlock(stub, block); });
+  WriteWholeFile(options.output, packed);
+}
+
+}  // namespace
+
+void AddPackCommand(CLI::App &app) {
+  auto options = std::make_shared<PackOptions>();
+  CLI::App *command =
+      app.add_subcommand("pack", "Append the block of a manifest to a stamped uninstaller stub");
+  command
+      ->add_option("--stub", options->stub,
+                   "Stamped uninst.exe; a block it already carries is replaced")
+      ->required();
+  command->add_option("--manifest", options->manifest, "Manifest JSON")->required();
+  command->add_option("-o,--output", options->output, "Packed uninstaller to write")->required();
+  options->codePageOption = command->add_option(
+      "--code-page", options->codePage, "ANSI code page of the strings (overrides the manifest)");
+  command->callback([options] { Pack(*options); });
+}
+
+}  // namespace quenrid

@@ -1,0 +1,245 @@
+#include "writer/uninstall_writer.h"
+
+#include <limits>
+
+#include "data/uninstall_data.h"
+
+namespace quenrid {
+
+namespace {
+
+const char kMarker[] = {0x77, 0x77, 0x67, 0x54, 0x29, 0x48};
+constexpr size_t kMarkerSize = sizeof kMarker;
+constexpr size_t kFieldSize = 4;
+
+// Longest string pieces a record may carry: the staging area less one NUL per
+// string, so the reader never cuts or skips a record we wrote.
+constexpr size_t kFileStringsMax = FILE_STAGING_SIZE - 2;
+constexpr size_t kShortcutStringsMax = SHORTCUT_STAGING_SIZE - 3;
+constexpr size_t kRegistryStringMax = REGISTRY_STAGING_SIZE - 1;
+
+std::string Indexed(const char *list, size_t index) {
+  return std::string(list) + "[" + std::to_string(index) + "]";
+}
+
+void PutU8(std::string &out, uint8_t value) { out.push_back(static_cast<char>(value)); }
+
+void PutU16(std::string &out, uint16_t value) {
+  PutU8(out, static_cast<uint8_t>(value));
+  PutU8(out, static_cast<uint8_t>(value >> 8));
+}
+
+void PutU32(std::string &out, uint32_t value) {
+  PutU16(out, static_cast<uint16_t>(value));
+  PutU16(out, static_cast<uint16_t>(value >> 16));
+}
+
+void SetU32(std::string &out, size_t at, uint32_t value) {
+  std::string bytes;
+  PutU32(bytes, value);
+  out.replace(at, bytes.size(), bytes);
+}
+
+uint32_t GetU32(const std::string &in, size_t at) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value |= uint32_t(static_cast<uint8_t>(in[at + i])) << (8 * i);
+  return value;
+}
+
+uint32_t CheckedU32(size_t value, const std::string &what) {
+  if (value > std::numeric_limits<uint32_t>::max()) {
+    throw WriteError(what + " exceeds the 4 GiB the format can address");
+  }
+  return static_cast<uint32_t>(value);
+}
+
+// Every in-memory string ends at its first NUL, so one inside would silently
+// cut the text short.
+void CheckNoNul(const std::string &text, const std::string &place) {
+  if (text.find('\0') != std::string::npos) throw WriteError(place + ": contains a NUL byte");
+}
+
+// A string stored with a u16 length prefix.
+void PutCounted(std::string &out, const std::string &text, const std::string &place) {
+  CheckNoNul(text, place);
+  if (text.size() > std::numeric_limits<uint16_t>::max()) {
+    throw WriteError(place + ": " + std::to_string(text.size()) +
+                     " bytes exceed the 65535 a string may hold");
+  }
+  PutU16(out, static_cast<uint16_t>(text.size()));
+  out += text;
+}
+
+void PutRecordCount(std::string &out, size_t count, const char *list) {
+  PutU32(out, CheckedU32(count, std::string("the number of ") + list));
+}
+
+}  // namespace
+
+std::string EncodeMessagesBody(const std::vector<std::string> &messages) {
+  if (messages.size() > std::numeric_limits<uint16_t>::max()) {
+    throw WriteError("messages: " + std::to_string(messages.size()) +
+                     " messages exceed the 65535 a table may hold");
+  }
+  std::string body;
+  PutU16(body, 1);  // one table: the reader loads no other
+  PutU16(body, static_cast<uint16_t>(messages.size()));
+  for (size_t i = 0; i < messages.size(); ++i) {
+    PutCounted(body, messages[i], Indexed("messages", i));
+  }
+  return body;
+}
+
+std::string EncodeFilesBody(const std::vector<FileRecord> &files) {
+  std::string body;
+  PutRecordCount(body, files.size(), "files");
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileRecord &file = files[i];
+    const std::string place = Indexed("files", i);
+    if (file.folder.size() + file.fileName.size() > kFileStringsMax) {
+      throw WriteError(place + ": folder and fileName together exceed " +
+                       std::to_string(kFileStringsMax) + " bytes");
+    }
+    PutCounted(body, file.folder, place + ".folder");
+    PutCounted(body, file.fileName, place + ".fileName");
+    PutU8(body, file.flags);
+  }
+  return body;
+}
+
+std::string EncodeShortcutsBody(const std::vector<ShortcutRecord> &shortcuts) {
+  std::string body;
+  PutRecordCount(body, shortcuts.size(), "shortcuts");
+  for (size_t i = 0; i < shortcuts.size(); ++i) {
+    const ShortcutRecord &shortcut = shortcuts[i];
+    const std::string place = Indexed("shortcuts", i);
+    if (shortcut.folder.size() + shortcut.altFolder.size() + shortcut.fileName.size() >
+        kShortcutStringsMax) {
+      throw WriteError(place + ": folder, altFolder and fileName together exceed " +
+                       std::to_string(kShortcutStringsMax) + " bytes");
+    }
+    PutU8(body, shortcut.levels);
+    PutCounted(body, shortcut.folder, place + ".folder");
+    PutCounted(body, shortcut.altFolder, place + ".altFolder");
+    PutCounted(body, shortcut.fileName, place + ".fileName");
+  }
+  return body;
+}
+
+std::string EncodeRegistryBody(const std::vector<RegistryRecord> &registry) {
+  std::string body;
+  PutRecordCount(body, registry.size(), "registry");
+  for (size_t i = 0; i < registry.size(); ++i) {
+    const RegistryRecord &entry = registry[i];
+    const std::string place = Indexed("registry", i) + ".keyPath";
+    if (entry.keyPath.size() > kRegistryStringMax) {
+      throw WriteError(place + ": " + std::to_string(entry.keyPath.size()) + " bytes exceed " +
+                       std::to_string(kRegistryStringMax));
+    }
+    PutU32(body, entry.rootKey);
+    PutCounted(body, entry.keyPath, place);
+  }
+  return body;
+}
+
+std::string EncodeDirectoriesBody(const std::vector<std::string> &directories) {
+  std::string body;
+  for (size_t i = 0; i < directories.size(); ++i) {
+    const std::string place = Indexed("directories", i);
+    // An empty entry would read as the end of the list.
+    if (directories[i].empty()) throw WriteError(place + ": is empty");
+    CheckNoNul(directories[i], place);
+    body += directories[i];
+    body.push_back('\0');
+  }
+  body.push_back('\0');
+  return body;
+}
+
+std::string EncodeSettingsBody(const Settings &settings) {
+  std::string body;
+  PutU32(body, settings.flags);
+  PutU32(body, 0);
+  PutU32(body, 0);
+  auto putString = [&body](const std::optional<std::string> &text, uint32_t fieldAt,
+                           const char *place) {
+    if (!text) return;
+    CheckNoNul(*text, place);
+    SetU32(body, fieldAt, CheckedU32(body.size(), place));
+    body += *text;
+    body.push_back('\0');
+  };
+  putString(settings.program, SETTINGS_PROGRAM_AT, "settings.program");
+  putString(settings.document, SETTINGS_DOCUMENT_AT, "settings.document");
+  return body;
+}
+
+std::string EncodeChunk(uint16_t kind, const std::string &body, uint8_t flags) {
+  std::string chunk;
+  PutU16(chunk, kind);
+  PutU8(chunk, flags);
+  PutU8(chunk, 0);
+  PutU32(chunk, CheckedU32(body.size(), "a chunk body"));
+  return chunk + body;
+}
+
+std::string EncodeBlock(const Manifest &manifest) {
+  std::string block = EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(manifest.messages));
+  if (!manifest.files.empty()) block += EncodeChunk(CHUNK_FILES, EncodeFilesBody(manifest.files));
+  if (!manifest.shortcuts.empty()) {
+    block += EncodeChunk(CHUNK_SHORTCUTS, EncodeShortcutsBody(manifest.shortcuts));
+  }
+  if (!manifest.registry.empty()) {
+    block += EncodeChunk(CHUNK_REGISTRY, EncodeRegistryBody(manifest.registry));
+  }
+  if (!manifest.directories.empty()) {
+    block += EncodeChunk(CHUNK_DIRECTORIES, EncodeDirectoriesBody(manifest.directories));
+  }
+  block += EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody(manifest.settings));
+  block += EncodeChunk(CHUNK_END, std::string());
+  return block;
+}
+
+size_t FindDataOffsetField(const std::string &executable) {
+  const std::string marker(kMarker, kMarkerSize);
+  const size_t first = executable.find(marker);
+  if (first == std::string::npos) throw WriteError("no data offset marker");
+  if (executable.find(marker, first + 1) != std::string::npos) {
+    throw WriteError("the data offset marker occurs more than once");
+  }
+  const size_t field = first + kMarkerSize;
+  if (field + kFieldSize > executable.size()) {
+    throw WriteError("the data offset field is cut off by the end of the file");
+  }
+  return field;
+}
+
+uint32_t ReadDataOffset(const std::string &executable) {
+  return GetU32(executable, FindDataOffsetField(executable));
+}
+
+std::string StampStub(std::string stub) {
+  const size_t field = FindDataOffsetField(stub);
+  SetU32(stub, field, CheckedU32(stub.size(), "the stub"));
+  return stub;
+}
+
+std::string PackBlock(const std::string &stub, const std::string &block) {
+  const size_t field = FindDataOffsetField(stub);
+  const uint32_t offset = GetU32(stub, field);
+  if (offset == 0) throw WriteError("not stamped: the data offset field is 0");
+  if (offset > stub.size()) {
+    throw WriteError("not stamped for this file: the data offset field holds " +
+                     std::to_string(offset) + ", beyond the end of the file (" +
+                     std::to_string(stub.size()) + " bytes)");
+  }
+  // Cutting back to the old block's offset must leave the field itself alone.
+  if (offset < field + kFieldSize) {
+    throw WriteError("the data offset field holds " + std::to_string(offset) +
+                     ", which lies before the field itself");
+  }
+  // The field already holds the offset the block now starts at.
+  return stub.substr(0, offset) + block;
+}
+
+}  // namespace quenrid
