@@ -1,0 +1,188 @@
+#include "harness.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "ui_driver.h"
+#include "writer/uninstall_writer.h"
+
+namespace quenrid::test {
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+std::string LastErrorText(const std::string &what) {
+  std::ostringstream text;
+  text << what << " (error " << GetLastError() << ")";
+  return text.str();
+}
+
+// The running test's full name, fit for a file name.
+std::string CurrentTestName() {
+  std::string name = "no-test";
+  if (const auto *info = ::testing::UnitTest::GetInstance()->current_test_info()) {
+    name = std::string(info->test_suite_name()) + "-" + info->name();
+  }
+  for (char &c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+  }
+  return name;
+}
+
+// Unique within the run and readable in a listing of C:\ should one be left.
+std::string FolderNameForCurrentTest() {
+  static int serial = 0;
+  return "quenrid-test-" + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(++serial);
+}
+
+bool RemoveTreeOnce(const std::string &path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTreeOnce(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return RemoveDirectoryA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+std::string HostPathToWindows(const std::string &unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char &c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string StubPath() { return HostPathToWindows(QUENRID_STUB_PATH); }
+
+std::string ReadBinaryFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBinaryFile(const std::string &path, const std::string &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+// A process that has just ended may still hold its image for a moment.
+bool RemoveTree(const std::string &path) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (RemoveTreeOnce(path)) return true;
+    Sleep(kPollMs);
+  }
+  return false;
+}
+
+TestFolder::TestFolder() : path_("C:\\" + FolderNameForCurrentTest()) {
+  RemoveTree(path_);
+  if (!CreateDirectoryA(path_.c_str(), nullptr)) {
+    throw std::runtime_error(LastErrorText("cannot create " + path_));
+  }
+}
+
+TestFolder::~TestFolder() {
+  if (!RemoveTree(path_)) ADD_FAILURE() << "test folder " << path_ << " could not be removed";
+}
+
+void SaveScreenshotArtifact(HWND window, const std::string &name) {
+  const char *folder = std::getenv("QUENRID_SCREENSHOT_DIR");
+  if (!folder || !*folder) return;
+  const std::string path = HostPathToWindows(folder) + "\\" + CurrentTestName() + "-" + name + ".bmp";
+  if (!ui::SaveScreenshot(window, path)) ADD_FAILURE() << "cannot save the screenshot " << path;
+}
+
+void WritePackedStub(const std::string &exePath, const std::string &block) {
+  WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
+}
+
+Process::Process(const std::string &exePath, const std::string &arguments) {
+  std::string commandLine = "\"" + exePath + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info_)) {
+    throw std::runtime_error(LastErrorText("cannot start " + commandLine));
+  }
+}
+
+Process::~Process() {
+  if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, kExitTimeoutMs);
+  }
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (sawWindow && ui::HasVisibleWindow(id())) *sawWindow = true;
+    DWORD elapsed = GetTickCount() - start;
+    DWORD slice = elapsed >= timeoutMs ? 0 : std::min(timeoutMs - elapsed, kPollMs);
+    if (WaitForSingleObject(info_.hProcess, slice) == WAIT_OBJECT_0) break;
+    if (slice == 0) {
+      TerminateProcess(info_.hProcess, 1);
+      WaitForSingleObject(info_.hProcess, kExitTimeoutMs);
+      return std::nullopt;
+    }
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+namespace {
+
+::testing::AssertionResult CheckExit(Process &process, DWORD expected, DWORD timeoutMs,
+                                     bool mustStayHidden) {
+  bool sawWindow = false;
+  std::optional<DWORD> code = process.WaitForExit(timeoutMs, mustStayHidden ? &sawWindow : nullptr);
+  if (!code) {
+    return ::testing::AssertionFailure()
+           << "still running after " << timeoutMs << " ms; terminated";
+  }
+  if (*code != expected) {
+    return ::testing::AssertionFailure()
+           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
+           << "), expected " << std::dec << static_cast<int>(expected);
+  }
+  if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+::testing::AssertionResult ExitsWith(Process &process, DWORD expected, DWORD timeoutMs) {
+  return CheckExit(process, expected, timeoutMs, false);
+}
+
+::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected, DWORD timeoutMs) {
+  return CheckExit(process, expected, timeoutMs, true);
+}
+
+}  // namespace quenrid::test

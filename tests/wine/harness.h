@@ -1,0 +1,85 @@
+// Shared ground for the tests that run under wine: a private folder per test,
+// files in and out, packed uninstallers, and child processes that can never
+// outlive or hang a test.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace quenrid::test {
+
+// Generous bounds: the first start of a program in a fresh wine session is
+// slow, but nothing here waits longer than this.
+constexpr DWORD kExitTimeoutMs = 20000;
+constexpr DWORD kDialogTimeoutMs = 10000;
+
+// The Windows path of a file of the build tree (wine maps / to Z:\).
+std::string HostPathToWindows(const std::string &unixPath);
+
+// The freshly built stub, as the build left it.
+std::string StubPath();
+
+// Whole-file reads and writes; both throw std::runtime_error on failure.
+std::string ReadBinaryFile(const std::string &path);
+void WriteBinaryFile(const std::string &path, const std::string &bytes);
+
+// Deletes a folder and everything below it, read-only files included.
+bool RemoveTree(const std::string &path);
+
+// A folder of its own directly under C:\, named after the running test, that
+// goes away with the object. A folder that cannot be removed fails the test.
+class TestFolder {
+ public:
+  TestFolder();
+  ~TestFolder();
+  TestFolder(const TestFolder &) = delete;
+  TestFolder &operator=(const TestFolder &) = delete;
+
+  const std::string &path() const { return path_; }
+  // `name` inside the folder.
+  std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// When QUENRID_SCREENSHOT_DIR names a host folder, saves the window's image
+// there as "<test>-<name>.bmp", for a person to look at; otherwise does nothing.
+void SaveScreenshotArtifact(HWND window, const std::string &name);
+
+// Writes the stub with `block` appended, its offset field pointing at the
+// block, to `exePath`.
+void WritePackedStub(const std::string &exePath, const std::string &block);
+
+// A started program. It is terminated, if still running, when the object goes.
+class Process {
+ public:
+  // Starts `exePath` with `arguments`; throws std::runtime_error when it cannot.
+  Process(const std::string &exePath, const std::string &arguments);
+  ~Process();
+  Process(const Process &) = delete;
+  Process &operator=(const Process &) = delete;
+
+  DWORD id() const { return info_.dwProcessId; }
+  // The exit code, or none when the process still ran after `timeoutMs`; it
+  // is then terminated. `sawWindow`, when given, is set when any visible
+  // window of the process appeared while waiting.
+  std::optional<DWORD> WaitForExit(DWORD timeoutMs, bool *sawWindow = nullptr);
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// Asserts that the process ends with `expected` within the time-out.
+::testing::AssertionResult ExitsWith(Process &process, DWORD expected,
+                                     DWORD timeoutMs = kExitTimeoutMs);
+
+// As ExitsWith, and also that the process showed no visible window meanwhile.
+::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected,
+                                             DWORD timeoutMs = kExitTimeoutMs);
+
+}  // namespace quenrid::test

@@ -1,0 +1,38 @@
+// The message table the tests pack: every number distinct and recognisable,
+// "%s" where the uninstaller fills in a path.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quenrid::test {
+
+inline std::vector<std::string> TestMessages() {
+  return {
+      "Quenrid Test Uninstall",                          // 0: caption
+      "Remove %s and all of its components?",            // 1: confirmation, reader code 1
+      "Quenrid Test was removed.",                       // 2: closing message
+      "&Yes",                                            // 3
+      "Yes to &all",                                     // 4
+      "&No",                                             // 5
+      "No to a&ll",                                      // 6
+      "Not enough memory to read %s.",                   // 7
+      "The uninstall data in %s is damaged.",            // 8
+      "%s is read-only. Remove it anyway?",              // 9
+      "No other program uses %s any more. Remove it?",   // 10
+      "Removing files...",                               // 11
+      "Removing shortcuts...",                           // 12
+      "Removing folders...",                             // 13
+      "Removing registry entries...",                    // 14
+      "Some files are still in use. Close the program.", // 15
+  };
+}
+
+// `text` with its "%s" replaced by `argument`, as the uninstaller formats it.
+inline std::string WithArgument(std::string text, const std::string &argument) {
+  std::string::size_type at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, argument);
+  return text;
+}
+
+}  // namespace quenrid::test
