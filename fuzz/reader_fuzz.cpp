@@ -11,22 +11,24 @@
 #include "data/messages.h"
 #include "data/uninstall_data.h"
 
-static const char *BlockPath() {
-  static char path[64];
-  if (!path[0]) snprintf(path, sizeof path, "/dev/shm/quenrid-fuzz-%d", static_cast<int>(getpid()));
-  return path;
+// The block lives in an unlinked file, reached through /proc so that the
+// reader can open it by path, and gone with the process however it ends.
+static int BlockFd = -1;
+static char BlockPath[64];
+
+static void OpenBlockFile() {
+  char name[] = "/dev/shm/quenrid-fuzz-XXXXXX";
+  BlockFd = mkstemp(name);
+  if (BlockFd < 0) abort();
+  unlink(name);
+  snprintf(BlockPath, sizeof BlockPath, "/proc/self/fd/%d", BlockFd);
 }
 
-// One descriptor for the whole run: rewriting in place is much cheaper than
-// creating the file for every input.
+// Rewriting one file in place is much cheaper than creating one per input.
 static void WriteBlock(const uint8_t *data, size_t size) {
-  static int fd = -1;
-  if (fd < 0) {
-    fd = open(BlockPath(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    atexit([] { unlink(BlockPath()); });
-  }
-  if (fd < 0 || ftruncate(fd, 0) != 0) abort();
-  if (pwrite(fd, "S", 1, 0) != 1 || pwrite(fd, data, size, 1) != static_cast<ssize_t>(size)) {
+  if (BlockFd < 0) OpenBlockFile();
+  if (ftruncate(BlockFd, 0) != 0 || pwrite(BlockFd, "S", 1, 0) != 1 ||
+      pwrite(BlockFd, data, size, 1) != static_cast<ssize_t>(size)) {
     abort();
   }
 }
@@ -54,7 +56,7 @@ static void WalkLists() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   WriteBlock(data, size);
-  if (ReadUninstallDataFile(BlockPath(), 1) == READ_OK) WalkLists();
+  if (ReadUninstallDataFile(BlockPath, 1) == READ_OK) WalkLists();
   ReleaseUninstallData();
   return 0;
 }
