@@ -2,23 +2,43 @@
 
 #include <stdlib.h>
 
+#include "memory_posix.h"
+
+static uint32_t AllocationCount;  // allocations since the last reset
+static uint32_t FailingAllocation;  // the one that fails; 0 for none
+
+void FailNthAllocation(uint32_t n) {
+  AllocationCount = 0;
+  FailingAllocation = n;
+}
+
+uint32_t AllocationsSinceReset() { return AllocationCount; }
+
+// Counts the allocation and tells whether it is the one that must fail.
+static bool MustFail() { return ++AllocationCount == FailingAllocation; }
+
 // The heap cannot be compacted here; the second try is kept so that both
 // twins behave alike. A size of 0 still yields a distinct block, as on Win32.
 static uint32_t AtLeastOne(uint32_t size) { return size ? size : 1; }
 
 bool AllocBlockRaw(uint32_t size, void **block) {
+  *block = nullptr;
+  if (MustFail()) return false;
   *block = malloc(AtLeastOne(size));
   if (!*block) *block = malloc(AtLeastOne(size));
   return *block != nullptr;
 }
 
 bool AllocZeroedRaw(uint32_t size, void **block) {
+  *block = nullptr;
+  if (MustFail()) return false;
   *block = calloc(1, AtLeastOne(size));
   if (!*block) *block = calloc(1, AtLeastOne(size));
   return *block != nullptr;
 }
 
 bool ResizeBlockRaw(uint32_t size, void **block) {
+  if (MustFail()) return false;
   void *grown = realloc(*block, AtLeastOne(size));
   if (!grown) grown = realloc(*block, AtLeastOne(size));
   if (!grown) return false;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "block_file.h"
+#include "data/memory_posix.h"
 #include "data/messages.h"
 
 using quenrid::EncodeChunk;
@@ -351,4 +352,45 @@ TEST_F(ReaderTest, ReleaseEmptiesEveryList) {
                 UninstallSettingsLength,
             0u);
   EXPECT_STREQ(LookupMessage(0, 0), "");
+}
+
+// Each allocation of a block that uses every chunk kind fails in turn: the
+// reader reports code 5 for a raw body and 7 for anything else, shows exactly
+// one message, and (under LeakSanitizer) leaks nothing on any of these paths.
+TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
+  std::vector<std::string> texts(16);
+  texts[0] = "Caption";
+  texts[5] = "No memory for a body: %s";
+  texts[7] = "No memory: %s";
+  std::string block =
+      Messages(texts) + Files({{".", "a", 0}, {".\\b", "c", 1}}) + Files({{"C:\\d", "", 0}}) +
+      EncodeChunk(CHUNK_SHORTCUTS, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
+      EncodeChunk(CHUNK_REGISTRY, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
+      EncodeChunk(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"x"})) +
+      EncodeChunk(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"y"})) +
+      EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({})) + End();
+  FailNthAllocation(0);
+  ASSERT_EQ(Read(block), READ_OK);
+  const uint32_t needed = AllocationsSinceReset();
+  const uint32_t forMessages = 1 + 16;
+  ASSERT_GT(needed, forMessages);
+  ReleaseUninstallData();
+
+  int bodyFailures = 0;
+  for (uint32_t n = 1; n <= needed; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n));
+    ResetShownMessages();
+    FailNthAllocation(n);
+    int code = Read(block);
+    FailNthAllocation(0);
+    ASSERT_TRUE(code == READ_ERR_MEMORY || code == READ_ERR_BODY_MEMORY) << code;
+    bodyFailures += code == READ_ERR_BODY_MEMORY;
+    EXPECT_EQ(ShownMessageCount, 1u);
+    if (n > forMessages) {
+      EXPECT_EQ(std::string(LastShownMessage.text),
+                (code == READ_ERR_MEMORY ? "No memory: " : "No memory for a body: ") + path_);
+    }
+    ReleaseUninstallData();
+  }
+  EXPECT_EQ(bodyFailures, 3);  // two directory bodies and the settings body
 }
