@@ -7,11 +7,27 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "app/show_message_posix.h"
 #include "data/uninstall_data.h"
 #include "writer/uninstall_writer.h"
+
+// Little-endian bytes, for blocks assembled by hand.
+inline std::string Bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out.push_back(static_cast<char>(v));
+  return out;
+}
+inline std::string U16(uint16_t v) { return Bytes({v & 0xFF, v >> 8}); }
+inline std::string U32(uint32_t v) {
+  return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16));
+}
+// A string with its u16 length in front, as records and messages store it.
+inline std::string Counted(const std::string &s) {
+  return U16(static_cast<uint16_t>(s.size())) + s;
+}
 
 class BlockFileTest : public ::testing::Test {
  protected:

@@ -16,18 +16,6 @@ using quenrid::EncodeShortcutsBody;
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values) out.push_back(static_cast<char>(v));
-  return out;
-}
-
-std::string U16(uint16_t v) { return Bytes({v & 0xFF, v >> 8}); }
-std::string U32(uint32_t v) {
-  return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
-}
-std::string Str(const std::string &s) { return U16(static_cast<uint16_t>(s.size())) + s; }
-
 std::string Messages(const std::vector<std::string> &texts) {
   return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(texts));
 }
@@ -125,8 +113,8 @@ TEST_F(ReaderTest, EmptyChunksChangeNothing) {
 }
 
 TEST_F(ReaderTest, OnlyTheFirstMessageTableIsLoaded) {
-  std::string body = U16(3) + U16(2) + Str("one") + Str("two") + U16(1) + Str("second table") +
-                     U16(1) + Str("third table");
+  std::string body = U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("second table") +
+                     U16(1) + Counted("third table");
   ASSERT_EQ(Read(EncodeChunk(CHUNK_MESSAGES, body) + Files({{"C:\\x", "y", 0}}) + End()), READ_OK);
   EXPECT_STREQ(LookupMessage(0, 0), "one");
   EXPECT_STREQ(LookupMessage(0, 1), "two");
@@ -272,12 +260,12 @@ TEST_F(ReaderTest, RecordsBeyondTheStagingAreaAreSkippedWhole) {
 }
 
 TEST_F(ReaderTest, ShortcutAndRegistryLimits) {
-  std::string shortcutFits = "\x01" + Str(std::string(700, 'a')) + Str(std::string(70, 'b')) +
-                             Str(std::string(7, 'c'));
-  std::string shortcutTooLong = "\x01" + Str(std::string(700, 'a')) + Str(std::string(70, 'b')) +
-                                Str(std::string(8, 'c'));
-  std::string keyFits = U32(0x80000001) + Str(std::string(519, 'k'));
-  std::string keyTooLong = U32(0x80000001) + Str(std::string(520, 'K'));
+  std::string shortcutFits = "\x01" + Counted(std::string(700, 'a')) + Counted(std::string(70, 'b')) +
+                             Counted(std::string(7, 'c'));
+  std::string shortcutTooLong = "\x01" + Counted(std::string(700, 'a')) + Counted(std::string(70, 'b')) +
+                                Counted(std::string(8, 'c'));
+  std::string keyFits = U32(0x80000001) + Counted(std::string(519, 'k'));
+  std::string keyTooLong = U32(0x80000001) + Counted(std::string(520, 'K'));
   std::string block = EncodeChunk(CHUNK_SHORTCUTS, U32(2) + shortcutTooLong + shortcutFits) +
                       EncodeChunk(CHUNK_REGISTRY, U32(2) + keyTooLong + keyFits) + End();
   ASSERT_EQ(Read(block), READ_OK);

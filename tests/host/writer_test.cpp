@@ -10,18 +10,6 @@ using namespace quenrid;
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values) out.push_back(static_cast<char>(v));
-  return out;
-}
-
-std::string U16(uint16_t v) { return Bytes({v & 0xFF, v >> 8}); }
-std::string U32(uint32_t v) {
-  return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16));
-}
-std::string Counted(const std::string &s) { return U16(static_cast<uint16_t>(s.size())) + s; }
-
 const std::string kMarker = "wwgT)H";
 
 // The kinds of the chunks of a block, in order, from their headers.
