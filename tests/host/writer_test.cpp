@@ -211,15 +211,6 @@ TEST(DataOffsetField, FoundOnlyBehindASingleCompleteMarker) {
   EXPECT_THROW(FindDataOffsetField("MZ" + kMarker.substr(0, 5) + "X" + U32(0)), WriteError);
 }
 
-TEST(DataOffsetField, StampWritesTheStubsOwnLength) {
-  const std::string stub = "MZ" + kMarker + U32(0xDEADBEEF) + std::string(100, 'c');
-  const std::string stamped = StampStub(stub);
-  EXPECT_EQ(stamped.size(), stub.size());
-  EXPECT_EQ(ReadDataOffset(stamped), stub.size());
-  EXPECT_EQ(stamped.substr(0, 8), stub.substr(0, 8));
-  EXPECT_EQ(stamped.substr(12), stub.substr(12));
-}
-
 TEST(DataOffsetField, PackAppendsAndReplacesTheBlock) {
   const std::string stub = StampStub("MZ" + kMarker + U32(0) + std::string(50, 'c'));
   const std::string first = PackBlock(stub, "BLOCK-ONE");

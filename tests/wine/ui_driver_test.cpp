@@ -80,47 +80,12 @@ TEST(UiDriver, RefusesToPressWhatIsNotAButtonOfTheBox) {
   EXPECT_TRUE(ExitsWith(probe, IDOK));
 }
 
-TEST(UiDriver, FindsTheWindowsOfTheGivenProcessOnly) {
-  Process probe(kProbe, ProbeArguments("Owner", "text", MB_OK));
-  HWND box = ui::WaitForDialog(probe.id(), kDialogTimeoutMs);
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(ui::HasVisibleWindow(probe.id()));
-  EXPECT_EQ(ui::FindDialogs(probe.id()), std::vector<HWND>{box});
-  EXPECT_TRUE(ui::FindDialogs(GetCurrentProcessId()).empty());
-  EXPECT_FALSE(ui::HasVisibleWindow(GetCurrentProcessId()));
-  ASSERT_TRUE(ui::PressButton(box, IDOK));
-  EXPECT_TRUE(ExitsWith(probe, IDOK));
-}
-
-TEST(UiDriver, EscapeCommandCancelsAMessageBox) {
-  Process probe(kProbe, ProbeArguments("Esc", "text", MB_OKCANCEL));
-  HWND box = ui::WaitForDialog(probe.id(), kDialogTimeoutMs);
-  ASSERT_NE(box, nullptr);
-  ASSERT_TRUE(ui::PostCommand(box, IDCANCEL));
-  EXPECT_TRUE(ExitsWith(probe, IDCANCEL));
-}
-
 TEST(UiDriver, WaitEndsAsSoonAsTheProcessHasEnded) {
   Process probe(kProbe, "--exit 5");
   const DWORD start = GetTickCount();
   EXPECT_EQ(ui::WaitForDialog(probe.id(), kDialogTimeoutMs), nullptr);
   EXPECT_LT(GetTickCount() - start, kDialogTimeoutMs / 2);
   EXPECT_TRUE(ExitsWith(probe, 5));
-}
-
-TEST(UiDriver, WaitHonoursItsFilterAndTimeOut) {
-  Process probe(kProbe, ProbeArguments("Filtered", "text", MB_OK));
-  HWND box = ui::WaitForDialog(probe.id(), kDialogTimeoutMs);
-  ASSERT_NE(box, nullptr);
-
-  const DWORD timeout = 300;
-  const DWORD start = GetTickCount();
-  EXPECT_EQ(ui::WaitForDialog(probe.id(), timeout, [box](HWND w) { return w != box; }), nullptr);
-  EXPECT_GE(GetTickCount() - start, timeout);
-  EXPECT_EQ(ui::WaitForDialog(probe.id(), timeout, ui::IsMessageBox), box);
-
-  ASSERT_TRUE(ui::PressButton(box, IDOK));
-  EXPECT_TRUE(ExitsWith(probe, IDOK));
 }
 
 TEST(UiDriver, ScreenshotHasTheWindowsSizeAndShowsSomething) {
