@@ -170,6 +170,16 @@ TEST_F(CliTest, TruncatedBlockReportsTheReaderCode) {
                          ": the data ends before its end chunk (reader code 8)\n");
 }
 
+// A block made by another tool may end its directory list without the empty
+// string; dump shows what is there and reads nothing past it.
+TEST_F(CliTest, DumpsAnUnterminatedDirectoryList) {
+  const std::string block = quenrid::EncodeChunk(0x1239, "ab") + quenrid::EncodeChunk(0x7F7F, "");
+  WriteFile(Path("odd.exe"), quenrid::PackBlock(quenrid::StampStub(FakeStub(0)), block));
+  const RunResult run = Quenrid("dump '" + Path("odd.exe") + "'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\"directories\": [\n    \"ab\"\n  ]"), std::string::npos) << run.out;
+}
+
 TEST_F(CliTest, BadManifestsAreOneLineErrorsNamingThePlace) {
   const std::string stub = StampedStub("uninst.exe");
   const std::string m = Path("m.json");

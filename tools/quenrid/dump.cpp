@@ -1,6 +1,7 @@
 // quenrid dump: what a packed uninstaller will remove and show, read with the
 // uninstaller's own reader and printed as a manifest, so that packing the
 // output onto the same stub gives the same bytes.
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -57,9 +58,15 @@ std::vector<std::string> CollectMessages() {
 
 std::vector<std::string> CollectDirectories() {
   std::vector<std::string> directories;
+  // A list from another tool need not end in its empty string: every string
+  // is bounded by the list's length, not by a NUL that may be missing.
   for (uint32_t at = 0; at < DirectoryListLength && DirectoryList[at] != '\0';) {
-    directories.emplace_back(DirectoryList + at);
-    at += static_cast<uint32_t>(directories.back().size()) + 1;
+    const char *start = DirectoryList + at;
+    const void *nul = std::memchr(start, '\0', DirectoryListLength - at);
+    const uint32_t length = nul ? static_cast<uint32_t>(static_cast<const char *>(nul) - start)
+                                : DirectoryListLength - at;
+    directories.emplace_back(start, length);
+    at += length + 1;
   }
   return directories;
 }
