@@ -64,6 +64,11 @@ bool StartUp(HINSTANCE instance) {
   return true;
 }
 
+void RestrictThemeToFrames() {
+  const DWORD STAP_ALLOW_NONCLIENT = 1;
+  if (SetThemeProperties) SetThemeProperties(STAP_ALLOW_NONCLIENT);
+}
+
 static void ReleaseUiResources() {
   if (DialogFont) {
     DeleteObject(DialogFont);

@@ -1,4 +1,7 @@
-// Windows, dialogs and message boxes.
+// Windows, dialogs, message boxes and progress.
+//
+// A hidden main window owns every message box and dialog. Message 0 is the
+// caption of all of them; every other text comes from the message table too.
 #pragma once
 
 #include <stdint.h>
@@ -6,12 +9,46 @@
 #ifdef _WIN32
 #include <windows.h>
 
-extern HINSTANCE AppInstance;  // the module instance given to WinMain
-extern HWND MainWindow;        // hidden owner of every box and dialog; null until made
-extern HFONT DialogFont;       // normal-weight dialog font, made once; null until then
+extern HINSTANCE AppInstance;      // the module instance given to WinMain
+extern HWND MainWindow;            // hidden owner of every box and dialog; null until made
+extern HWND ProgressDialog;        // the modeless progress dialog while it exists
+extern HWND ProgressBar;           // its progress bar control
+extern uint32_t ProgressPosition;  // last percentage sent to the bar, from 0
+extern HFONT DialogFont;           // normal-weight dialog font, made once; null until then
+
+// Registers "QuenridClass"; true when RegisterClassA returned an atom.
+bool RegisterMainWindowClass();
+// Creates the hidden main window, centred on the screen, into MainWindow.
+bool CreateMainWindow();
+// Posts the quit message on WM_DESTROY; everything goes to DefWindowProcA.
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Destroys the main window and dispatches messages until the quit message.
+void RunFinalMessageLoop();
+
+// Consumes every command, so Enter, Esc and the close box change nothing.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Ends the dialog with the id of any command; the question text comes as the
+// initialisation parameter.
+INT_PTR CALLBACK QuestionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Gives every control of the dialog the normal-weight DialogFont, made from
+// the first dialog's font.
+void ApplyDialogFont(HWND dialog);
 #endif
 
 // Shows `text` in a message box of `style` (MessageBoxA styles) under the
 // caption message 0, owned by the main window once it exists. Returns the
 // button id, 0 on failure.
 int ShowMessage(const char *text, uint32_t style);
+
+// Asks the four-button question (message 9 with `fileName`) and returns
+// IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL or IDCANCEL; IDC_YES_TO_ALL
+// without a dialog when message 9 is empty, IDNO when no dialog can be shown.
+int AskQuestion(const char *fileName);
+
+// Moves the progress bar to `percentage` (clamped to 100) and handles the
+// pending messages, only when the value changed.
+void SetProgress(uint32_t percentage);
+
+// Handles every message already queued, without waiting; a quit message
+// taken here is dropped.
+void PumpMessages();

@@ -2,14 +2,24 @@
 
 #include <string.h>
 
-void AppendBackslash(char *path, uint32_t size) {
+bool AppendBackslash(char *path, uint32_t size) {
   size_t length = strlen(path);
-  if (length == 0 || path[length - 1] == '\\' || length + 2 > size) return;
+  if (length == 0 || path[length - 1] == '\\') return true;
+  if (length + 2 > size) return false;
   path[length] = '\\';
   path[length + 1] = '\0';
+  return true;
 }
 
 void StripTrailingBackslash(char *path) {
   size_t length = strlen(path);
   if (length >= 4 && path[length - 1] == '\\') path[length - 1] = '\0';
+}
+
+bool AppendText(char *buffer, uint32_t size, const char *text) {
+  size_t length = strlen(buffer);
+  size_t added = strlen(text);
+  if (length + added + 1 > size) return false;
+  memcpy(buffer + length, text, added + 1);
+  return true;
 }

@@ -70,7 +70,8 @@ bool PostCommand(HWND dialog, int id);
 // Posts what the close box of the caption sends.
 bool PressCloseBox(HWND dialog);
 
-// Writes the window's current image, as the screen shows it, to a 24-bit BMP.
-bool SaveScreenshot(HWND window, const std::string &bmpPath);
+// Writes the window's current image, as the screen shows it, to a 24-bit RGB
+// PNG file.
+bool SaveScreenshot(HWND window, const std::string &pngPath);
 
 }  // namespace quenrid::ui

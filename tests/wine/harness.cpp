@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -108,9 +107,9 @@ TestFolder::~TestFolder() {
 }
 
 void SaveScreenshotArtifact(HWND window, const std::string &name) {
-  const char *folder = std::getenv("QUENRID_SCREENSHOT_DIR");
-  if (!folder || !*folder) return;
-  const std::string path = HostPathToWindows(folder) + "\\" + CurrentTestName() + "-" + name + ".bmp";
+  const std::string folder = HostPathToWindows(QUENRID_SCREENSHOT_DIR);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string path = folder + "\\" + CurrentTestName() + "-" + name + ".png";
   if (!ui::SaveScreenshot(window, path)) ADD_FAILURE() << "cannot save the screenshot " << path;
 }
 

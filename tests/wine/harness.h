@@ -47,8 +47,8 @@ class TestFolder {
   std::string path_;
 };
 
-// When QUENRID_SCREENSHOT_DIR names a host folder, saves the window's image
-// there as "<test>-<name>.bmp", for a person to look at; otherwise does nothing.
+// Saves the window's image as "<test>-<name>.png" in the screenshots folder of
+// the build tree, for a person to compare with the dialog templates.
 void SaveScreenshotArtifact(HWND window, const std::string &name);
 
 // Writes the stub with `block` appended, its offset field pointing at the

@@ -2,9 +2,12 @@
 // reports, what it presses, and that its waits end.
 #include <windows.h>
 
+#include <wincodec.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,27 +91,94 @@ TEST(UiDriver, WaitEndsAsSoonAsTheProcessHasEnded) {
   EXPECT_TRUE(ExitsWith(probe, 5));
 }
 
-TEST(UiDriver, ScreenshotHasTheWindowsSizeAndShowsSomething) {
+// The file read back by the system's image codec, so that a reader other than
+// the writer checks the signature, chunk CRCs and zlib checksum.
+struct Decoded {
+  bool ok = false;
+  UINT width = 0, height = 0;
+  std::vector<BYTE> pixels;  // B, G, R; top row first; rows not padded
+};
+
+struct ComRelease {
+  void operator()(IUnknown *object) const { object->Release(); }
+};
+template <class T> using ComPtr = std::unique_ptr<T, ComRelease>;
+
+Decoded DecodeWithSystemCodec(const std::string &path) {
+  Decoded out;
+  CoInitialize(nullptr);
+  IWICImagingFactory *rawFactory = nullptr;
+  IWICBitmapDecoder *rawDecoder = nullptr;
+  IWICBitmapFrameDecode *rawFrame = nullptr;
+  const std::wstring widePath(path.begin(), path.end());
+  GUID container{};
+  WICPixelFormatGUID format{};
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, reinterpret_cast<void **>(&rawFactory)))) {
+    return out;
+  }
+  ComPtr<IWICImagingFactory> factory(rawFactory);
+  if (FAILED(factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, &rawDecoder))) {
+    return out;
+  }
+  ComPtr<IWICBitmapDecoder> decoder(rawDecoder);
+  if (FAILED(decoder->GetContainerFormat(&container)) || container != GUID_ContainerFormatPng ||
+      FAILED(decoder->GetFrame(0, &rawFrame))) {
+    return out;
+  }
+  ComPtr<IWICBitmapFrameDecode> frame(rawFrame);
+  if (FAILED(frame->GetSize(&out.width, &out.height)) || FAILED(frame->GetPixelFormat(&format)) ||
+      format != GUID_WICPixelFormat24bppBGR) {
+    return out;
+  }
+  out.pixels.resize(static_cast<size_t>(out.width) * out.height * 3);
+  out.ok = SUCCEEDED(frame->CopyPixels(nullptr, out.width * 3, static_cast<UINT>(out.pixels.size()),
+                                       out.pixels.data()));
+  return out;
+}
+
+// The screen under `rect` in the decoder's layout.
+std::vector<BYTE> ScreenPixels(const RECT &rect) {
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, previous);
+  BITMAPINFOHEADER header{sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<BYTE> bgrx(static_cast<size_t>(width) * height * 4);
+  GetDIBits(memory, bitmap, 0, height, bgrx.data(), reinterpret_cast<BITMAPINFO *>(&header),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  std::vector<BYTE> bgr;
+  for (size_t i = 0; i < bgrx.size(); i += 4) bgr.insert(bgr.end(), &bgrx[i], &bgrx[i] + 3);
+  return bgr;
+}
+
+TEST(UiDriver, ScreenshotIsAPngOfWhatTheScreenShows) {
   TestFolder folder;
   Process probe(kProbe, ProbeArguments("Screenshot", "Some text to draw", MB_OK));
   HWND box = ui::WaitForDialog(probe.id(), kDialogTimeoutMs);
   ASSERT_NE(box, nullptr);
+  const std::string png = folder / "box.png";
+  ASSERT_TRUE(ui::SaveScreenshot(box, png));
   RECT rect{};
   ASSERT_TRUE(GetWindowRect(box, &rect));
-  const std::string bmp = folder / "box.bmp";
-  ASSERT_TRUE(ui::SaveScreenshot(box, bmp));
+  const std::vector<BYTE> screen = ScreenPixels(rect);
   ASSERT_TRUE(ui::PressButton(box, IDOK));
   EXPECT_TRUE(ExitsWith(probe, IDOK));
 
-  const std::string image = ReadBinaryFile(bmp);
-  ASSERT_GT(image.size(), sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
-  EXPECT_EQ(image.substr(0, 2), "BM");
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, image.data() + sizeof(BITMAPFILEHEADER), sizeof header);
-  EXPECT_EQ(header.biWidth, rect.right - rect.left);
-  EXPECT_EQ(header.biHeight, rect.bottom - rect.top);
-  const std::string pixels = image.substr(sizeof(BITMAPFILEHEADER) + sizeof header);
-  EXPECT_NE(pixels.find_first_not_of(pixels[0]), std::string::npos) << "a blank image";
+  const Decoded image = DecodeWithSystemCodec(png);
+  ASSERT_TRUE(image.ok);
+  EXPECT_EQ(image.width, static_cast<UINT>(rect.right - rect.left));
+  EXPECT_EQ(image.height, static_cast<UINT>(rect.bottom - rect.top));
+  EXPECT_NE(std::adjacent_find(screen.begin(), screen.end(), std::not_equal_to<BYTE>()), screen.end())
+      << "a blank image";
+  EXPECT_TRUE(image.pixels == screen) << "the file differs from the screen";
 }
 
 }  // namespace

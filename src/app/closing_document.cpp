@@ -1,0 +1,3 @@
+#include "closing_document.h"
+
+void OpenClosingDocument(const char *, const char *) {}

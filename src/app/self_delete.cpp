@@ -1,0 +1,3 @@
+#include "self_delete.h"
+
+void ScheduleSelfDeletion() {}

@@ -1,0 +1,30 @@
+#include "switches.h"
+
+#include <ctype.h>
+
+static const char *SkipBlanks(const char *at) {
+  while (*at == ' ') ++at;
+  return at;
+}
+
+static bool IsSwitchStart(char c) { return c == '-' || c == '/'; }
+
+static void ApplySwitch(int letter, SwitchSet *found) {
+  if (letter == 'Q' || letter == 'S' || letter == 'X') found->quiet = true;
+  if (letter == 'S') found->s = true;
+  if (letter == 'X') found->x = true;
+}
+
+SwitchSet ParseSwitches(const char *commandLine) {
+  SwitchSet found = {false, false, false};
+  if (!commandLine) return found;
+  const char *at = SkipBlanks(commandLine);
+  while (IsSwitchStart(*at) && at[1] != '\0') {
+    ApplySwitch(toupper(static_cast<unsigned char>(at[1])), &found);
+    at += 2;
+    // The rest of the word: /Silent is /S, and /Q/S holds two switches.
+    while (*at != '\0' && *at != ' ' && !IsSwitchStart(*at)) ++at;
+    at = SkipBlanks(at);
+  }
+  return found;
+}

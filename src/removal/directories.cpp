@@ -1,0 +1,3 @@
+#include "directories.h"
+
+void RemoveDirectories() {}

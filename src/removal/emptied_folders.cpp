@@ -1,0 +1,3 @@
+#include "emptied_folders.h"
+
+void RemoveEmptiedFolders() {}

@@ -1,0 +1,26 @@
+// The file phase: installed files, shared-DLL counts, COM servers and fonts;
+// and the in-use test that the main flow runs before any removal.
+#pragma once
+
+#include "../data/uninstall_data.h"
+
+// Removes the FileList's files and folders, from the last entry to the first.
+void RemoveFiles();
+
+// 1 as soon as one file flagged FILE_FLAG_CHECK_IN_USE is in use, else 0.
+int AnyFileInUse();
+
+// 1 when the file exists and cannot be opened for reading and writing with
+// others allowed to read, else 0. A read-only file is made writable for the
+// test and is read-only again afterwards.
+int IsFileInUse(const char *path);
+
+// Writes the entry's full path into WorkPath: a folder starting with "."
+// stands for the InstallFolder ("." and a backslash for a folder below it).
+// False, with WorkPath not to be used, when the path does not fit it.
+bool ComposeFilePath(const FileEntry *entry);
+
+// Remove or add FILE_ATTRIBUTE_READONLY, keeping the other attributes;
+// failures are ignored.
+void ClearReadOnly(const char *path);
+void SetReadOnly(const char *path);

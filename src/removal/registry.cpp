@@ -1,0 +1,3 @@
+#include "registry.h"
+
+void RemoveRegistryEntries() {}

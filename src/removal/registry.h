@@ -1,0 +1,5 @@
+// The registry phase.
+#pragma once
+
+// Deletes the RegistryList's keys and values.
+void RemoveRegistryEntries();

@@ -1,0 +1,5 @@
+#include "shortcuts.h"
+
+void RemoveShortcutFiles() {}
+
+void RemoveShortcutFolders() {}
