@@ -54,8 +54,7 @@ static void RunPreUninstallProgram() {
   StartPreUninstallProgram(program, SettingsFlags() & SETTINGS_WAIT_FOR_PROGRAM);
 }
 
-// Without the dialog the phases run silently: ProgressTotal stays 0.
-static void OpenProgressDialog() {
+void OpenProgressDialog() {
   ProgressDialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROGRESS), MainWindow,
                                       ProgressDialogProc, 0);
   if (!ProgressDialog) return;

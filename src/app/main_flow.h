@@ -13,6 +13,11 @@ void ApplySwitches(SwitchSet switches);
 // nothing removed.
 int ConfirmRemoval();
 
+// Creates the progress dialog with the caption of the first phase and sets
+// ProgressTotal; without the dialog, ProgressTotal stays 0 and the phases
+// run silently.
+void OpenProgressDialog();
+
 // The pre-uninstall program, the removal phases under the progress dialog,
 // the closing message and the closing document.
 void RunRemoval();

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/main_flow.h"
+#include "app/state.h"
 #include "app/ui.h"
 #include "data/messages.h"
 #include "data/uninstall_data.h"
@@ -135,14 +137,14 @@ class Ui : public ::testing::Test {
     PumpMessages();
     MainWindow = ProgressDialog = ProgressBar = nullptr;
     ProgressPosition = 0;
+    ProgressTotal = 0;
     if (DialogFont) DeleteObject(DialogFont);
     DialogFont = nullptr;
     ReleaseUninstallData();
   }
 
-  void LoadMessages(const std::vector<std::string> &messages) {
+  void LoadMessages(const std::vector<std::string> &messages, Manifest manifest = {}) {
     ReleaseUninstallData();
-    Manifest manifest;
     manifest.messages = messages;
     // Behind a few bytes, as behind a stub: offset 0 stands for "no block".
     const std::string lead(16, '\0');
@@ -151,13 +153,9 @@ class Ui : public ::testing::Test {
     ASSERT_EQ(ReadUninstallDataFile(path.c_str(), static_cast<uint32_t>(lead.size())), READ_OK);
   }
 
-  // As the main flow makes it before the first phase.
+  // The main flow's own step before the first phase.
   HWND CreateProgressDialog() {
-    ProgressDialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROGRESS), MainWindow,
-                                        ProgressDialogProc, 0);
-    if (!ProgressDialog) return nullptr;
-    ProgressBar = GetDlgItem(ProgressDialog, IDC_PROGRESS_BAR);
-    SetDlgItemTextA(ProgressDialog, IDC_MESSAGE_TEXT, LookupMessage(0, MSG_PROGRESS_FILES));
+    OpenProgressDialog();
     return ProgressDialog;
   }
 
@@ -257,9 +255,16 @@ TEST_F(Ui, QuestionWithoutADialogIsYesToAllWhenEmptyAndNoWhenItCannotShow) {
 }
 
 TEST_F(Ui, ProgressDialogStaysAsItIsThroughEnterEscAndTheCloseBox) {
+  Manifest lists;
+  lists.files = {{".", "a", 0}, {".", "b", 0}, {".", "", 0}};
+  lists.shortcuts = {{0, "C:\\s", "", "s.lnk"}};
+  lists.registry = {{0x80000001, "Software\\A"}, {0x80000001, "Software\\B"}};
+  LoadMessages(messages_, lists);
   ASSERT_NE(CreateProgressDialog(), nullptr);
+  EXPECT_EQ(ProgressTotal, 2u * 3 + 1 + 2);  // two units a file, one a shortcut or entry
   EXPECT_TRUE(IsWindowVisible(ProgressDialog));
   EXPECT_EQ(ui::WindowText(ProgressDialog), messages_[0]);
+  EXPECT_EQ(ui::ControlText(ProgressDialog, IDC_MESSAGE_TEXT), messages_[11]);
   SetProgress(40);
   PumpWhile([] { SaveScreenshotArtifact(ProgressDialog, "progress"); });
 
