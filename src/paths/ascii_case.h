@@ -1,0 +1,7 @@
+// Text comparison for macro names and folder paths.
+#pragma once
+
+// True when `a` and `b` are the same whole strings, the case of the ASCII
+// letters aside. Other bytes must be equal: the system's code page is not
+// consulted, so the result is the same on every machine.
+bool EqualIgnoringAsciiCase(const char *a, const char *b);

@@ -1,0 +1,18 @@
+#include "shell_folders.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+int GetShellFolderPath(char *buffer, int folder) {
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &list)) || !list) return 0;
+  int found = SHGetPathFromIDListA(list, buffer) ? 1 : 0;
+  // The list belongs to the shell's allocator; without one it cannot be freed.
+  IMalloc *allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
+    allocator->Free(list);
+    allocator->Release();
+  }
+  return found;
+}

@@ -1,0 +1,8 @@
+// The shell's special folders by their CSIDL numbers.
+#pragma once
+
+// Writes the file-system path of special folder `folder` into a 260-byte
+// `buffer`: 1 when it did, 0 otherwise. When the shell does not know the
+// folder the buffer is untouched; when the folder has no file-system path the
+// buffer holds whatever the shell left there.
+int GetShellFolderPath(char *buffer, int folder);
