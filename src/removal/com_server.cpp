@@ -1,0 +1,114 @@
+#include "com_server.h"
+
+#include <stdint.h>
+#include <string.h>
+#include <windows.h>
+
+#include "../app/state.h"
+#include "../paths/backslash.h"
+#include "guarded_call.h"
+
+enum : uint32_t {
+  COMMAND_LINE_SIZE = 520,
+  // No critical-error or missing-file boxes while a server is loaded.
+  QUIET_ERROR_MODE = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX,
+  TOOL_POLL_MS = 250,
+};
+
+// Working buffers come straight from the heap: a missing one only means the
+// step that needs it is left out, so the allocator's retry is not worth it.
+static char *AllocWorkingBuffer(uint32_t size) {
+  return static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+}
+
+static void FreeWorkingBuffer(char *buffer) { HeapFree(GetProcessHeap(), 0, buffer); }
+
+// No time limit: the tool runs silently and ends on its own.
+static void WaitForTool(HANDLE process) {
+  DWORD exitCode;
+  while (GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE) Sleep(TOOL_POLL_MS);
+}
+
+// True when the tool started; it has ended when this returns.
+static bool RunTool(char *commandLine) {
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION tool;
+  memset(&tool, 0, sizeof tool);
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                      nullptr, nullptr, &startup, &tool)) {
+    return false;
+  }
+  if (tool.hProcess) {
+    WaitForTool(tool.hProcess);
+    CloseHandle(tool.hProcess);
+  }
+  if (tool.hThread) CloseHandle(tool.hThread);
+  return true;
+}
+
+// True when regsvr32 ran, whatever it made of the file. The quotes keep a
+// path with blanks one argument.
+static bool UnregisterWithTool(const char *path) {
+  char *commandLine = AllocWorkingBuffer(COMMAND_LINE_SIZE);
+  if (!commandLine) return false;
+  bool ran = AppendText(commandLine, COMMAND_LINE_SIZE, "regsvr32 /u /s \"") &&
+             AppendText(commandLine, COMMAND_LINE_SIZE, path) &&
+             AppendText(commandLine, COMMAND_LINE_SIZE, "\"") && RunTool(commandLine);
+  FreeWorkingBuffer(commandLine);
+  return ran;
+}
+
+// The current directory without a trailing backslash (a root keeps its own),
+// or empty when it cannot be read into the buffer.
+static void SaveCurrentDirectory(char *saved) {
+  DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, saved);
+  if (length == 0 || length >= PATH_BUFFER_SIZE) saved[0] = '\0';
+  StripTrailingBackslash(saved);
+}
+
+// Makes the server's folder current, so that libraries beside it are found
+// when it loads. The backslash is cut after, not at, so that a server in
+// C:\ makes C:\ current and not the drive's remembered folder "C:".
+static void EnterServerFolder(const char *path) {
+  char folder[PATH_BUFFER_SIZE] = "";
+  if (!AppendText(folder, sizeof folder, path)) return;
+  char *lastBackslash = strrchr(folder, '\\');
+  if (!lastBackslash) return;
+  lastBackslash[1] = '\0';
+  StripTrailingBackslash(folder);
+  SetCurrentDirectoryA(folder);
+}
+
+// A handle below 32 is the old way of reporting a failed load.
+static void CallUnregisterExport(const char *path) {
+  HMODULE server = LoadLibraryA(path);
+  if (reinterpret_cast<uintptr_t>(server) < 32) return;
+  FARPROC unregister = GetProcAddress(server, "DllUnregisterServer");
+  if (unregister) CallGuarded(unregister);
+  FreeLibrary(server);
+}
+
+// Without a buffer to remember the current directory in, the server is
+// called from where we are rather than leaving us in its folder.
+static void UnregisterInProcess(const char *path) {
+  UINT previousMode = SetErrorMode(QUIET_ERROR_MODE);
+  char *savedDirectory = AllocWorkingBuffer(PATH_BUFFER_SIZE);
+  if (savedDirectory) {
+    SaveCurrentDirectory(savedDirectory);
+    EnterServerFolder(path);
+  }
+  CallUnregisterExport(path);
+  if (savedDirectory) {
+    if (savedDirectory[0] != '\0') SetCurrentDirectoryA(savedDirectory);
+    FreeWorkingBuffer(savedDirectory);
+  }
+  SetErrorMode(previousMode);
+}
+
+void UnregisterComServer(const char *path) {
+  UINT previousMode = SetErrorMode(QUIET_ERROR_MODE);
+  if (!IsNtVersion6 || !UnregisterWithTool(path)) UnregisterInProcess(path);
+  SetErrorMode(previousMode);
+}

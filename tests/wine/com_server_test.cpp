@@ -1,0 +1,272 @@
+// COM server unregistration in-process: regsvr32 on NT 6, the server's own
+// export before it, and the guard around that export. The servers record
+// every load, call and unload (tests/support/test_com_server.cpp), so a test
+// sees which process touched them and from which folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "harness.h"
+#include "removal/com_server.h"
+#include "removal/guarded_call.h"
+
+namespace quenrid::test {
+namespace {
+
+constexpr UINT kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+// Something the code under test never sets, so a missed restore shows.
+constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;
+
+UINT CurrentErrorMode() {
+  UINT mode = SetErrorMode(0);
+  SetErrorMode(mode);
+  return mode;
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof buffer, buffer);
+  return buffer;
+}
+
+std::string SystemFolder() {
+  char buffer[MAX_PATH] = "";
+  GetSystemDirectoryA(buffer, sizeof buffer);
+  return buffer;
+}
+
+std::string OwnExecutable() {
+  char buffer[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  return buffer;
+}
+
+bool SamePath(const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// Read afresh each time: the compiler's own __readfsdword may be merged with
+// an earlier read.
+DWORD ExceptionChainHead() {
+  DWORD head;
+  __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+// A chain left pointing into an abandoned stack would wreck the rest of the
+// run, its exit code included, so a wrong head is reported and put right.
+::testing::AssertionResult ChainHeadIs(DWORD head) {
+  const DWORD found = ExceptionChainHead();
+  if (found == head) return ::testing::AssertionSuccess();
+  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(head) : "memory");
+  return ::testing::AssertionFailure() << std::hex << "exception chain head " << found
+                                       << ", expected " << head;
+}
+
+// One line of a server's record.
+struct Event {
+  std::string what;  // attach, unregister or detach
+  std::string dll;
+  std::string process;
+  std::string directory;
+  UINT errorMode = 0;
+};
+
+std::vector<Event> ReadEvents(const std::string &recordPath) {
+  std::vector<Event> events;
+  std::ifstream in(recordPath);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    Event event;
+    std::string mode;
+    std::getline(fields, event.what, '\t');
+    std::getline(fields, event.dll, '\t');
+    std::getline(fields, event.process, '\t');
+    std::getline(fields, event.directory, '\t');
+    std::getline(fields, mode);
+    event.errorMode = static_cast<UINT>(std::stoul(mode, nullptr, 16));
+    events.push_back(event);
+  }
+  return events;
+}
+
+std::vector<std::string> Kinds(const std::vector<Event> &events) {
+  std::vector<std::string> kinds;
+  for (const Event &event : events) kinds.push_back(event.what);
+  return kinds;
+}
+
+class ComServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CreateDirectoryA(serverFolder_.c_str(), nullptr));
+    SetEnvironmentVariableA("QUENRID_COM_RECORD", record_.c_str());
+    savedNtVersion6_ = IsNtVersion6;
+    savedDirectory_ = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectoryA(folder_.path().c_str()));
+    savedErrorMode_ = SetErrorMode(kCallersErrorMode);
+  }
+
+  void TearDown() override {
+    SetErrorMode(savedErrorMode_);
+    SetCurrentDirectoryA(savedDirectory_.c_str());
+    IsNtVersion6 = savedNtVersion6_;
+    SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
+  }
+
+  // Copies a built server into the folder with blanks in its name.
+  std::string Install(const char *builtPath, const std::string &name) {
+    const std::string path = serverFolder_ + "\\" + name;
+    EXPECT_TRUE(CopyFileA(HostPathToWindows(builtPath).c_str(), path.c_str(), FALSE)) << path;
+    return path;
+  }
+
+  // Unregisters and checks what must hold whatever the server did: the
+  // caller's current directory and error mode are back, and the server is
+  // not left loaded here.
+  ::testing::AssertionResult Unregister(const std::string &path) {
+    UnregisterComServer(path.c_str());
+    if (CurrentDirectory() != folder_.path()) {
+      return ::testing::AssertionFailure() << "current directory left at " << CurrentDirectory();
+    }
+    if (CurrentErrorMode() != kCallersErrorMode) {
+      return ::testing::AssertionFailure() << "error mode left at " << CurrentErrorMode();
+    }
+    if (GetModuleHandleA(path.c_str())) return ::testing::AssertionFailure() << "still loaded";
+    return ::testing::AssertionSuccess();
+  }
+
+  std::vector<Event> Events() const { return ReadEvents(record_); }
+
+  std::vector<Event> EventsOfThisProcess() const {
+    std::vector<Event> own;
+    for (const Event &event : Events()) {
+      if (SamePath(event.process, OwnExecutable())) own.push_back(event);
+    }
+    return own;
+  }
+
+  TestFolder folder_;
+  const std::string serverFolder_ = folder_ / "COM servers";
+  const std::string record_ = folder_ / "record.txt";
+
+ private:
+  bool savedNtVersion6_ = false;
+  std::string savedDirectory_;
+  UINT savedErrorMode_ = 0;
+};
+
+TEST_F(ComServer, OnNt6Regsvr32DoesTheWorkAndTheServerNeverLoadsHere) {
+  IsNtVersion6 = true;
+  const std::string server = Install(QUENRID_RECORDING_SERVER, "recording server.dll");
+  EXPECT_TRUE(Unregister(server));
+
+  const std::vector<Event> events = Events();
+  // The tool has unloaded the server by the time the call returns: it was
+  // waited for.
+  ASSERT_EQ(Kinds(events), (std::vector<std::string>{"attach", "unregister", "detach"}));
+  EXPECT_TRUE(SamePath(events[1].process, SystemFolder() + "\\regsvr32.exe")) << events[1].process;
+  // The quotes kept the blanks inside one argument.
+  EXPECT_TRUE(SamePath(events[1].dll, server)) << events[1].dll;
+
+  // Not even when the tool cannot unregister it.
+  EXPECT_TRUE(Unregister(Install(QUENRID_EXPORTLESS_SERVER, "exportless.dll")));
+  EXPECT_EQ(Events().size(), 5u);
+  EXPECT_TRUE(EventsOfThisProcess().empty());
+}
+
+TEST_F(ComServer, BeforeNt6TheExportRunsHereInTheServersFolder) {
+  IsNtVersion6 = false;
+  const std::string server = Install(QUENRID_RECORDING_SERVER, "recording server.dll");
+  EXPECT_TRUE(Unregister(server));
+
+  const std::vector<Event> events = EventsOfThisProcess();
+  ASSERT_EQ(Kinds(events), (std::vector<std::string>{"attach", "unregister", "detach"}));
+  EXPECT_EQ(Events().size(), events.size()) << "no other process touched the server";
+  EXPECT_TRUE(SamePath(events[1].dll, server)) << events[1].dll;
+  EXPECT_TRUE(SamePath(events[1].directory, serverFolder_)) << events[1].directory;
+  EXPECT_EQ(events[1].errorMode, kQuietErrorMode);
+}
+
+TEST_F(ComServer, BeforeNt6ACrashingServerIsSurvivedAndFreed) {
+  IsNtVersion6 = false;
+  const std::string server = Install(QUENRID_CRASHING_SERVER, "crashing.dll");
+  const DWORD chainHead = ExceptionChainHead();
+  EXPECT_TRUE(Unregister(server));
+  EXPECT_TRUE(Unregister(server));
+
+  EXPECT_TRUE(ChainHeadIs(chainHead));
+  EXPECT_EQ(Kinds(EventsOfThisProcess()),
+            (std::vector<std::string>{"attach", "unregister", "detach", "attach", "unregister",
+                                      "detach"}));
+  EXPECT_TRUE(DeleteFileA(server.c_str())) << "error " << GetLastError();
+}
+
+TEST_F(ComServer, BeforeNt6WhatHasNoExportOrIsNoLibraryIsLeftAlone) {
+  IsNtVersion6 = false;
+  const std::string server = Install(QUENRID_EXPORTLESS_SERVER, "exportless.dll");
+  EXPECT_TRUE(Unregister(server));
+  WriteBinaryFile(serverFolder_ + "\\text.dll", "not a library");
+  EXPECT_TRUE(Unregister(serverFolder_ + "\\text.dll"));
+  EXPECT_TRUE(Unregister(serverFolder_ + "\\missing.dll"));
+
+  EXPECT_EQ(Kinds(EventsOfThisProcess()), (std::vector<std::string>{"attach", "detach"}));
+  EXPECT_TRUE(DeleteFileA(server.c_str())) << "error " << GetLastError();
+}
+
+// Procedures for the guard itself, of the type of a library's export.
+int GuardedRuns = 0;
+
+INT_PTR WINAPI Returns() {
+  ++GuardedRuns;
+  return 0;
+}
+
+INT_PTR WINAPI WritesThroughNull() {
+  ++GuardedRuns;
+  static int *volatile nowhere = nullptr;
+  *nowhere = 1;
+  return 0;
+}
+
+INT_PTR WINAPI RaisesSoftwareException() {
+  ++GuardedRuns;
+  RaiseException(0xE0C0FFEE, 0, 0, nullptr);
+  return 0;
+}
+
+// A guard inside a guard: the inner one hands the chain back to the outer
+// one's record, which still catches what follows.
+INT_PTR WINAPI NestsAGuardThenFaults() {
+  const DWORD outerHead = ExceptionChainHead();
+  EXPECT_FALSE(CallGuarded(WritesThroughNull));
+  EXPECT_TRUE(ChainHeadIs(outerHead));
+  return WritesThroughNull();
+}
+
+TEST(GuardedCall, CatchesEveryExceptionAndRestoresTheChain) {
+  const struct {
+    FARPROC procedure;
+    bool returns;
+    int runs;
+  } cases[] = {{Returns, true, 1},
+               {WritesThroughNull, false, 1},
+               {RaisesSoftwareException, false, 1},
+               {NestsAGuardThenFaults, false, 2}};
+  const DWORD chainHead = ExceptionChainHead();
+  for (int round = 0; round < 2; ++round) {
+    for (const auto &guarded : cases) {
+      GuardedRuns = 0;
+      EXPECT_EQ(CallGuarded(guarded.procedure), guarded.returns);
+      EXPECT_EQ(GuardedRuns, guarded.runs);
+      EXPECT_TRUE(ChainHeadIs(chainHead));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quenrid::test
