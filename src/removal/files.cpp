@@ -2,14 +2,20 @@
 
 #include <errno.h>
 #include <io.h>
+#include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
 #include "../app/state.h"
+#include "../app/ui.h"
 #include "../data/file_io.h"
+#include "../data/memory.h"
+#include "../data/messages.h"
 #include "../paths/backslash.h"
-
-void RemoveFiles() {}
+#include "../paths/protected_folders.h"
+#include "../resources/resource.h"
+#include "com_server.h"
+#include "fonts.h"
 
 // Read-only, or refused the write-access test for lack of access.
 static bool CountsAsReadOnly(const char *path, DWORD attributes) {
@@ -74,3 +80,107 @@ static void ChangeReadOnly(const char *path, bool readOnly) {
 
 void ClearReadOnly(const char *path) { ChangeReadOnly(path, false); }
 void SetReadOnly(const char *path) { ChangeReadOnly(path, true); }
+
+// Answer to the read-only question that holds for every later read-only file.
+enum ReadOnlyAnswerState { READ_ONLY_NO_TO_ALL = 0, READ_ONLY_YES_TO_ALL = 1, READ_ONLY_ASK = -1 };
+static int ReadOnlyAnswer = READ_ONLY_ASK;
+
+static const char SharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// MessageBoxA's MB_YESNO | MB_ICONQUESTION.
+enum : uint32_t { SHARED_FILE_STYLE = 0x24 };
+
+// Takes one reference off the file's count. A file that others still use
+// stays; the count is written back unless a file in use would drop to zero.
+static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
+  DWORD type = 0;
+  DWORD count = 0;
+  DWORD size = sizeof count;
+  if (RegQueryValueExA(key, path, nullptr, &type, reinterpret_cast<BYTE *>(&count), &size) !=
+      ERROR_SUCCESS) {
+    return removable;
+  }
+  const bool inUse = !removable;
+  if (count > 0) --count;
+  if (count != 0) removable = false;
+  if (!(inUse && count == 0)) {
+    RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE *>(&count), size);
+  }
+  return removable;
+}
+
+// Message 10; an empty message, or no memory for it, asks nothing.
+static bool ConfirmSharedRemoval(const char *path) {
+  char *text = nullptr;
+  if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &text)) return true;
+  FormatMessageArg(text, MSG_SHARED_FILE, path);
+  bool removable = text[0] == '\0' || ShowMessage(text, SHARED_FILE_STYLE) == IDYES;
+  FreeAndClear(&text);
+  return removable;
+}
+
+// A shared file goes only when its count has run out and the user agrees;
+// no count at all counts as run out.
+static bool ReleaseSharedCount(const char *path, bool removable) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    key = nullptr;
+  }
+  if (key) removable = DecrementSharedCount(key, path, removable);
+  if (removable) removable = ConfirmSharedRemoval(path);
+  if (key) {
+    if (removable) RegDeleteValueA(key, path);
+    RegCloseKey(key);
+  }
+  return removable;
+}
+
+static bool DeleteWritable(const char *path) {
+  ClearReadOnly(path);
+  return remove(path) == 0;
+}
+
+// After a failed deletion: a read-only file is deleted once made writable,
+// if the entry is a font or COM server, or the user says so.
+static void RemoveReadOnlyFile(const FileEntry *entry, const char *path) {
+  while (errno == EACCES && CountsAsReadOnly(path, GetFileAttributesA(path))) {
+    if ((entry->flags & (FILE_FLAG_FONT | FILE_FLAG_COM_SERVER)) ||
+        ReadOnlyAnswer == READ_ONLY_YES_TO_ALL) {
+      DeleteWritable(path);
+      return;
+    }
+    if (ReadOnlyAnswer == READ_ONLY_NO_TO_ALL) return;
+    int answer = AskQuestion(path);
+    if (answer == IDC_YES_TO_ALL) ReadOnlyAnswer = READ_ONLY_YES_TO_ALL;
+    if (answer == IDC_NO_TO_ALL) ReadOnlyAnswer = READ_ONLY_NO_TO_ALL;
+    if (answer == IDC_YES_TO_ALL) {
+      DeleteWritable(path);
+      return;
+    }
+    // Yes asks again while the file cannot be deleted; anything else leaves it.
+    if (answer != IDYES || DeleteWritable(path)) return;
+  }
+}
+
+static void RemoveFileEntry(const FileEntry *entry) {
+  if (!ComposeFilePath(entry)) return;  // too long for WorkPath: skipped whole
+  if (entry->fileName[0] == '\0') {
+    if (!IsProtectedFolder(WorkPath)) RemoveDirectoryA(WorkPath);
+    return;
+  }
+  bool removable = !IsFileInUse(WorkPath);
+  if (entry->flags & FILE_FLAG_SHARED_DLL) removable = ReleaseSharedCount(WorkPath, removable);
+  if (!removable) return;
+  if (entry->flags & FILE_FLAG_FONT) RemoveFont(WorkPath);
+  if (entry->flags & FILE_FLAG_COM_SERVER) UnregisterComServer(WorkPath);
+  if (remove(WorkPath) != 0) RemoveReadOnlyFile(entry, WorkPath);
+}
+
+// From the last entry to the first, so files go before the folders listed
+// ahead of them. Each file's first progress unit is spent here.
+void RemoveFiles() {
+  for (uint32_t i = FileListCount, done = 0; i-- > 0; ++done) {
+    RemoveFileEntry(FileList[i]);
+    if (ProgressTotal) SetProgress(static_cast<uint32_t>(100ull * done / ProgressTotal));
+  }
+}

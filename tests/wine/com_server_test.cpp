@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
+#include "com_record.h"
 #include "harness.h"
 #include "removal/com_server.h"
 #include "removal/guarded_call.h"
@@ -65,39 +64,6 @@ DWORD ExceptionChainHead() {
   __asm__ __volatile__("movl %0, %%fs:0" : : "r"(head) : "memory");
   return ::testing::AssertionFailure() << std::hex << "exception chain head " << found
                                        << ", expected " << head;
-}
-
-// One line of a server's record.
-struct Event {
-  std::string what;  // attach, unregister or detach
-  std::string dll;
-  std::string process;
-  std::string directory;
-  UINT errorMode = 0;
-};
-
-std::vector<Event> ReadEvents(const std::string &recordPath) {
-  std::vector<Event> events;
-  std::ifstream in(recordPath);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    Event event;
-    std::string mode;
-    std::getline(fields, event.what, '\t');
-    std::getline(fields, event.dll, '\t');
-    std::getline(fields, event.process, '\t');
-    std::getline(fields, event.directory, '\t');
-    std::getline(fields, mode);
-    event.errorMode = static_cast<UINT>(std::stoul(mode, nullptr, 16));
-    events.push_back(event);
-  }
-  return events;
-}
-
-std::vector<std::string> Kinds(const std::vector<Event> &events) {
-  std::vector<std::string> kinds;
-  for (const Event &event : events) kinds.push_back(event.what);
-  return kinds;
 }
 
 class ComServer : public ::testing::Test {
