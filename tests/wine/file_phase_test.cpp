@@ -354,6 +354,8 @@ TEST_F(FilePhase, ComServersAreUnregisteredAsTheSystemAllows) {
     files_.clear();
     ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_RECORDING_SERVER).c_str(),
                           (folder_ / "server.dll").c_str(), FALSE));
+    // Read-only, yet deleted without a question, as a server always is.
+    SetFileAttributesA((folder_ / "server.dll").c_str(), FILE_ATTRIBUTE_READONLY);
     Add("server.dll", FILE_FLAG_COM_SERVER);
     if (!system.nt6) {
       ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_CRASHING_SERVER).c_str(),

@@ -9,6 +9,7 @@
 
 #include "data/uninstall_data.h"
 #include "file_lock.h"
+#include "resources/resource.h"
 #include "harness.h"
 #include "test_messages.h"
 #include "ui_driver.h"
@@ -95,6 +96,32 @@ TEST_F(MainFlow, ConfirmedRunEndsWithTheClosingMessage) {
   Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
   Answer(ExpectBox(run, 2, {IDOK}), IDOK);
   EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+}
+
+// A read-only file holds the run in its question while the progress dialog
+// is up: the dialog shows the first phase's caption and shrugs off Esc and
+// its close box.
+TEST_F(MainFlow, TheProgressDialogStandsThroughTheRemoval) {
+  ASSERT_TRUE(SetFileAttributesA(unchecked_.c_str(), FILE_ATTRIBUTE_READONLY));
+  Process run(Pack(), "");
+  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
+  HWND question = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [](HWND w) {
+    return ui::HasControl(w, IDC_NO_TO_ALL);
+  });
+  ASSERT_NE(question, nullptr);
+  HWND progress = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [](HWND w) {
+    return ui::HasControl(w, IDC_PROGRESS_BAR);
+  });
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(ui::WindowText(progress), messages_[0]);
+  EXPECT_EQ(ui::ControlText(progress, IDC_MESSAGE_TEXT), messages_[11]);
+  ASSERT_TRUE(ui::PostCommand(progress, IDCANCEL));
+  ASSERT_TRUE(ui::PressCloseBox(progress));
+  EXPECT_FALSE(ui::WaitForClose(progress, 300));
+  Answer(question, IDYES);
+  Answer(ExpectBox(run, 2, {IDOK}), IDOK);
+  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+  EXPECT_EQ(GetFileAttributesA(unchecked_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(MainFlow, AnEmptyClosingMessageIsNotShown) {
