@@ -1,37 +1,13 @@
 // Feeds arbitrary bytes to the reader as the block behind a one-byte stub and
 // walks everything it built, so that ASan sees any string left without its
 // NUL or any record pointing outside its allocation.
-#include <fcntl.h>
 #include <stdint.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include "data/messages.h"
 #include "data/uninstall_data.h"
-
-// The block lives in an unlinked file, reached through /proc so that the
-// reader can open it by path, and gone with the process however it ends.
-static int BlockFd = -1;
-static char BlockPath[64];
-
-static void OpenBlockFile() {
-  char name[] = "/dev/shm/quenrid-fuzz-XXXXXX";
-  BlockFd = mkstemp(name);
-  if (BlockFd < 0) abort();
-  unlink(name);
-  snprintf(BlockPath, sizeof BlockPath, "/proc/self/fd/%d", BlockFd);
-}
-
-// Rewriting one file in place is much cheaper than creating one per input.
-static void WriteBlock(const uint8_t *data, size_t size) {
-  if (BlockFd < 0) OpenBlockFile();
-  if (ftruncate(BlockFd, 0) != 0 || pwrite(BlockFd, "S", 1, 0) != 1 ||
-      pwrite(BlockFd, data, size, 1) != static_cast<ssize_t>(size)) {
-    abort();
-  }
-}
+#include "input_file.h"
 
 static size_t Touch(const char *text) { return strlen(text); }
 
@@ -55,8 +31,8 @@ static void WalkLists() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  WriteBlock(data, size);
-  if (ReadUninstallDataFile(BlockPath, 1) == READ_OK) WalkLists();
+  const char *path = WriteInputFile("S", data, size);
+  if (ReadUninstallDataFile(path, 1) == READ_OK) WalkLists();
   ReleaseUninstallData();
   return 0;
 }
