@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/main_flow.h"
+#include "app/startup.h"
 #include "app/state.h"
 #include "app/ui.h"
 #include "data/messages.h"
@@ -327,6 +329,28 @@ TEST_F(Ui, BothDialogsShareOneNormalWeightFont) {
   ASSERT_TRUE(seen.appeared);
   EXPECT_EQ(seen.controlFonts, std::vector<HFONT>(5, font));
   EXPECT_EQ(DialogFont, font);
+}
+
+// Start-up finds the executable's folder with one trailing backslash, and the
+// theme restriction leaves visual styles to the window frames.
+TEST(StartUp, FindsTheFolderAndRestrictsTheThemeToFrames) {
+  char module[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, module, sizeof module);
+  const std::string path = module;
+  const std::string folder = path.substr(0, path.rfind('\\') + 1);
+  const DWORD themeBefore = GetThemeAppProperties();
+
+  ASSERT_TRUE(StartUp(GetModuleHandleA(nullptr)));
+  ASSERT_NE(InstallFolder, nullptr);
+  EXPECT_EQ(std::string(InstallFolder), folder);
+  ASSERT_NE(WorkPath, nullptr);
+  ASSERT_NE(ModulePath, nullptr);
+  RestrictThemeToFrames();
+  EXPECT_EQ(GetThemeAppProperties(), static_cast<DWORD>(STAP_ALLOW_NONCLIENT));
+  ShutDown();
+  EXPECT_EQ(InstallFolder, nullptr);
+  EXPECT_EQ(WorkPath, nullptr);
+  SetThemeAppProperties(themeBefore);
 }
 
 }  // namespace
