@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "app/show_message_posix.h"
+#include "temp_file.h"
 #include "data/uninstall_data.h"
 #include "writer/uninstall_writer.h"
 
@@ -34,11 +34,7 @@ class BlockFileTest : public ::testing::Test {
   static constexpr uint32_t kStubSize = 16;
 
   void SetUp() override {
-    char name[] = "/tmp/quenrid-reader-XXXXXX";
-    int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    path_ = name;
+    path_ = MakeTempFile("/tmp/quenrid-reader-XXXXXX");
     ResetShownMessages();
   }
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "removal/font_name.h"
+#include "temp_file.h"
 #include "truetype_file.h"
 
 namespace quenrid::test {
@@ -18,11 +18,7 @@ const FontName kMacFull{kMacintosh, kFullName, "Quenrid Sans"};
 class FontNameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/quenrid-font-XXXXXX";
-    int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    path_ = name;
+    path_ = MakeTempFile("/tmp/quenrid-font-XXXXXX");
   }
   void TearDown() override { std::remove(path_.c_str()); }
 

@@ -303,4 +303,10 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
   return std::fclose(out) == 0 && ok;
 }
 
+std::vector<int> ButtonIds(const std::vector<Button> &buttons) {
+  std::vector<int> ids;
+  for (const Button &button : buttons) ids.push_back(button.id);
+  return ids;
+}
+
 }  // namespace quenrid::ui

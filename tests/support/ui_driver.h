@@ -60,6 +60,8 @@ std::string ControlText(HWND dialog, int id);
 bool HasControl(HWND dialog, int id);
 std::vector<Button> Buttons(HWND dialog);
 DialogInfo Describe(HWND dialog);
+// The buttons' ids, in the order Describe lists them.
+std::vector<int> ButtonIds(const std::vector<Button> &buttons);
 
 // Presses the visible, enabled push button `id` as a click would: posts
 // WM_COMMAND with BN_CLICKED. False when there is no such button.

@@ -46,8 +46,6 @@ std::string OwnExecutable() {
   return buffer;
 }
 
-bool SamePath(const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
 // Read afresh each time: the compiler's own __readfsdword may be merged with
 // an earlier read.
 DWORD ExceptionChainHead() {

@@ -71,10 +71,6 @@ bool IsEmptyFolder(const std::string &path) {
   return empty;
 }
 
-bool SamePath(const std::string &a, const std::string &b) {
-  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
 // Wine's per-program setting that makes one executable name see another
 // Windows version; gone with the object.
 class WindowsVersionFor {
@@ -167,12 +163,6 @@ class FilePhase : public ::testing::Test {
     EXPECT_EQ(info.text, WithArgument(messages_[10], path));
     EXPECT_EQ(info.buttons.size(), 2u);
     return box;
-  }
-
-  static void Answer(HWND dialog, int id, bool asCommand = false) {
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(asCommand ? ui::PostCommand(dialog, id) : ui::PressButton(dialog, id));
-    ASSERT_TRUE(ui::WaitForClose(dialog, kDialogTimeoutMs));
   }
 
   TestFolder folder_;

@@ -184,4 +184,14 @@ namespace {
   return CheckExit(process, expected, timeoutMs, true);
 }
 
+bool SamePath(const std::string &a, const std::string &b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+void Answer(HWND dialog, int id, bool asCommand) {
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(asCommand ? ui::PostCommand(dialog, id) : ui::PressButton(dialog, id));
+  ASSERT_TRUE(ui::WaitForClose(dialog, kDialogTimeoutMs));
+}
+
 }  // namespace quenrid::test

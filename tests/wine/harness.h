@@ -74,6 +74,13 @@ class Process {
   PROCESS_INFORMATION info_{};
 };
 
+// Paths compared as Windows compares them, letters in any case.
+bool SamePath(const std::string &a, const std::string &b);
+
+// Presses button `id` of the dialog, or posts it as a command (as Esc does)
+// when `asCommand`, and waits until the dialog has closed.
+void Answer(HWND dialog, int id, bool asCommand = false);
+
 // Asserts that the process ends with `expected` within the time-out.
 ::testing::AssertionResult ExitsWith(Process &process, DWORD expected,
                                      DWORD timeoutMs = kExitTimeoutMs);

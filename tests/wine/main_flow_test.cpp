@@ -18,12 +18,6 @@
 namespace quenrid::test {
 namespace {
 
-std::vector<int> ButtonIds(const ui::DialogInfo &info) {
-  std::vector<int> ids;
-  for (const ui::Button &button : info.buttons) ids.push_back(button.id);
-  return ids;
-}
-
 class MainFlow : public ::testing::Test {
  protected:
   // A product of two files in the test folder; `checked` is flagged for the
@@ -57,7 +51,7 @@ class MainFlow : public ::testing::Test {
     const ui::DialogInfo info = ui::Describe(box);
     EXPECT_EQ(info.caption, messages_[0]);
     EXPECT_EQ(info.text, messages_[message]);
-    EXPECT_EQ(ButtonIds(info), buttons);
+    EXPECT_EQ(ui::ButtonIds(info.buttons), buttons);
     return box;
   }
 
@@ -68,12 +62,6 @@ class MainFlow : public ::testing::Test {
       return ::testing::AssertionFailure() << "a message box: " << ui::Describe(box).text;
     }
     return ExitsWith(run, code);
-  }
-
-  static void Answer(HWND box, int button) {
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(ui::PressButton(box, button));
-    ASSERT_TRUE(ui::WaitForClose(box, kDialogTimeoutMs));
   }
 
   TestFolder folder_;

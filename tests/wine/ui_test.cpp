@@ -32,12 +32,6 @@ namespace {
 constexpr UINT kProbeMessage = WM_APP + 7;
 const char kFileName[] = "C:\\Program Files\\Quenrid Test\\readme.txt";
 
-std::vector<int> Ids(const std::vector<ui::Button> &buttons) {
-  std::vector<int> ids;
-  for (const ui::Button &button : buttons) ids.push_back(button.id);
-  return ids;
-}
-
 std::vector<HFONT> ControlFonts(HWND dialog) {
   std::vector<HFONT> fonts;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -208,7 +202,7 @@ TEST_F(Ui, QuestionShowsTheFileUnderFourButtonsInOrder) {
   EXPECT_EQ(seen.info.caption, messages_[0]);
   EXPECT_EQ(seen.text, WithArgument(messages_[9], kFileName));
   // Describe lists the buttons by their left edge on the screen.
-  EXPECT_EQ(Ids(seen.info.buttons),
+  EXPECT_EQ(ui::ButtonIds(seen.info.buttons),
             (std::vector<int>{IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL}));
   std::vector<std::string> captions;
   for (const ui::Button &button : seen.info.buttons) captions.push_back(button.caption);
