@@ -47,7 +47,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
       SetWindowTextA(dialog, LookupMessage(0, MSG_CAPTION));
       return TRUE;
     case WM_COMMAND:
-      SetWindowLongA(dialog, DWL_MSGRESULT, 1);
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 1);
       return TRUE;
   }
   return FALSE;

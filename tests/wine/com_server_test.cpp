@@ -46,20 +46,29 @@ std::string OwnExecutable() {
   return buffer;
 }
 
-// Read afresh each time: the compiler's own __readfsdword may be merged with
-// an earlier read.
-DWORD ExceptionChainHead() {
-  DWORD head;
-  __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
+// The thread's exception list head, the first field of its TEB, read afresh
+// each time: an earlier read must not stand in for it.
+#ifdef _WIN64
+#define TEB_FIELD "%%gs:0"
+#else
+#define TEB_FIELD "%%fs:0"
+#endif
+EXCEPTION_REGISTRATION_RECORD *ExceptionChainHead() {
+  EXCEPTION_REGISTRATION_RECORD *head;
+  __asm__ __volatile__("mov " TEB_FIELD ", %0" : "=r"(head));
   return head;
+}
+
+void SetExceptionChainHead(EXCEPTION_REGISTRATION_RECORD *head) {
+  __asm__ __volatile__("mov %0, " TEB_FIELD : : "r"(head) : "memory");
 }
 
 // A chain left pointing into an abandoned stack would wreck the rest of the
 // run, its exit code included, so a wrong head is reported and put right.
-::testing::AssertionResult ChainHeadIs(DWORD head) {
-  const DWORD found = ExceptionChainHead();
+::testing::AssertionResult ChainHeadIs(EXCEPTION_REGISTRATION_RECORD *head) {
+  EXCEPTION_REGISTRATION_RECORD *const found = ExceptionChainHead();
   if (found == head) return ::testing::AssertionSuccess();
-  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(head) : "memory");
+  SetExceptionChainHead(head);
   return ::testing::AssertionFailure() << std::hex << "exception chain head " << found
                                        << ", expected " << head;
 }
@@ -159,7 +168,7 @@ TEST_F(ComServer, BeforeNt6TheExportRunsHereInTheServersFolder) {
 TEST_F(ComServer, BeforeNt6ACrashingServerIsSurvivedAndFreed) {
   IsNtVersion6 = false;
   const std::string server = Install(QUENRID_CRASHING_SERVER, "crashing.dll");
-  const DWORD chainHead = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const chainHead = ExceptionChainHead();
   EXPECT_TRUE(Unregister(server));
   EXPECT_TRUE(Unregister(server));
 
@@ -206,7 +215,7 @@ INT_PTR WINAPI RaisesSoftwareException() {
 // A guard inside a guard: the inner one hands the chain back to the outer
 // one's record, which still catches what follows.
 INT_PTR WINAPI NestsAGuardThenFaults() {
-  const DWORD outerHead = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const outerHead = ExceptionChainHead();
   EXPECT_FALSE(CallGuarded(WritesThroughNull));
   EXPECT_TRUE(ChainHeadIs(outerHead));
   return WritesThroughNull();
@@ -221,7 +230,7 @@ TEST(GuardedCall, CatchesEveryExceptionAndRestoresTheChain) {
                {WritesThroughNull, false, 1},
                {RaisesSoftwareException, false, 1},
                {NestsAGuardThenFaults, false, 2}};
-  const DWORD chainHead = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const chainHead = ExceptionChainHead();
   for (int round = 0; round < 2; ++round) {
     for (const auto &guarded : cases) {
       GuardedRuns = 0;

@@ -73,6 +73,14 @@ std::string HostPathToWindows(const std::string &unixPath) {
 
 std::string StubPath() { return HostPathToWindows(QUENRID_STUB_PATH); }
 
+std::vector<std::string> InspectedStubPaths() {
+  std::vector<std::string> paths{StubPath()};
+#ifdef QUENRID_SHIPPED_STUB_PATH
+  paths.push_back(HostPathToWindows(QUENRID_SHIPPED_STUB_PATH));
+#endif
+  return paths;
+}
+
 std::string ReadBinaryFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);

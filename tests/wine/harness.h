@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quenrid::test {
 
@@ -22,6 +23,10 @@ std::string HostPathToWindows(const std::string &unixPath);
 
 // The freshly built stub, as the build left it.
 std::string StubPath();
+
+// The stub files that the checks which do not run them read: this build's
+// stub and, in an x86-64 tree, the shipped i686 one as well.
+std::vector<std::string> InspectedStubPaths();
 
 // Whole-file reads and writes; both throw std::runtime_error on failure.
 std::string ReadBinaryFile(const std::string &path);

@@ -123,11 +123,13 @@ void ExpectItem(const Item &item, const Expected &e) {
   EXPECT_EQ(item.text, e.text);
 }
 
-class StubResources : public ::testing::Test {
+// Every stub that this tree inspects: a 64-bit tree reads the shipped i686
+// stub as data too.
+class StubResources : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    module_ = LoadLibraryExA(StubPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module_, nullptr) << StubPath();
+    module_ = LoadLibraryExA(GetParam().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module_, nullptr) << GetParam();
   }
   void TearDown() override {
     if (module_) FreeLibrary(module_);
@@ -157,7 +159,7 @@ class StubResources : public ::testing::Test {
 const wchar_t kButton[] = L"#128";
 const wchar_t kStatic[] = L"#130";
 
-TEST_F(StubResources, QuestionDialogHasItsControlsInTabOrder) {
+TEST_P(StubResources, QuestionDialogHasItsControlsInTabOrder) {
   ExpectDialog(IDD_QUESTION, 0x80C800C0,
                {{IDYES, kButton, 0x50010001, 20, 52, 50, 14, L""},
                 {IDC_YES_TO_ALL, kButton, 0x50010000, 75, 52, 50, 14, L""},
@@ -166,14 +168,35 @@ TEST_F(StubResources, QuestionDialogHasItsControlsInTabOrder) {
                 {IDC_NO_TO_ALL, kButton, 0x50010000, 186, 52, 50, 14, L""}});
 }
 
-TEST_F(StubResources, ProgressDialogIsVisibleWithTextAndBar) {
+TEST_P(StubResources, ProgressDialogIsVisibleWithTextAndBar) {
   ExpectDialog(IDD_PROGRESS, 0x90C800C0,
                {{IDC_MESSAGE_TEXT, kStatic, 0x50020080, 7, 24, 243, 8, L""},
                 {IDC_PROGRESS_BAR, L"msctls_progress32", 0x50000000, 7, 38, 243, 12,
                  L"Progress1"}});
 }
 
-TEST_F(StubResources, IconGroupAndManifestArePresent) {
+// The architecture the manifest must name for its common controls: the one
+// of the image's own machine field.
+std::string ManifestArchitecture(const std::string &stubPath) {
+  const std::string bytes = ReadBinaryFile(stubPath);
+  LONG header = 0;
+  WORD machine = 0;
+  if (bytes.size() >= 0x40) std::memcpy(&header, bytes.data() + 0x3C, 4);
+  if (header > 0 && bytes.size() >= static_cast<size_t>(header) + 6) {
+    std::memcpy(&machine, bytes.data() + header + 4, 2);
+  }
+  if (machine == IMAGE_FILE_MACHINE_I386) return "X86";
+  if (machine == IMAGE_FILE_MACHINE_AMD64) return "amd64";
+  return "machine " + std::to_string(machine);
+}
+
+size_t Occurrences(const std::string &text, const std::string &part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST_P(StubResources, IconGroupAndManifestArePresent) {
   EXPECT_NE(LockedResource(module_, IDI_MAIN, 14), nullptr);  // RT_GROUP_ICON
   DWORD size = 0;
   const BYTE *bytes = LockedResource(module_, 1, 24, &size);  // RT_MANIFEST
@@ -185,7 +208,16 @@ TEST_F(StubResources, IconGroupAndManifestArePresent) {
                            "level=\"requireAdministrator\""}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
+  // Its own identity and the common controls both name the image's machine.
+  const std::string named = "processorArchitecture=\"" + ManifestArchitecture(GetParam()) + "\"";
+  EXPECT_EQ(Occurrences(manifest, "processorArchitecture="), 2u);
+  EXPECT_EQ(Occurrences(manifest, named), 2u) << named;
 }
+
+INSTANTIATE_TEST_SUITE_P(Built, StubResources, ::testing::ValuesIn(InspectedStubPaths()),
+                         [](const ::testing::TestParamInfo<std::string> &info) {
+                           return info.index == 0 ? "ThisBuild" : "ShippedI686";
+                         });
 
 }  // namespace
 }  // namespace quenrid::test

@@ -39,10 +39,12 @@ Manifest MessagesOnly() {
 }
 
 TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
-  const std::string stub = ReadBinaryFile(StubPath());
-  const std::vector<size_t> markers = MarkerPositions(stub);
-  ASSERT_EQ(markers.size(), 1u) << "the marker must occur exactly once in " << StubPath();
-  EXPECT_EQ(ReadU32(stub, markers[0] + kMarker.size()), stub.size());
+  for (const std::string &path : InspectedStubPaths()) {
+    const std::string stub = ReadBinaryFile(path);
+    const std::vector<size_t> markers = MarkerPositions(stub);
+    ASSERT_EQ(markers.size(), 1u) << "the marker must occur exactly once in " << path;
+    EXPECT_EQ(ReadU32(stub, markers[0] + kMarker.size()), stub.size()) << path;
+  }
 }
 
 TEST(StubRun, ValidBlockWithQuietPartialSwitchExitsZeroWithoutAWindow) {
