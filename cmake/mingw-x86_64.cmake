@@ -1,13 +1,7 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64 (posix thread model, which
-# GoogleTest needs); test programs run through wine64's own loader, since the
-# wine wrapper prefers the 32-bit loader wherever that is installed.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling for 64-bit Windows; test programs run through wine64's own
+# loader, since the wine wrapper prefers the 32-bit loader wherever that is
+# installed.
+set(QUENRID_MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
