@@ -14,9 +14,10 @@
 namespace quenrid::test {
 
 // Generous bounds: the first start of a program in a fresh wine session is
-// slow, but nothing here waits longer than this.
-constexpr DWORD kExitTimeoutMs = 20000;
-constexpr DWORD kDialogTimeoutMs = 10000;
+// slow, and on a loaded two-core machine a message box has been seen to take
+// more than ten seconds; a passing test never waits this long.
+constexpr DWORD kExitTimeoutMs = 60000;
+constexpr DWORD kDialogTimeoutMs = 30000;
 
 // The Windows path of a file of the build tree (wine maps / to Z:\).
 std::string HostPathToWindows(const std::string &unixPath);
