@@ -38,40 +38,58 @@ int ReadChunkBody(FileHandle file, const ChunkHeader *header, uint8_t **body, ui
   return READ_OK;
 }
 
-static void FreeMessageTable(int table) {
-  char **strings = MessageTable[table];
-  if (!strings) return;
-  for (uint32_t i = 0; strings[i]; ++i) FreeAndClear(&strings[i]);
-  FreeAndClear(&MessageTable[table]);
+static void FreeStrings(char ***strings) {
+  if (!*strings) return;
+  for (uint32_t i = 0; (*strings)[i]; ++i) FreeAndClear(&(*strings)[i]);
+  FreeAndClear(strings);
 }
 
-// Reads `stringCount` strings into a fresh table that replaces slot `table`.
-static int ReadMessageTable(FileHandle file, int table, uint16_t stringCount) {
+static void FreeMessageTable(int table) { FreeStrings(&MessageTable[table]); }
+
+// Reads `stringCount` strings into a fresh table that replaces slot `table`
+// once it is whole: a table that fails half-way is dropped, and the one read
+// before stays to word the failure. Every string takes at least its two
+// length bytes, so a count the body cannot hold is damage before anything is
+// allocated, as is a string that runs past the body.
+static int ReadMessageTable(ChunkBody *body, int table, uint16_t stringCount) {
+  if (stringCount > body->left / 2) return READ_ERR_HEADER;
   char **strings = nullptr;
   if (!AllocZeroed((stringCount + 1u) * static_cast<uint32_t>(sizeof(char *)), &strings)) {
     return READ_ERR_MEMORY;
   }
+  int code = READ_OK;
+  for (uint32_t i = 0; i < stringCount && code == READ_OK; ++i) {
+    uint16_t length = TakeU16(body);
+    const uint8_t *text = TakeBytes(body, length);
+    if (!text) {
+      code = READ_ERR_HEADER;
+    } else if (!AllocZeroed(length + 1u, &strings[i])) {
+      code = READ_ERR_MEMORY;
+    } else {
+      memcpy(strings[i], text, length);
+    }
+  }
+  if (code != READ_OK) {
+    FreeStrings(&strings);
+    return code;
+  }
   FreeMessageTable(table);
   MessageTable[table] = strings;
-  for (uint32_t i = 0; i < stringCount; ++i) {
-    uint16_t length = ReadU16(file);
-    if (!AllocZeroed(length + 1u, &strings[i])) return READ_ERR_MEMORY;
-    if (length) ReadExact(file, strings[i], length);
-  }
   return READ_OK;
 }
 
 // Only the first MAX_MESSAGE_TABLES tables are loaded; the rest of the body is
 // skipped by the caller. A table of no strings keeps the one read before.
-static int ReadMessages(FileHandle file) {
-  uint16_t tableCount = ReadU16(file);
+static int ReadMessages(ChunkBody *body) {
+  uint16_t tableCount = TakeU16(body);
   for (int table = 0; table < tableCount && table < MAX_MESSAGE_TABLES; ++table) {
-    uint16_t stringCount = ReadU16(file);
+    uint16_t stringCount = TakeU16(body);
+    if (body->damaged) return READ_ERR_HEADER;
     if (stringCount == 0) continue;
-    int code = ReadMessageTable(file, table, stringCount);
+    int code = ReadMessageTable(body, table, stringCount);
     if (code != READ_OK) return code;
   }
-  return READ_OK;
+  return body->damaged ? READ_ERR_HEADER : READ_OK;
 }
 
 // Joins a further directories body to the list, replacing the list's closing
@@ -113,12 +131,37 @@ static int ReadSettings(FileHandle file, const ChunkHeader *header) {
   return code;
 }
 
+// The body of a list or messages chunk, read in one piece: bounded by what
+// is left of the file before anything is allocated, and parsed in memory.
+// A body the file does not hold in full is the data ending early.
+static int LoadBody(FileHandle file, uint32_t length, uint8_t **bytes) {
+  uint32_t position = GetFilePos(file);
+  uint32_t fileLength = GetFileLength(file);
+  if (position > fileLength || length > fileLength - position) return READ_ERR_HEADER;
+  if (!AllocBlock(length, bytes)) return READ_ERR_MEMORY;
+  if (ReadExact(file, *bytes, length) != 0) {
+    FreeAndClear(bytes);
+    return READ_ERR_HEADER;
+  }
+  return READ_OK;
+}
+
+static int ReadParsedChunk(FileHandle file, const ChunkHeader *header, int (*parse)(ChunkBody *)) {
+  uint8_t *bytes = nullptr;
+  int code = LoadBody(file, header->length, &bytes);
+  if (code != READ_OK) return code;
+  ChunkBody body = {bytes, header->length, false};
+  code = parse(&body);
+  FreeAndClear(&bytes);
+  return code;
+}
+
 static int ReadChunk(FileHandle file, const ChunkHeader *header) {
   switch (header->kind) {
-    case CHUNK_MESSAGES: return ReadMessages(file);
-    case CHUNK_FILES: return ReadFileList(file, header->length);
-    case CHUNK_SHORTCUTS: return ReadShortcutList(file, header->length);
-    case CHUNK_REGISTRY: return ReadRegistryList(file, header->length);
+    case CHUNK_MESSAGES: return ReadParsedChunk(file, header, ReadMessages);
+    case CHUNK_FILES: return ReadParsedChunk(file, header, ReadFileList);
+    case CHUNK_SHORTCUTS: return ReadParsedChunk(file, header, ReadShortcutList);
+    case CHUNK_REGISTRY: return ReadParsedChunk(file, header, ReadRegistryList);
     case CHUNK_DIRECTORIES: return ReadDirectories(file, header);
     case CHUNK_SETTINGS: return ReadSettings(file, header);
     default: return READ_OK;  // unknown kinds are skipped by their length

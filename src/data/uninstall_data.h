@@ -59,7 +59,7 @@ enum ReadResult {
   READ_ERR_BODY = 1,         // a raw body is rejected or cannot be read in full
   READ_ERR_BODY_MEMORY = 5,  // no memory for a raw body
   READ_ERR_MEMORY = 7,       // no memory for a list, record or message
-  READ_ERR_HEADER = 8,       // the data ends, or a count runs past its chunk, before CHUNK_END
+  READ_ERR_HEADER = 8,       // the data ends before CHUNK_END, or a count or string runs past its chunk
 };
 
 // Per-record size limits of the strings, set by the reader's staging areas.

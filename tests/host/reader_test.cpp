@@ -275,13 +275,43 @@ TEST_F(ReaderTest, ShortcutAndRegistryLimits) {
   EXPECT_EQ(std::strlen(RegistryList[0]->keyPath), 519u);
 }
 
-TEST_F(ReaderTest, ACountTheChunkCannotHoldIsDamage) {
-  // Two records need at least 10 bytes; the body has 4 + 5.
-  std::string body = U32(2) + U16(0) + U16(0) + "\x00";
-  EXPECT_EQ(Read(ErrorMessages() + EncodeChunk(CHUNK_FILES, body) + End()), READ_ERR_HEADER);
-  EXPECT_EQ(FileList, nullptr);
-  EXPECT_EQ(std::string(LastShownMessage.text), "Damaged: " + path_);
-  ReleaseUninstallData();
+// Whatever a count or length inside a chunk claims, nothing is read past the
+// chunk: a body that cannot hold what it declares is damage (code 8), and the
+// chunk it claims to run into is never read as part of it.
+TEST_F(ReaderTest, WhatAChunkCannotHoldIsDamage) {
+  const std::string nextChunk = Messages({"read as a chunk, never as a string"});
+  std::string manyLongStrings = U16(1) + U16(20000);
+  for (int i = 0; i < 20000; ++i) manyLongStrings += U16(0xFFFF);
+  const struct {
+    const char *name;
+    std::string chunk;
+  } cases[] = {
+      {"two file records need 10 bytes, the body has 4 + 5",
+       EncodeChunk(CHUNK_FILES, U32(2) + U16(0) + U16(0) + std::string(1, '\0'))},
+      {"a file name running into the next chunk",
+       EncodeChunk(CHUNK_FILES, U32(1) + Counted("C:\\d") + U16(40) + "abc")},
+      {"a shortcut record cut before its last string",
+       EncodeChunk(CHUNK_SHORTCUTS, U32(1) + Bytes({1}) + Counted("a") + Counted(""))},
+      {"a registry count without its records", EncodeChunk(CHUNK_REGISTRY, U32(3) + U32(1))},
+      {"a list chunk too short for its count", EncodeChunk(CHUNK_FILES, U16(0))},
+      {"65535 messages declared in a few bytes",
+       EncodeChunk(CHUNK_MESSAGES, U16(1) + U16(0xFFFF) + Counted("A"))},
+      {"20000 strings of 0xFFFF bytes each in 40 KB", EncodeChunk(CHUNK_MESSAGES, manyLongStrings)},
+      {"a message running into the next chunk",
+       EncodeChunk(CHUNK_MESSAGES, U16(1) + U16(2) + Counted("A") + U16(30) + "xy")},
+      {"a table count without its string count", EncodeChunk(CHUNK_MESSAGES, U16(1))},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetShownMessages();
+    EXPECT_EQ(Read(ErrorMessages() + c.chunk + nextChunk + End()), READ_ERR_HEADER);
+    EXPECT_EQ(FileList == nullptr ? 0u : FileListCount, 0u);
+    EXPECT_EQ(ShortcutListCount + RegistryListCount, 0u);
+    // A damaged table never replaces the one that words the failure.
+    ASSERT_EQ(ShownMessageCount, 1u);
+    EXPECT_EQ(std::string(LastShownMessage.text), "Damaged: " + path_);
+    ReleaseUninstallData();
+  }
   // A huge count in a huge chunk at the end of the file: no huge allocation.
   ChunkHeader header{CHUNK_REGISTRY, 0, 0, 0xFFFFFF00u};
   std::string raw(reinterpret_cast<char *>(&header), sizeof header);
@@ -360,7 +390,7 @@ TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
   FailNthAllocation(0);
   ASSERT_EQ(Read(block), READ_OK);
   const uint32_t needed = AllocationsSinceReset();
-  const uint32_t forMessages = 1 + 16;
+  const uint32_t forMessages = 2 + 16;  // the body, the table and its strings
   ASSERT_GT(needed, forMessages);
   ReleaseUninstallData();
 
