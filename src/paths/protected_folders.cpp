@@ -88,11 +88,12 @@ static bool MatchesRegistryFolder(const char *path) {
 
 // Folders that a path macro names and that hold the user's own data: a
 // pattern entry on one of them would otherwise empty it. Only the folders
-// themselves; their subfolders are a product's to use.
+// themselves; their subfolders are a product's to use. A profile is
+// protected wherever the shell reports one, on either family.
 static const ShellCandidate USER_DATA_CANDIDATES[] = {
     {CSIDL_PERSONAL, false, false},
     {CSIDL_LOCAL_APPDATA, false, false},
-    {CSIDL_PROFILE, true, false},
+    {CSIDL_PROFILE, false, false},
 };
 
 // The folder of all users, as "#AllUsersDir#" names it.
@@ -115,10 +116,8 @@ int IsProtectedFolder(char *path) {
   if (length < 4) return 1;
   bool hadBackslash = path[length - 1] == '\\';
   if (hadBackslash) path[length - 1] = '\0';
-  int result = MatchesWellKnownFolder(path) || MatchesRegistryFolder(path) ||
-                       MatchesUserDataFolder(path)
-                   ? 1
-                   : 0;
+  bool matched =
+      MatchesWellKnownFolder(path) || MatchesRegistryFolder(path) || MatchesUserDataFolder(path);
   if (hadBackslash) path[length - 1] = '\\';
-  return result;
+  return matched ? 1 : 0;
 }

@@ -13,7 +13,9 @@
 #include "../paths/path_macros.h"
 #include "../paths/protected_folders.h"
 
-static bool IsDotEntry(const char *name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+static bool IsDotEntry(const char *name) {
+  return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
 
 // The full path of the current directory into a 260-byte `path`; false when
 // it cannot be read or is longer.

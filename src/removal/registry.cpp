@@ -23,8 +23,8 @@ enum : uint32_t {
 
 // Keys below the class root that every product only adds to.
 static const char *const SHARED_CLASS_KEYS[] = {
-    "CLSID", "Interface", "TypeLib", "AppID",  "*",          "AllFilesystemObjects",
-    "Directory", "Folder", "Drive",  "Wow6432Node",
+    "CLSID",     "Interface", "TypeLib", "AppID",       "*", "AllFilesystemObjects",
+    "Directory", "Folder",    "Drive",   "Wow6432Node",
 };
 
 // Keys of a machine or user hive that belong to the system.
