@@ -122,7 +122,9 @@ static void CleanDirectoryEntry(const char *entry, char *path) {
   const char *pattern = last + 1;
   if (IsProtectedFolder(path)) return;
   if (!SetCurrentDirectoryA(path)) return;
-  CleanCurrentFolder(pattern);
+  // The folder once more as the system spells it: "..", "." and doubled
+  // backslashes must not carry a protected folder past the test.
+  if (!CurrentFolderIsProtected()) CleanCurrentFolder(pattern);
   if (InstallFolder) SetCurrentDirectoryA(InstallFolder);
   _rmdir(path);
 }

@@ -77,6 +77,14 @@ const MovedFolder kMovedFolders[] = {
     {HKEY_LOCAL_MACHINE, "Common Documents", nullptr, "public\\Documents"},
 };
 
+// Creates the folders on the way to `path`, and `path` itself when it ends
+// in a backslash.
+void CreateFolders(const std::string &path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+}
+
 // The shell folders of kMovedFolders below `folder` while the object lives;
 // the prefix's own values come back afterwards.
 class MovedShellFolders {
@@ -85,21 +93,22 @@ class MovedShellFolders {
     for (const MovedFolder &moved : kMovedFolders) {
       char value[MAX_PATH] = "";
       DWORD size = sizeof value;
-      DWORD type = REG_EXPAND_SZ;
+      DWORD type = REG_NONE;
       RegGetValueA(moved.root, kShellFolders, moved.value, RRF_RT_ANY | RRF_NOEXPAND, &type, value,
                    &size);
       saved_.push_back({type, value});
       const std::string path = folder + "\\" + moved.folder;
-      for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-      }
-      CreateDirectoryA(path.c_str(), nullptr);
+      CreateFolders(path + "\\");
       RegSetKeyValueA(moved.root, kShellFolders, moved.value, REG_SZ, path.c_str(),
                       static_cast<DWORD>(path.size() + 1));
     }
   }
   ~MovedShellFolders() {
     for (size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].first == REG_NONE) {
+        RegDeleteKeyValueA(kMovedFolders[i].root, kShellFolders, kMovedFolders[i].value);
+        continue;
+      }
       RegSetKeyValueA(kMovedFolders[i].root, kShellFolders, kMovedFolders[i].value, saved_[i].first,
                       saved_[i].second.c_str(), static_cast<DWORD>(saved_[i].second.size() + 1));
     }
@@ -212,14 +221,6 @@ void DeleteRegistryItem(const RegistryItem &item) {
   } else {
     RegDeleteTreeA(item.root, item.key.c_str());
     RegDeleteKeyA(item.root, item.key.c_str());
-  }
-}
-
-// Creates the folders on the way to `path`, and `path` itself when it ends
-// in a backslash.
-void CreateFolders(const std::string &path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
   }
 }
 
@@ -439,145 +440,79 @@ class RemovalPhases : public ::testing::Test {
   int serial_ = 0;
 };
 
+// clang-format off
 TEST_F(RemovalPhases, Directories) {
   RunAll({
-      {"a tree with a read-only file, a file held open and protected subfolders",
-       BOTH,
-       {},
-       {},
-       {},
+      {"a tree with a read-only file, a file held open and protected subfolders", BOTH, {}, {}, {},
        {"..\\user\\*.*"},
        {"-$\\user\\a.txt", "-$\\user\\sub\\b.dat", "-$\\user\\sub\\deep\\c.txt", "-$\\user\\sub\\",
         "-$\\user\\empty\\", "+r:$\\user\\ro\\ro.txt", "+l:$\\user\\held.txt", "+<Docs>\\mine.txt",
         "+<Docs>\\inner\\x.txt", "+<Docs>\\empty\\", "+<Local>\\x.txt", "+<Desktop>\\",
         "+<Programs>\\p.lnk"}},
-      {"a pattern that matches some files; a tree that empties goes whole",
-       BOTH,
-       {},
-       {},
-       {},
+      {"a pattern that matches some files; a tree that empties goes whole", BOTH, {}, {}, {},
        {"#InstallDir#\\logs\\*.log", "#installdir#\\cache\\*.*", "#InstallDir#\\none\\*.*"},
        {"-$\\app\\logs\\a.log", "-$\\app\\logs\\old\\b.log", "-$\\app\\logs\\old\\",
         "+$\\app\\logs\\keep.txt", "-$\\app\\cache\\x\\y\\z.bin", "-$\\app\\cache\\"}},
-      {"an entry without a backslash is a pattern in the install folder",
-       NT,
-       {},
-       {},
-       {},
+      {"an entry without a backslash is a pattern in the install folder", NT, {}, {}, {},
        {"*.tmp"},
        {"-$\\app\\x.tmp", "-$\\app\\sub\\y.tmp", "+$\\app\\sub\\z.txt", "+$\\app\\keep.txt"}},
-      {"folders that macros name and users keep their data in are protected",
-       BOTH,
-       {},
-       {},
-       {},
+      {"folders that macros name and users keep their data in are protected", BOTH, {}, {}, {},
        {"#MyDocuments#\\*.*", "#LocalAppData#\\*.*", "#AllUsersDir#\\*.*", "#AppData#\\*.*",
         "#Desktop#\\*.*"},
        {"+<Docs>\\a.txt", "+<Docs>\\empty\\", "+<Local>\\a.txt", "+<Public>\\a.txt",
         "+<Public>\\empty\\", "+<AppData>\\a.txt", "+<Desktop>\\a.txt"}},
-      {"below a protected folder, and in the temporary folder, patterns apply",
-       NT,
-       {},
-       {},
-       {},
+      {"a protected folder written in another form is still protected", NT, {}, {}, {},
+       {"#MyDocuments#\\..\\Documents\\*.*", "#LocalAppData#\\.\\*.*",
+        "#InstallDir#\\..\\user\\\\Desktop\\*.*"},
+       {"+<Docs>\\a.txt", "+<Local>\\a.txt", "+<Desktop>\\a.txt"}},
+      {"below a protected folder, and in the temporary folder, patterns apply", NT, {}, {}, {},
        {"#MyDocuments#\\Product\\*.*", "#TempDir#\\quenrid-<id>-*.tmp"},
        {"-<Docs>\\Product\\a.txt", "-<Docs>\\Product\\", "+<Docs>\\keep.txt",
         "-<Temp>\\quenrid-<id>-1.tmp", "+<Temp>\\quenrid-<id>.keep"}},
-      {"unknown macros vanish; a path that is then not a full one is skipped",
-       NT,
-       {},
-       {},
-       {},
+      {"unknown macros vanish; a path that is then not a full one is skipped", NT, {}, {}, {},
        {"#InstallDir#\\first\\*.none", "#Nope#$\\victim\\*.*", "#Nope#second\\*.*", "#Nope#\\*.*"},
        {"+$\\app\\first\\f.txt", "-$\\victim\\a.txt", "+$\\app\\second\\a.txt"}},
-      {"paths too long for their buffer are skipped, not cut",
-       NT,
-       {},
-       {},
-       {},
+      {"paths too long for their buffer are skipped, not cut", NT, {}, {}, {},
        {"#InstallDir#\\cut\\" + std::string(300, '*'), "cut2\\" + std::string(300, '*'),
         "#InstallDir#\\ok\\*.*"},
        {"+$\\app\\cut\\a.txt", "+$\\app\\cut2\\a.txt", "-$\\app\\ok\\a.txt"}},
-      {"a list without its closing empty string",
-       NT,
-       {},
-       {},
-       {},
-       {"d1\\*.*", "d2\\*.*"},
-       {"-$\\app\\d1\\a.txt", "-$\\app\\d2\\a.txt"},
-       nullptr,
-       LIST_UNCLOSED},
-      {"a last string without its terminator is not used",
-       NT,
-       {},
-       {},
-       {},
-       {"d1\\*.*", "d2\\*.*"},
-       {"-$\\app\\d1\\a.txt", "+$\\app\\d2\\a.txt"},
-       nullptr,
-       LIST_LAST_UNTERMINATED},
+      {"a list without its closing empty string", NT, {}, {}, {}, {"d1\\*.*", "d2\\*.*"},
+       {"-$\\app\\d1\\a.txt", "-$\\app\\d2\\a.txt"}, nullptr, LIST_UNCLOSED},
+      {"a last string without its terminator is not used", NT, {}, {}, {}, {"d1\\*.*", "d2\\*.*"},
+       {"-$\\app\\d1\\a.txt", "+$\\app\\d2\\a.txt"}, nullptr, LIST_LAST_UNTERMINATED},
   });
 }
 
 TEST_F(RemovalPhases, Shortcuts) {
   RunAll({
-      {"files go before folders; levels walk both sides in step",
-       BOTH,
-       {},
-       {{1, "$\\menu\\group", "$\\alt\\group", "a.lnk"},
-        {0, "$\\menu\\group", "", "b.lnk"},
-        {1, "$\\m\\a\\b", "", "c.lnk"}},
-       {},
-       {},
+      {"files go before folders; levels walk both sides in step", BOTH, {},
+       {{1, "$\\menu\\group", "$\\alt\\group", "a.lnk"}, {0, "$\\menu\\group", "", "b.lnk"},
+        {1, "$\\m\\a\\b", "", "c.lnk"}}, {}, {},
        {"-$\\menu\\group\\a.lnk", "-$\\menu\\group\\b.lnk", "-$\\menu\\", "-$\\alt\\group\\",
         "-$\\alt\\", "-$\\m\\a\\b\\c.lnk", "-$\\m\\a\\", "+$\\m\\"}},
-      {"nothing at or above a protected folder, on either side",
-       BOTH,
-       {},
-       {{3, "<Programs>\\Quenrid <id>\\Group", "", "p.lnk"},
-        {2, "<Desktop>", "$\\y\\grp", "<id>.lnk"},
-        {2, "$\\x\\grp", "<Desktop>", ""}},
-       {},
-       {},
-       {"-<Programs>\\Quenrid <id>\\Group\\p.lnk", "-<Programs>\\Quenrid <id>\\",
-        "-<Desktop>\\<id>.lnk", "+$\\y\\grp\\", "+$\\x\\grp\\"}},
-      {"a folder with other files stays, and its parents too",
-       NT,
-       {},
-       {{2, "$\\n\\grp", "", "s.lnk"}, {0, "$\\e\\grp", "", ""}},
-       {},
-       {},
+      {"nothing at or above a protected folder, on either side", BOTH, {},
+       {{3, "<Programs>\\Quenrid\\Group", "", "p.lnk"}, {2, "<Desktop>", "$\\y\\grp", "d.lnk"},
+        {2, "$\\x\\grp", "<Desktop>", ""}}, {}, {},
+       {"-<Programs>\\Quenrid\\Group\\p.lnk", "-<Programs>\\Quenrid\\", "+<Programs>\\",
+        "-<Desktop>\\d.lnk", "+$\\y\\grp\\", "+$\\x\\grp\\"}},
+      {"a folder with other files stays, and its parents too", NT, {},
+       {{2, "$\\n\\grp", "", "s.lnk"}, {0, "$\\e\\grp", "", ""}}, {}, {},
        {"-$\\n\\grp\\s.lnk", "+$\\n\\grp\\other.txt", "-$\\e\\grp\\"}},
-      {"the current directory is left before its folder goes",
-       NT,
-       {},
-       {{0, "$\\CW\\GRP", "", "c.lnk"}},
-       {},
-       {},
-       {"-$\\cw\\grp\\c.lnk", "-$\\cw\\grp\\", "+$\\cw\\"},
-       "$\\cw\\grp"},
+      {"the current directory is left before its folder goes", NT, {},
+       {{0, "$\\CW\\GRP", "", "c.lnk"}}, {}, {},
+       {"-$\\cw\\grp\\c.lnk", "-$\\cw\\grp\\", "+$\\cw\\"}, "$\\cw\\grp"},
   });
 }
 
 TEST_F(RemovalPhases, EmptiedFolders) {
   RunAll({
-      {"emptied folders go upwards until one is not empty",
-       BOTH,
-       {{"$\\p\\Sub\\Deep", "f.txt"},
-        {"$\\q", "f.txt"},
-        {".\\bin", "tool.dll"},
-        {".\\bin\\plugins", "p.dll"}},
-       {},
-       {},
-       {},
+      {"emptied folders go upwards until one is not empty", BOTH,
+       {{"$\\p\\Sub\\Deep", "f.txt"}, {"$\\q", "f.txt"}, {".\\bin", "tool.dll"},
+        {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
        {"-$\\p\\Sub\\Deep\\f.txt", "-$\\p\\", "-$\\q\\f.txt", "+$\\q\\keep.txt",
         "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\"}},
-      {"a folder entry stands for itself; fonts keep their folder",
-       NT,
-       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FILE_FLAG_FONT}},
-       {},
-       {},
-       {},
+      {"a folder entry stands for itself; fonts keep their folder", NT,
+       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FILE_FLAG_FONT}}, {}, {}, {},
        {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
   });
 }
@@ -585,51 +520,27 @@ TEST_F(RemovalPhases, EmptiedFolders) {
 TEST_F(RemovalPhases, Registry) {
   const std::string tree = "<K>\\Vendor\\Product";
   RunAll({
-      {"values by the last double backslash; a trailing pair is the default",
-       BOTH,
-       {},
-       {},
-       {{HKCU, "<K>\\App\\\\Version"},
-        {HKCU, "<K>\\App\\\\"},
-        {HKCU, "<K>\\Gone\\\\Missing"},
-        {HKCU, ""}},
-       {},
+      {"values by the last double backslash; a trailing pair is the default", BOTH, {}, {},
+       {{HKCU, "<K>\\App\\\\Version"}, {HKCU, "<K>\\App\\\\"}, {HKCU, "<K>\\Gone\\\\Missing"},
+        {HKCU, ""}}, {},
        {"-HKCU\\<K>\\App\\\\Version", "-HKCU\\<K>\\App\\\\", "+HKCU\\<K>\\App\\\\Other",
         "+HKCU\\<K>\\App"}},
-      {"a key goes with its whole tree on NT",
-       NT,
-       {},
-       {},
-       {{HKCU, tree}, {HKLM, "<K>\\Machine\\"}, {HKCR, ".quenrid-<id>"}},
-       {},
+      {"a key goes with its whole tree on NT", NT, {}, {},
+       {{HKCU, tree}, {HKLM, "<K>\\Machine\\"}, {HKCR, ".quenrid-<id>"}}, {},
        {"-HKCU\\" + tree + "\\Sub\\Deep\\\\Value", "-HKCU\\" + tree, "+HKCU\\<K>\\Vendor",
         "-HKLM\\<K>\\Machine\\Sub", "-HKCR\\.quenrid-<id>\\shell\\open"}},
-      {"95/98/Me deletes a key with its subkeys in one call",
-       WIN9X,
-       {},
-       {},
-       {{HKCU, "<K>\\Leaf"}, {HKCU, tree}},
-       {},
+      {"95/98/Me deletes a key with its subkeys in one call", WIN9X, {}, {},
+       {{HKCU, "<K>\\Leaf"}, {HKCU, tree}}, {},
        {"-HKCU\\<K>\\Leaf\\\\Value", "-HKCU\\" + tree + "\\Sub\\Deep", "+HKCU\\<K>\\Vendor"}},
-      {"the first failure ends a tree; what went before it stays gone",
-       NT,
-       {},
-       {},
-       {{HKCU, "<K>\\X"}},
-       {},
+      {"the first failure ends a tree; what went before it stays gone", NT, {}, {},
+       {{HKCU, "<K>\\X"}}, {},
        {"-HKCU\\<K>\\X\\a\\child", "-HKCU\\<K>\\X\\a", "+k:HKCU\\<K>\\X\\b", "+HKCU\\<K>\\X\\c",
         "+HKCU\\<K>\\X"}},
-      {"first-level and shared keys are never deleted whole",
-       BOTH,
-       {},
-       {},
-       {{HKCU, "<T>"},
-        {HKCU, "\\\\<T>\\"},
-        {HKCU, "Software\\\\Microsoft\\"},
+      {"first-level and shared keys are never deleted whole", BOTH, {}, {},
+       {{HKCU, "<T>"}, {HKCU, "\\\\<T>\\"}, {HKCU, "Software\\\\Microsoft\\"},
         {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"},
         {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenrid <id>"},
-        {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Quenrid <id>"}},
-       {},
+        {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Quenrid <id>"}}, {},
        {"+HKCU\\<T>\\\\Marker", "+HKCU\\Software\\Microsoft\\Quenrid <id>",
         "+HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Other <id>",
         "-HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenrid <id>",
@@ -641,48 +552,33 @@ TEST_F(RemovalPhases, Registry) {
 // and (as every row checks) nothing around it changed.
 TEST_F(RemovalPhases, AWholeProduct) {
   RunAll({
-      {"a whole product",
-       BOTH,
-       {{".\\bin", "tool.exe"},
-        {".\\bin", "tool.dll"},
-        {".\\bin\\plugins", "p.dll"},
-        {".\\data", ""},
-        {".\\data\\templates", "a.tpl"},
-        {"$\\shared", "common.dll"}},
-       {{1, "<Programs>\\Quenrid Vendor <id>\\Product", "", "Product.lnk"},
-        {1, "<Programs>\\Quenrid Vendor <id>\\Product", "", "Uninstall.lnk"},
-        {0, "<Desktop>", "", "Quenrid Product <id>.lnk"}},
+      {"a whole product", BOTH,
+       {{".\\bin", "tool.exe"}, {".\\bin", "tool.dll"}, {".\\bin\\plugins", "p.dll"},
+        {".\\data", ""}, {".\\data\\templates", "a.tpl"}, {"$\\shared", "common.dll"}},
+       {{1, "<Programs>\\Quenrid Vendor\\Product", "", "Product.lnk"},
+        {1, "<Programs>\\Quenrid Vendor\\Product", "", "Uninstall.lnk"},
+        {0, "<Desktop>", "", "Product.lnk"}},
        {{HKCU, "<K>\\Vendor\\Product"},
         {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenrid <id>"},
         {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Quenrid <id>"},
         {HKCU, "<K>\\Vendor\\\\Installed"}},
        {"logs\\*.log", "#TempDir#\\quenrid-<id>-*.tmp"},
-       {"-$\\app\\bin\\tool.exe",
-        "-$\\app\\bin\\tool.dll",
-        "-$\\app\\bin\\plugins\\p.dll",
-        "-$\\app\\bin\\",
-        "-$\\app\\data\\templates\\a.tpl",
-        "-$\\app\\data\\",
-        "-$\\shared\\common.dll",
-        "-$\\shared\\",
-        "-$\\app\\logs\\run.log",
-        "-$\\app\\logs\\old\\1.log",
-        "-$\\app\\logs\\",
-        "-<Programs>\\Quenrid Vendor <id>\\Product\\Product.lnk",
-        "-<Programs>\\Quenrid Vendor <id>\\Product\\Uninstall.lnk",
-        "-<Programs>\\Quenrid Vendor <id>\\",
-        "-<Desktop>\\Quenrid Product <id>.lnk",
-        "-<Temp>\\quenrid-<id>-session.tmp",
-        "+<Temp>\\other-<id>.tmp",
-        "-HKCU\\<K>\\Vendor\\Product\\\\Size",
+       {"-$\\app\\bin\\tool.exe", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\plugins\\p.dll",
+        "-$\\app\\bin\\", "-$\\app\\data\\templates\\a.tpl", "-$\\app\\data\\",
+        "-$\\shared\\common.dll", "-$\\shared\\", "-$\\app\\logs\\run.log",
+        "-$\\app\\logs\\old\\1.log", "-$\\app\\logs\\",
+        "-<Programs>\\Quenrid Vendor\\Product\\Product.lnk",
+        "-<Programs>\\Quenrid Vendor\\Product\\Uninstall.lnk", "-<Programs>\\Quenrid Vendor\\",
+        "-<Desktop>\\Product.lnk", "+<Desktop>\\", "-<Temp>\\quenrid-<id>-session.tmp",
+        "+<Temp>\\other-<id>.tmp", "-HKCU\\<K>\\Vendor\\Product\\Settings\\\\Size",
         "-HKCU\\<K>\\Vendor\\Product",
         "-HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenrid <id>\\\\Name",
         "-HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Quenrid <id>",
-        "-HKCU\\<K>\\Vendor\\\\Installed",
-        "+HKCU\\<K>\\Vendor\\\\Other",
+        "-HKCU\\<K>\\Vendor\\\\Installed", "+HKCU\\<K>\\Vendor\\\\Other",
         "+$\\neighbour\\file.txt"}},
   });
 }
+// clang-format on
 
 }  // namespace
 }  // namespace quenrid::test
