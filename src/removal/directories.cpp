@@ -124,9 +124,10 @@ static void CleanDirectoryEntry(const char *entry, char *path) {
   if (!SetCurrentDirectoryA(path)) return;
   // The folder once more as the system spells it: "..", "." and doubled
   // backslashes must not carry a protected folder past the test.
-  if (!CurrentFolderIsProtected()) CleanCurrentFolder(pattern);
+  const bool isProtected = CurrentFolderIsProtected();
+  if (!isProtected) CleanCurrentFolder(pattern);
   if (InstallFolder) SetCurrentDirectoryA(InstallFolder);
-  _rmdir(path);
+  if (!isProtected) _rmdir(path);
 }
 
 // The path buffer lives on the stack, so there is no allocation to fail.
