@@ -130,9 +130,9 @@ static void CleanDirectoryEntry(const char *entry, char *path) {
   if (!isProtected) _rmdir(path);
 }
 
-// The path buffer lives on the stack, so there is no allocation to fail.
-// Walked by the stored length: a list without its closing empty string, or
-// whose last string lacks its terminator, ends where its bytes end.
+// Walked by the stored length: a list without its closing empty string ends
+// where its bytes end, and a last string without its terminator, perhaps cut
+// short, is not used. The path buffer is on the stack: nothing to allocate.
 void RemoveDirectories() {
   if (!DirectoryList || DirectoryListLength == 0 || DirectoryList[0] == '\0') return;
   char path[PATH_BUFFER_SIZE];

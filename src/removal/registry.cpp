@@ -49,9 +49,10 @@ static const char *const SHARED_HIVE_KEYS[] = {
     "SYSTEM\\CurrentControlSet\\Services",
 };
 
-static bool InTable(const char *const *table, size_t count, const char *key) {
-  for (size_t i = 0; i < count; ++i) {
-    if (EqualIgnoringAsciiCase(table[i], key)) return true;
+template <size_t N>
+static bool InTable(const char *const (&table)[N], const char *key) {
+  for (const char *entry : table) {
+    if (EqualIgnoringAsciiCase(entry, key)) return true;
   }
   return false;
 }
@@ -59,12 +60,9 @@ static bool InTable(const char *const *table, size_t count, const char *key) {
 // `key` is a path of a machine or user hive, in the canonical form.
 static bool IsSharedHiveKey(const char *key) {
   if (!strchr(key, '\\')) return true;  // a first-level key
-  if (InTable(SHARED_HIVE_KEYS, sizeof SHARED_HIVE_KEYS / sizeof *SHARED_HIVE_KEYS, key)) {
-    return true;
-  }
+  if (InTable(SHARED_HIVE_KEYS, key)) return true;
   const char *classKey = AfterPrefixIgnoringAsciiCase(key, "Software\\Classes\\");
-  return classKey &&
-         InTable(SHARED_CLASS_KEYS, sizeof SHARED_CLASS_KEYS / sizeof *SHARED_CLASS_KEYS, classKey);
+  return classKey && InTable(SHARED_CLASS_KEYS, classKey);
 }
 
 // Copies `keyPath` into `key` with every run of backslashes made one and
@@ -87,7 +85,7 @@ int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
   if (!CanonicalKey(keyPath, key) || key[0] == '\0') return 1;
   switch (rootKey) {
     case ROOT_CLASSES:
-      return InTable(SHARED_CLASS_KEYS, sizeof SHARED_CLASS_KEYS / sizeof *SHARED_CLASS_KEYS, key);
+      return InTable(SHARED_CLASS_KEYS, key);
     case ROOT_LOCAL_MACHINE:
     case ROOT_CURRENT_USER:
       return IsSharedHiveKey(key);
