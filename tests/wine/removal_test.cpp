@@ -138,15 +138,6 @@ bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-HKEY RootOf(const std::string &path, std::string *rest) {
-  const size_t slash = path.find('\\');
-  const std::string root = path.substr(0, slash);
-  *rest = slash == std::string::npos ? "" : path.substr(slash + 1);
-  if (root == "HKCR") return HKEY_CLASSES_ROOT;
-  if (root == "HKLM") return HKEY_LOCAL_MACHINE;
-  return HKEY_CURRENT_USER;
-}
-
 // Key and value name of a registry item; no value name for a key.
 struct RegistryItem {
   HKEY root;
@@ -157,8 +148,11 @@ struct RegistryItem {
 
 RegistryItem ParseRegistryItem(const std::string &path) {
   RegistryItem item;
-  std::string rest;
-  item.root = RootOf(path, &rest);
+  const std::string root = path.substr(0, 4);
+  item.root = root == "HKCR"   ? HKEY_CLASSES_ROOT
+              : root == "HKLM" ? HKEY_LOCAL_MACHINE
+                               : HKEY_CURRENT_USER;
+  const std::string rest = path.substr(5);
   const size_t pair = rest.rfind("\\\\");
   if (pair != std::string::npos && pair + 1 == rest.rfind('\\')) {
     item.isValue = true;
@@ -216,12 +210,8 @@ void CreateRegistryItem(const RegistryItem &item) {
 }
 
 void DeleteRegistryItem(const RegistryItem &item) {
-  if (item.isValue) {
-    RegDeleteKeyValueA(item.root, item.key.c_str(), item.value.c_str());
-  } else {
-    RegDeleteTreeA(item.root, item.key.c_str());
-    RegDeleteKeyA(item.root, item.key.c_str());
-  }
+  if (item.isValue) RegDeleteKeyValueA(item.root, item.key.c_str(), item.value.c_str());
+  if (!item.isValue) RegDeleteTreeA(item.root, item.key.c_str());
 }
 
 std::set<std::string> FolderListing(const std::string &folder) {
