@@ -9,3 +9,10 @@ bool EqualIgnoringAsciiCase(const char *a, const char *b) {
   }
   return LowerAscii(*a) == LowerAscii(*b);
 }
+
+const char *AfterPrefixIgnoringAsciiCase(const char *text, const char *prefix) {
+  for (; *prefix; ++prefix, ++text) {
+    if (LowerAscii(*text) != LowerAscii(*prefix)) return nullptr;
+  }
+  return text;
+}

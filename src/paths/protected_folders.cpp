@@ -9,6 +9,7 @@
 #include "ascii_case.h"
 #include "backslash.h"
 #include "folder_sources.h"
+#include "path_macros.h"
 
 struct ShellCandidate {
   int folder;        // CSIDL number
@@ -64,17 +65,50 @@ static bool MatchesWellKnownFolder(const char *path) {
   return false;
 }
 
-// The program and common files folders, compared as the registry holds them.
+static bool MatchesRegistryValue(const char *path, HKEY key, const char *name, bool strip) {
+  char candidate[PATH_BUFFER_SIZE];
+  if (!ReadCurrentVersionValue(key, name, candidate)) return false;
+  if (strip) StripTrailingBackslash(candidate);
+  return EqualIgnoringAsciiCase(path, candidate);
+}
+
+// The program and common files folders, compared as the registry holds them;
+// then the 64-bit ones, which a 32-bit process on 64-bit Windows is not shown
+// as "ProgramFilesDir" and "CommonFilesDir".
 static bool MatchesRegistryFolder(const char *path) {
   HKEY key;
   if (!OpenCurrentVersionKey(&key)) return false;
-  char candidate[PATH_BUFFER_SIZE];
-  bool found = (ReadCurrentVersionValue(key, "ProgramFilesDir", candidate) &&
-                EqualIgnoringAsciiCase(path, candidate)) ||
-               (ReadCurrentVersionValue(key, "CommonFilesDir", candidate) &&
-                EqualIgnoringAsciiCase(path, candidate));
+  bool found = MatchesRegistryValue(path, key, "ProgramFilesDir", false) ||
+               MatchesRegistryValue(path, key, "CommonFilesDir", false) ||
+               MatchesRegistryValue(path, key, "ProgramW6432Dir", true) ||
+               MatchesRegistryValue(path, key, "CommonW6432Dir", true);
   Folders.closeKey(key);
   return found;
+}
+
+// Folders that a path macro names and that hold the user's own data: a
+// pattern entry on one of them would otherwise empty it. Only the folders
+// themselves; their subfolders are a product's to use. A profile is
+// protected wherever the shell reports one, on either family.
+static const ShellCandidate USER_DATA_CANDIDATES[] = {
+    {CSIDL_PERSONAL, false, false},
+    {CSIDL_LOCAL_APPDATA, false, false},
+    {CSIDL_PROFILE, false, false},
+};
+
+// The folder of all users, as "#AllUsersDir#" names it.
+static bool MatchesAllUsersFolder(const char *path) {
+  char candidate[MACRO_BUFFER_SIZE] = "#AllUsersDir#";
+  ResolvePathMacro(candidate);
+  if (candidate[0] == '\0' || candidate[0] == '#') return false;
+  return EqualIgnoringAsciiCase(path, candidate);
+}
+
+static bool MatchesUserDataFolder(const char *path) {
+  for (const ShellCandidate &shell : USER_DATA_CANDIDATES) {
+    if (MatchesShellFolder(path, &shell)) return true;
+  }
+  return MatchesAllUsersFolder(path);
 }
 
 int IsProtectedFolder(char *path) {
@@ -82,7 +116,8 @@ int IsProtectedFolder(char *path) {
   if (length < 4) return 1;
   bool hadBackslash = path[length - 1] == '\\';
   if (hadBackslash) path[length - 1] = '\0';
-  int result = MatchesWellKnownFolder(path) || MatchesRegistryFolder(path) ? 1 : 0;
+  bool matched =
+      MatchesWellKnownFolder(path) || MatchesRegistryFolder(path) || MatchesUserDataFolder(path);
   if (hadBackslash) path[length - 1] = '\\';
-  return result;
+  return matched ? 1 : 0;
 }

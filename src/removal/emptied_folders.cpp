@@ -1,3 +1,71 @@
 #include "emptied_folders.h"
 
-void RemoveEmptiedFolders() {}
+#include <direct.h>
+#include <string.h>
+#include <windows.h>
+
+#include "../app/state.h"
+#include "../app/ui.h"
+#include "../data/uninstall_data.h"
+#include "../paths/ascii_case.h"
+#include "../paths/backslash.h"
+#include "../paths/protected_folders.h"
+#include "files.h"
+
+// The InstallFolder must not be the current directory while its emptied
+// subfolders, and perhaps it, are removed.
+static void LeaveInstallFolder() {
+  char folder[PATH_BUFFER_SIZE];
+  strcpy(folder, InstallFolder);
+  StripTrailingBackslash(folder);
+  SetCurrentDirectoryA(folder);
+  SetCurrentDirectoryA("..");
+}
+
+// WorkPath becomes the folder that holds the entry's file, or the folder the
+// entry names; false when there is none.
+static bool ComposeEntryFolder(const FileEntry *entry) {
+  if (!ComposeFilePath(entry)) return false;  // too long: skipped whole
+  if (entry->fileName[0] != '\0') {
+    char *last = strrchr(WorkPath, '\\');
+    if (!last) return false;
+    *last = '\0';
+  }
+  StripTrailingBackslash(WorkPath);
+  return true;
+}
+
+// Removes the folder in WorkPath and its parents until one is protected or
+// cannot be removed. The first folder removed becomes `lastRemoved`.
+static void RemoveFolderUpwards(char *lastRemoved) {
+  bool first = true;
+  while (!IsProtectedFolder(WorkPath) && _rmdir(WorkPath) == 0) {
+    if (first) strcpy(lastRemoved, WorkPath);
+    first = false;
+    char *last = strrchr(WorkPath, '\\');
+    if (!last) return;
+    *last = '\0';
+  }
+}
+
+// Each file's second progress unit is spent here, after those of the
+// registry, shortcuts and files. Fonts stay out: their folder is the system's.
+void RemoveEmptiedFolders() {
+  if (!WorkPath || !InstallFolder) return;
+  LeaveInstallFolder();
+  char lastRemoved[PATH_BUFFER_SIZE] = "";
+  for (uint32_t i = 0; i < FileListCount; ++i) {
+    const FileEntry *entry = FileList[i];
+    if (entry->flags & FILE_FLAG_FONT) continue;
+    // Consecutive entries of one folder cost one walk.
+    if (ComposeEntryFolder(entry) && !EqualIgnoringAsciiCase(WorkPath, lastRemoved)) {
+      RemoveFolderUpwards(lastRemoved);
+    }
+    if (ProgressTotal) {
+      const uint64_t done =
+          static_cast<uint64_t>(RegistryListCount) + ShortcutListCount + FileListCount + i;
+      SetProgress(static_cast<uint32_t>(100 * done / ProgressTotal));
+    }
+  }
+  AppendBackslash(InstallFolder, PATH_BUFFER_SIZE);
+}

@@ -62,9 +62,13 @@ bool ComposeFilePath(const FileEntry *entry) {
   } else {
     fits = AppendText(WorkPath, PATH_BUFFER_SIZE, folder);
   }
-  if (!fits || entry->fileName[0] == '\0') return fits;
-  return AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
-         AppendText(WorkPath, PATH_BUFFER_SIZE, entry->fileName);
+  if (fits && entry->fileName[0] != '\0') {
+    fits = AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
+           AppendText(WorkPath, PATH_BUFFER_SIZE, entry->fileName);
+  }
+  // What a failed compose leaves is a real folder, not the entry's path.
+  if (!fits) WorkPath[0] = '\0';
+  return fits;
 }
 
 static void ChangeReadOnly(const char *path, bool readOnly) {

@@ -17,7 +17,7 @@ int IsFileInUse(const char *path);
 
 // Writes the entry's full path into WorkPath: a folder starting with "."
 // stands for the InstallFolder ("." and a backslash for a folder below it).
-// False, with WorkPath not to be used, when the path does not fit it.
+// False, with WorkPath empty, when the path does not fit it.
 bool ComposeFilePath(const FileEntry *entry);
 
 // Remove or add FILE_ATTRIBUTE_READONLY, keeping the other attributes;

@@ -71,23 +71,6 @@ bool IsEmptyFolder(const std::string &path) {
   return empty;
 }
 
-// Wine's per-program setting that makes one executable name see another
-// Windows version; gone with the object.
-class WindowsVersionFor {
- public:
-  WindowsVersionFor(const std::string &exeName, const char *version)
-      : key_("Software\\Wine\\AppDefaults\\" + exeName) {
-    if (version) {
-      RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, version,
-                      static_cast<DWORD>(std::strlen(version) + 1));
-    }
-  }
-  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
-
- private:
-  std::string key_;
-};
-
 // The systems a run is tried under: the default NT 6.1 and two older ones.
 struct System {
   const char *version;  // null for wine's default

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -125,13 +126,14 @@ void WritePackedStub(const std::string &exePath, const std::string &block) {
   WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
 }
 
-Process::Process(const std::string &exePath, const std::string &arguments) {
+Process::Process(const std::string &exePath, const std::string &arguments,
+                 const std::string &directory) {
   std::string commandLine = "\"" + exePath + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info_)) {
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &info_)) {
     throw std::runtime_error(LastErrorText("cannot start " + commandLine));
   }
 }
@@ -191,6 +193,16 @@ namespace {
 ::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected, DWORD timeoutMs) {
   return CheckExit(process, expected, timeoutMs, true);
 }
+
+WindowsVersionFor::WindowsVersionFor(const std::string &exeName, const char *version)
+    : key_("Software\\Wine\\AppDefaults\\" + exeName) {
+  if (version) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, version,
+                    static_cast<DWORD>(std::strlen(version) + 1));
+  }
+}
+
+WindowsVersionFor::~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
 
 bool SamePath(const std::string &a, const std::string &b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;

@@ -64,8 +64,10 @@ void WritePackedStub(const std::string &exePath, const std::string &block);
 // A started program. It is terminated, if still running, when the object goes.
 class Process {
  public:
-  // Starts `exePath` with `arguments`; throws std::runtime_error when it cannot.
-  Process(const std::string &exePath, const std::string &arguments);
+  // Starts `exePath` with `arguments`, in `directory` when one is given, else
+  // in the current directory; throws std::runtime_error when it cannot.
+  Process(const std::string &exePath, const std::string &arguments,
+          const std::string &directory = "");
   ~Process();
   Process(const Process &) = delete;
   Process &operator=(const Process &) = delete;
@@ -78,6 +80,20 @@ class Process {
 
  private:
   PROCESS_INFORMATION info_{};
+};
+
+// Wine's per-program setting that makes one executable name see another
+// Windows version ("win98", "winxp"; null keeps wine's default); gone with
+// the object.
+class WindowsVersionFor {
+ public:
+  WindowsVersionFor(const std::string &exeName, const char *version);
+  ~WindowsVersionFor();
+  WindowsVersionFor(const WindowsVersionFor &) = delete;
+  WindowsVersionFor &operator=(const WindowsVersionFor &) = delete;
+
+ private:
+  std::string key_;
 };
 
 // Paths compared as Windows compares them, letters in any case.

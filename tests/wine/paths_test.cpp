@@ -248,9 +248,12 @@ TEST_F(Paths, WinesProtectedFoldersAreProtectedButNotTheirSubfolders) {
   for (int folder : {CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
                      CSIDL_FONTS, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU,
                      CSIDL_COMMON_STARTMENU, CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_APPDATA,
-                     CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS}) {
+                     CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS, CSIDL_PERSONAL,
+                     CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) {
     folders.push_back(Stripped(ShellFolder(folder)));
   }
+  const std::string commonDocuments = ShellFolder(CSIDL_COMMON_DOCUMENTS);
+  folders.push_back(commonDocuments.substr(0, commonDocuments.rfind('\\')));  // all users
   for (const std::string &folder : folders) {
     ASSERT_GE(folder.size(), 4u);
     for (const std::string &written :
@@ -435,6 +438,24 @@ TEST_F(Paths, ProtectedFoldersOfEachFamily) {
       {true, kLeftOver, [] { NoShellFolders(); machine.windows = ""; }, 0},
       {true, kLeftOver + kQuickLaunch, NoShellFolders, 0},
       {true, "C:\\WINDOWS\\System32", [] { NoShellFolders(); machine.windows = ""; }, 1},
+      // The user's own folders that macros name, on both families, and not
+      // their subfolders; they need no registry.
+      {true, "C:\\Shell\\My Docs", Unchanged, 1},
+      {false, "c:\\shell\\my docs\\", Unchanged, 1},
+      {true, "C:\\Shell\\My Docs\\Product", Unchanged, 0},
+      {false, "C:\\Local\\user", Unchanged, 1},
+      {true, "C:\\Profile\\user", [] { machine.keyOpens = false; }, 1},
+      {false, "C:\\Profile\\user", Unchanged, 1},
+      {true, "C:\\Profile\\user\\Product", Unchanged, 0},
+      {true, "C:\\Common", Unchanged, 1},
+      {false, "C:\\Common", Unchanged, 1},
+      {true, "C:\\Documents and Settings\\All Users", [] { OnlyAppData(kAppData.c_str()); }, 1},
+      // The 64-bit program and common files, with or without a backslash.
+      {true, "D:\\Program Files",
+       [] { machine.registry["ProgramW6432Dir"] = Sz("D:\\Program Files\\"); }, 1},
+      {false, "D:\\Program Files\\Common Files",
+       [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Program Files\\Common Files"); }, 1},
+      {true, "D:\\Program Files", [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Other"); }, 0},
   };
   for (const auto &folder : cases) {
     UseFakeMachine(folder.nt);
