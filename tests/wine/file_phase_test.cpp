@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,23 +69,6 @@ bool IsEmptyFolder(const std::string &path) {
   FindClose(search);
   return empty;
 }
-
-// Wine's per-program setting that makes one executable name see another
-// Windows version; gone with the object.
-class WindowsVersionFor {
- public:
-  WindowsVersionFor(const std::string &exeName, const char *version)
-      : key_("Software\\Wine\\AppDefaults\\" + exeName) {
-    if (version) {
-      RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, version,
-                      static_cast<DWORD>(std::strlen(version) + 1));
-    }
-  }
-  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
-
- private:
-  std::string key_;
-};
 
 // The systems a run is tried under: the default NT 6.1 and two older ones.
 struct System {

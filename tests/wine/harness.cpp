@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -191,6 +192,16 @@ namespace {
 ::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected, DWORD timeoutMs) {
   return CheckExit(process, expected, timeoutMs, true);
 }
+
+WindowsVersionFor::WindowsVersionFor(const std::string &exeName, const char *version)
+    : key_("Software\\Wine\\AppDefaults\\" + exeName) {
+  if (version) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, version,
+                    static_cast<DWORD>(std::strlen(version) + 1));
+  }
+}
+
+WindowsVersionFor::~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
 
 bool SamePath(const std::string &a, const std::string &b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;

@@ -79,6 +79,20 @@ class Process {
   PROCESS_INFORMATION info_{};
 };
 
+// Wine's per-program setting that makes one executable name see another
+// Windows version ("win98", "winxp"; null: wine's default); gone with the
+// object.
+class WindowsVersionFor {
+ public:
+  WindowsVersionFor(const std::string &exeName, const char *version);
+  ~WindowsVersionFor();
+  WindowsVersionFor(const WindowsVersionFor &) = delete;
+  WindowsVersionFor &operator=(const WindowsVersionFor &) = delete;
+
+ private:
+  std::string key_;
+};
+
 // Paths compared as Windows compares them, letters in any case.
 bool SamePath(const std::string &a, const std::string &b);
 
