@@ -13,8 +13,9 @@ enum : uint32_t {
 // web address ("http://" or "https://", letters in any case). When the shell
 // cannot open it, runs the open command of `extension`'s class with the
 // document in place of its "%1" placeholder, or appended when there is none.
-// A document of DOCUMENT_BUFFER_SIZE characters or more, or a fall-back
-// command that would not fit that size, is not opened. Reports nothing.
+// An empty document, one of DOCUMENT_BUFFER_SIZE characters or more, or a
+// fall-back command that would not fit that size, is not opened. Reports
+// nothing.
 void OpenClosingDocument(const char *document, const char *extension);
 
 // Opens `subKey` under `root` and reads its default value into `output`
