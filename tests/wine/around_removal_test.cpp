@@ -442,25 +442,36 @@ struct SelfDeletionCase {
   const char *keep;      // a file beside the uninstaller that the data does not list
   const char *decoy;     // a file of the test folder that the batch must not name
   bool taken;            // delme1.bat exists already
+  bool deletes;          // the uninstaller deletes itself
 };
 
 void PrintTo(const SelfDeletionCase &c, std::ostream *os) { *os << c.name; }
 
 const SelfDeletionCase kSelfDeletionCases[] = {
-    {"QuietRun", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, false},
-    {"ConfirmedRun", "", false, "app", "temp", nullptr, nullptr, nullptr, false},
-    {"FolderWithBlanks", "/Q", false, "My App", "temp", nullptr, nullptr, nullptr, false},
-    {"FolderHoldingMoreStays", "/Q", false, "app", "temp", nullptr, "keep.txt", nullptr, false},
+    {"QuietRun", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, false, true},
+    {"ConfirmedRun", "", false, "app", "temp", nullptr, nullptr, nullptr, false, true},
+    {"FolderWithBlanks", "/Q", false, "My App", "temp", nullptr, nullptr, nullptr, false, true},
+    {"FolderHoldingMoreStays", "/Q", false, "app", "temp", nullptr, "keep.txt", nullptr, false,
+     true},
     // Each of these would make an unquoted or unescaped batch name the decoy.
     {"FolderWithAPercentSign", "/Q", false, "50%", "temp", nullptr, nullptr, "50\\uninst.exe",
-     false},
-    {"TemporaryFolderWithBlanks", "/Q", false, "app", "my temp", nullptr, nullptr, "my", false},
-    {"TemporaryFolderWithAnAmpersand", "/Q", false, "app", "a&b", nullptr, nullptr, "a", false},
-    {"FirstBatchNameTaken", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, true},
-    {"Windows98", "/Q", false, "app", "temp", "win98", nullptr, nullptr, false},
-    {"NotAfterARefusal", "", true, "app", "temp", nullptr, nullptr, nullptr, false},
-    {"NotAfterSilent", "/S", false, "app", "temp", nullptr, nullptr, nullptr, false},
-    {"NotAfterPartial", "/X", false, "app", "temp", nullptr, nullptr, nullptr, false},
+     false, true},
+    {"TemporaryFolderWithBlanks", "/Q", false, "app", "my temp", nullptr, nullptr, "my", false,
+     true},
+    {"TemporaryFolderWithAnAmpersand", "/Q", false, "app", "a&b", nullptr, nullptr, "a", false,
+     true},
+    // The batch reads its own path in the OEM code page: e acute is 0xE9 in
+    // the ANSI code page 1252 and 0x82 in the OEM code page 437.
+    {"TemporaryFolderWithAnAccent", "/Q", false, "app", "temp\xE9", nullptr, nullptr, nullptr,
+     false, true},
+    // The euro sign has no OEM form: its "?" would be a wildcard to "del".
+    {"NoBatchForAPathWithoutAnOemForm", "/Q", false, "app", "temp\x80", nullptr, nullptr,
+     nullptr, false, false},
+    {"FirstBatchNameTaken", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, true, true},
+    {"Windows98", "/Q", false, "app", "temp", "win98", nullptr, nullptr, false, true},
+    {"NotAfterARefusal", "", true, "app", "temp", nullptr, nullptr, nullptr, false, false},
+    {"NotAfterSilent", "/S", false, "app", "temp", nullptr, nullptr, nullptr, false, false},
+    {"NotAfterPartial", "/X", false, "app", "temp", nullptr, nullptr, nullptr, false, false},
 };
 
 class SelfDeletion : public AroundRemoval,
@@ -499,9 +510,9 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
     EXPECT_EQ(ReadBinaryFile(batch), ExpectedBatch(batch));
     CloseHandle(hold);
   }
-  ExpectSelfDeletion(DeletesItself(run), c.taken ? std::vector<std::string>{"delme1.bat"}
-                                                 : std::vector<std::string>{});
-  EXPECT_EQ(Exists(install_), !DeletesItself(run) || c.keep != nullptr);
+  ExpectSelfDeletion(c.deletes, c.taken ? std::vector<std::string>{"delme1.bat"}
+                                        : std::vector<std::string>{});
+  EXPECT_EQ(Exists(install_), !c.deletes || c.keep != nullptr);
   EXPECT_TRUE(!c.keep || Exists(install_ + "\\" + c.keep));
   EXPECT_TRUE(!c.decoy || Exists(decoy)) << decoy;
   EXPECT_TRUE(!c.taken || ReadBinaryFile(taken) == "rem taken\r\n");
