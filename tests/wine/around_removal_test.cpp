@@ -139,7 +139,7 @@ class ClassesRootDefault {
 };
 
 // What a run is started with and how its prompts are answered.
-struct RunSpec {
+struct RunPlan {
   const char *switches;  // "" for an interactive run
   bool cancel;           // an interactive run refused at the confirmation
   Settings settings;
@@ -147,7 +147,7 @@ struct RunSpec {
 };
 
 // Without a refusal, /S or /X, the uninstaller deletes itself.
-bool DeletesItself(const RunSpec &run) {
+bool DeletesItself(const RunPlan &run) {
   return !run.cancel && !std::strpbrk(run.switches, "SsXx");
 }
 
@@ -193,7 +193,7 @@ class AroundRemoval : public ::testing::Test {
   // Packs the uninstaller, which lists probe.txt beside it, and runs it to
   // its end, answering an interactive run's prompts. `hold`, when given,
   // receives a handle that keeps the executable from being deleted.
-  void Run(const RunSpec &run, HANDLE *hold = nullptr) {
+  void Run(const RunPlan &run, HANDLE *hold = nullptr) {
     run_ = run;
     WriteBinaryFile(install_ + "\\probe.txt", "probe");
     Manifest manifest;
@@ -257,7 +257,7 @@ class AroundRemoval : public ::testing::Test {
   TestFolder folder_;
   std::string install_;
   std::string temp_;
-  RunSpec run_{"", false, {}};
+  RunPlan run_{"", false, {}};
 };
 
 template <class Case>
@@ -332,7 +332,7 @@ TEST_P(PreUninstall, StartsAsTheSwitchesAndTheLineSay) {
   UseFolders("app", "temp");
   const std::string recorder = Expand(c.recorder);
   PlaceRecorder(recorder);
-  RunSpec run{c.switches, c.cancel, {}};
+  RunPlan run{c.switches, c.cancel, {}};
   run.settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
   run.settings.program = Expand(c.command);
   Run(run);
@@ -415,7 +415,7 @@ TEST_P(ClosingDocument, OpensAsTheSwitchesAndTheRegistrySay) {
   } else {
     pageCommand.emplace("Quenrid.TestPage", "");
   }
-  RunSpec run{c.switches, c.cancel, {}};
+  RunPlan run{c.switches, c.cancel, {}};
   run.settings.document = Expand(c.document);
   Run(run);
   if (std::optional<Record> start = RecordedStart(Viewer(), c.line != nullptr)) {
@@ -496,7 +496,7 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   }
   const std::string taken = temp_ + "\\delme1.bat";
   if (c.taken) WriteBinaryFile(taken, "rem taken\r\n");
-  RunSpec run{c.switches, c.cancel, {}};
+  RunPlan run{c.switches, c.cancel, {}};
   if (c.version) run.exeName = std::string("uninst-") + c.version + ".exe";
   WindowsVersionFor version(run.exeName, c.version);
 
