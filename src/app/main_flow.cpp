@@ -48,7 +48,7 @@ int ConfirmRemoval() {
 }
 
 // /X alone skips the product's program; /S, with or without /X, runs it.
-static void RunPreUninstallProgram() {
+static void RunProgramStep() {
   const char *program = SettingsString(SETTINGS_PROGRAM_AT);
   if (!program || (SwitchX && !SwitchS)) return;
   StartPreUninstallProgram(program, SettingsFlags() & SETTINGS_WAIT_FOR_PROGRAM);
@@ -88,7 +88,7 @@ static void RunPhases() {
 }
 
 void RunRemoval() {
-  RunPreUninstallProgram();
+  RunProgramStep();
   if (!QuietMode) OpenProgressDialog();
   RunPhases();
   CloseProgressDialog();

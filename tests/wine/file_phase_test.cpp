@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,9 +109,10 @@ class FilePhase : public ::testing::Test {
   }
   void Add(const std::string &name, uint8_t flags = 0) { Add(folder_.path(), name, flags); }
 
-  // Packs the listed files and starts a quiet run: the phase's own questions
-  // come in quiet runs too, without the other prompts around them.
-  Process &Run(const std::string &switches = "/Q", const std::string &exeName = "uninst.exe") {
+  // Packs the listed files and starts a silent run: the phase's own questions
+  // come in quiet runs too, without the other prompts around them, and the
+  // uninstaller stays behind for the test to look at.
+  Process &Run(const std::string &switches = "/S", const std::string &exeName = "uninst.exe") {
     Manifest manifest;
     manifest.messages = messages_;
     manifest.files = files_;
@@ -335,7 +335,7 @@ TEST_F(FilePhase, ComServersAreUnregisteredAsTheSystemAllows) {
                             (folder_ / "crash.dll").c_str(), FALSE));
       Add("crash.dll", FILE_FLAG_COM_SERVER);
     }
-    EXPECT_TRUE(ExitsSilentlyWith(Run("/Q", exeName), 0));
+    EXPECT_TRUE(ExitsSilentlyWith(Run("/S", exeName), 0));
     EXPECT_FALSE(Exists(folder_ / "server.dll"));
     EXPECT_FALSE(Exists(folder_ / "crash.dll"));
 
@@ -376,7 +376,7 @@ TEST_F(FilePhase, FontsLeaveTheFontKeyOfTheirFamily) {
       }
     }
     files_ = {{folder_.path(), "mac.ttf", FILE_FLAG_FONT}, {folder_.path(), "win.ttf", FILE_FLAG_FONT}};
-    EXPECT_TRUE(ExitsSilentlyWith(Run("/Q", exeName), 0));
+    EXPECT_TRUE(ExitsSilentlyWith(Run("/S", exeName), 0));
     EXPECT_FALSE(Exists(folder_ / "mac.ttf"));
     for (int k = 0; k < 2; ++k) {
       const bool running = (k == 0) == system.nt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>

@@ -28,13 +28,13 @@ class MainFlow : public ::testing::Test {
     WriteBinaryFile(unchecked_, "unchecked");
   }
 
-  std::string Pack() {
+  std::string Pack(const std::string &exeName = "uninst.exe") {
     Manifest manifest;
     manifest.messages = messages_;
     manifest.files = {{folder_.path(), "checked.dll", FILE_FLAG_CHECK_IN_USE},
                       {folder_.path(), "unchecked.dll", 0},
                       {folder_.path(), "", FILE_FLAG_CHECK_IN_USE}};
-    const std::string exe = folder_ / "uninst.exe";
+    const std::string exe = folder_ / exeName;
     WritePackedStub(exe, EncodeBlock(manifest));
     return exe;
   }
@@ -126,13 +126,15 @@ TEST_F(MainFlow, ALineThatStartsWithAWordIsInteractive) {
   EXPECT_TRUE(ExitsSilentlyWith(run, 0));
 }
 
-// Quiet runs neither confirm nor test for files in use nor say goodbye.
+// Quiet runs neither confirm nor test for files in use nor say goodbye. Each
+// has an executable of its own, as a /Q run deletes its own once it has
+// ended.
 TEST_F(MainFlow, QuietSwitchesAskNothing) {
-  const std::string exe = Pack();
   FileLock lock(checked_);
+  int serial = 0;
   for (const char *line : {"/Q", "/S", "/X", "/q /s", "-x -s", "/Q/X", "/Silent"}) {
     SCOPED_TRACE(line);
-    Process run(exe, line);
+    Process run(Pack("uninst" + std::to_string(++serial) + ".exe"), line);
     EXPECT_TRUE(ExitsSilentlyWith(run, 0));
   }
 }

@@ -1,0 +1,18 @@
+// Scratch buffers of the steps around the removal.
+//
+// They come straight from the heap, without the memory helpers' retry: a
+// missing one only means that its step is left out, silently.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+// A zero-filled block of `size` bytes, or null.
+inline char *AllocWorkingBuffer(uint32_t size) {
+  return static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+}
+
+// Releases a block of AllocWorkingBuffer; null is allowed.
+inline void FreeWorkingBuffer(char *buffer) {
+  if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
+}
