@@ -134,9 +134,8 @@ const ByteTable &TableFor(unsigned codePage) {
   return tables.emplace(codePage, std::move(table)).first->second;
 }
 
-// The characters of `utf8` from `pos` on, one at a time, until `convert` of
-// one of them gives other bytes than its part of `whole`: the text that is
-// to blame when the whole does not come back the same.
+// Names the first character of `utf8` that does not come back the same
+// through a multi-byte code page, once the whole text did not.
 [[noreturn]] void BlameCharacter(const std::string &utf8, unsigned codePage) {
   for (size_t pos = 0; pos < utf8.size();) {
     const size_t start = pos;

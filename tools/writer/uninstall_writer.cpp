@@ -338,9 +338,10 @@ std::string PackBlock(const std::string &stub, const std::string &block) {
   }
   std::string packed = stub.substr(0, keep) + block;
   SetU32(packed, layout.field, CheckedU32(keep, "the stub"));
+  // Tests pack damaged blocks on purpose; the block is the caller's to check.
   const DataLayout check = LocateData(packed);
-  if (check.field != layout.field || check.offset != keep || !CarriesBlock(packed, check)) {
-    throw WriteError("the packed file does not read back as the stub and its block");
+  if (check.field != layout.field || check.offset != keep) {
+    throw WriteError("the packed file's data offset field does not read back");
   }
   return packed;
 }
