@@ -57,8 +57,7 @@ class CliTest : public ::testing::Test {
                                 " >'" + out + "' 2>'" + Path("stderr") + "'";
     const int status = std::system(command.c_str());
     return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                     out.rfind(dir_, 0) == 0 ? ReadFile(out) : "",
-                     ReadFile(Path("stderr"))};
+                     out.rfind(dir_, 0) == 0 ? ReadFile(out) : "", ReadFile(Path("stderr"))};
   }
 
   // A stamped fake stub at `name`.
@@ -98,7 +97,9 @@ TEST_F(CliTest, StampWritesTheFileLengthInPlace) {
 
 TEST_F(CliTest, PackDumpPackGivesTheSameBytes) {
   const std::string stub = StampedStub("uninst.exe");
-  ASSERT_EQ(Pack(stub, QUENRID_SAMPLE_MANIFEST, Path("packed.exe")).exitCode, 0);
+  const RunResult pack = Pack(stub, QUENRID_SAMPLE_MANIFEST, Path("packed.exe"));
+  ASSERT_EQ(pack.exitCode, 0);
+  EXPECT_EQ(pack.err, "");  // a whole product's manifest packs without a warning
   const std::string packed = ReadFile(Path("packed.exe"));
   EXPECT_EQ(packed.substr(0, ReadFile(stub).size()), ReadFile(stub));
 
@@ -178,9 +179,9 @@ TEST_F(CliTest, OutputIsWrittenWholeOrNotAtAll) {
 
   // A write that fails half-way, at a file size limit of one or two KiB.
   WriteFile(Path("out.exe"), "previous uninstaller");
-  const RunResult run = Quenrid("pack --stub '" + stub + "' --manifest '" + manifest + "' -o '" +
-                                    Path("out.exe") + "'",
-                                "trap '' XFSZ; ulimit -f 2;");
+  const RunResult run = Quenrid(
+      "pack --stub '" + stub + "' --manifest '" + manifest + "' -o '" + Path("out.exe") + "'",
+      "trap '' XFSZ; ulimit -f 2;");
   ExpectOneLineError(run, "quenrid pack: " + Path("out.exe") + ": cannot write: ");
   EXPECT_EQ(ReadFile(Path("out.exe")), "previous uninstaller");
   EXPECT_NE(std::system(("ls '" + dir_ + "' | grep -q quenrid-").c_str()), 0)
@@ -233,12 +234,14 @@ TEST_F(CliTest, BadManifestsAreOneLineErrorsNamingThePlace) {
   EXPECT_FALSE(std::ifstream(Path("o.exe")).good());
 
   // What only makes the uninstaller less useful packs, with a warning.
-  WriteFile(m, R"({"files": [{"folder": ".\\)" + std::string(210, 'd') + R"(", "fileName": "a"}]})");
+  WriteFile(m,
+            R"({"files": [{"folder": ".\\)" + std::string(210, 'd') + R"(", "fileName": "a"}]})");
   const RunResult warned = Pack(stub, m, Path("o.exe"));
   EXPECT_EQ(warned.exitCode, 0);
   EXPECT_EQ(warned.err, "quenrid pack: " + m +
                             ": warning: messages: none given; every dialog of the uninstaller "
-                            "would be blank\nquenrid pack: " + m +
+                            "would be blank\nquenrid pack: " +
+                            m +
                             ": warning: files[0]: the path is 212 bytes below the install "
                             "folder; the uninstaller skips it when the install folder is longer "
                             "than 47 bytes\n");
@@ -276,8 +279,7 @@ TEST_F(CliTest, UsageErrorsAreOneLineToo) {
   for (const char *codePage : {"437", "65001"}) {
     const RunResult run = Quenrid(std::string("dump --code-page ") + codePage + " x.exe");
     EXPECT_EQ(run.exitCode, 2) << codePage;
-    EXPECT_EQ(run.err.rfind(std::string("quenrid dump: --code-page: code page ") + codePage, 0),
-              0u)
+    EXPECT_EQ(run.err.rfind(std::string("quenrid dump: --code-page: code page ") + codePage, 0), 0u)
         << run.err;
   }
   EXPECT_EQ(Quenrid("--help").exitCode, 0);

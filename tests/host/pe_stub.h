@@ -25,7 +25,7 @@ inline std::string Image(uint16_t magic, uint32_t field) {
   image.replace(0x40, 4, std::string("PE\0\0", 4));
   const size_t coff = 0x44;
   Put(image, coff, magic == kPe32 ? 0x14C : 0x8664, 2);  // machine
-  Put(image, coff + 2, 3, 2);                           // sections
+  Put(image, coff + 2, 3, 2);                            // sections
   const uint16_t optionalSize = magic == kPe32 ? 224 : 240;
   Put(image, coff + 16, optionalSize, 2);
   Put(image, coff + 20, magic, 2);

@@ -206,8 +206,8 @@ TEST(WriterLimits, AcceptsEveryRecordExactlyAtItsLimit) {
 TEST(StubTable, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
   using pe_stub::kImageSize;
   const std::string block = EncodeBlock(Manifest());
-  const std::string newBlock = EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody({"wwgT)H"})) +
-                               EncodeChunk(CHUNK_END, "");
+  const std::string newBlock =
+      EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody({"wwgT)H"})) + EncodeChunk(CHUNK_END, "");
   for (const uint16_t magic : {pe_stub::kPe32, pe_stub::kPe32Plus}) {
     const std::string stamped = pe_stub::Stamped(magic);
     const std::string packed = pe_stub::Image(magic, kImageSize) + block;
@@ -244,8 +244,9 @@ TEST(StubTable, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
         {"bytes behind the block", packed + "X", "",
          "the 41 bytes from offset 1536 to the end of the file are not an uninstall data block; "
          "they are not cut off"},
-        {"marker only behind the image", withField(0, "").substr(0, 0x300) + std::string(0x300, 'c') + "wwgT)H" + U32(1536),
-         "", "no data offset marker in the image"},
+        {"marker only behind the image",
+         withField(0, "").substr(0, 0x300) + std::string(0x300, 'c') + "wwgT)H" + U32(1536), "",
+         "no data offset marker in the image"},
         {"marker twice in the image", twoMarkers, "",
          "the data offset marker occurs more than once in the image"},
         {"no PE signature", noPe, "", "not a Windows executable: no PE signature"},
@@ -255,7 +256,8 @@ TEST(StubTable, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
          "the image's sections end at 1536, beyond the end of the file (1280 bytes)"},
     };
     for (const auto &c : cases) {
-      const std::string label = std::string(c.what) + (magic == pe_stub::kPe32 ? " (PE32)" : " (PE32+)");
+      const std::string label =
+          std::string(c.what) + (magic == pe_stub::kPe32 ? " (PE32)" : " (PE32+)");
       try {
         const std::string result = PackBlock(c.stub, newBlock);
         EXPECT_EQ(c.error, "") << label;

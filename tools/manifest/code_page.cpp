@@ -108,7 +108,7 @@ namespace {
 // last character back nor compose a letter and a following accent into
 // one character that encodes to other bytes (1255, 1258).
 struct ByteTable {
-  std::string utf8[256];  // the byte's character; empty when it has none
+  std::string utf8[256];           // the byte's character; empty when it has none
   std::map<char32_t, char> bytes;  // the way back, one byte per character
 };
 

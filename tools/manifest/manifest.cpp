@@ -1,9 +1,9 @@
 #include "manifest/manifest.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <map>
 #include <set>
@@ -402,8 +402,8 @@ constexpr size_t kShortestInstallFolder = 3;
 constexpr size_t kRelativeWarnAbove = 200;
 
 bool IsDriveRoot(const std::string &path) {
-  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-         path[1] == ':' && path[2] == '\\';
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         path[2] == '\\';
 }
 
 bool IsUncPath(const std::string &path) {

@@ -113,7 +113,8 @@ bool HasHighBytes(const Manifest &manifest) {
   };
   bool found = std::any_of(manifest.messages.begin(), manifest.messages.end(), high) ||
                std::any_of(manifest.directories.begin(), manifest.directories.end(), high);
-  for (const FileRecord &file : manifest.files) found = found || high(file.folder) || high(file.fileName);
+  for (const FileRecord &file : manifest.files)
+    found = found || high(file.folder) || high(file.fileName);
   for (const ShortcutRecord &shortcut : manifest.shortcuts) {
     found = found || high(shortcut.folder) || high(shortcut.altFolder) || high(shortcut.fileName);
   }
@@ -143,8 +144,8 @@ Manifest ReadBlock(const std::string &path, uint32_t offset) {
   const Manifest manifest = CollectLists();
   ReleaseUninstallData();
   if (code != READ_OK) {
-    throw ToolError(path + ": " + ReadFailureText(code) + " (reader code " +
-                    std::to_string(code) + ")");
+    throw ToolError(path + ": " + ReadFailureText(code) + " (reader code " + std::to_string(code) +
+                    ")");
   }
   return manifest;
 }

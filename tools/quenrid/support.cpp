@@ -52,7 +52,8 @@ class TempFile {
       fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
       if (fd_ < 0 && errno != EEXIST) break;
     }
-    if (fd_ < 0) throw ToolError(target + ": cannot create a file beside it: " + std::strerror(errno));
+    if (fd_ < 0)
+      throw ToolError(target + ": cannot create a file beside it: " + std::strerror(errno));
   }
   ~TempFile() {
     if (fd_ >= 0) close(fd_);
@@ -65,7 +66,8 @@ class TempFile {
 
   void Write(const std::string &bytes, const std::string &target) {
     for (size_t done = 0; done < bytes.size();) {
-      const auto wrote = write(fd_, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
+      const auto wrote =
+          write(fd_, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
       if (wrote <= 0) Fail(target);
       done += static_cast<size_t>(wrote);
     }
@@ -142,8 +144,9 @@ void RefuseSameFile(const std::string &output, const std::string &input, const c
 void RequireRegularFile(const std::string &path) {
   std::error_code error;
   if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-    throw ToolError(path + ": not a regular file; the uninstaller's reader opens the file again "
-                           "by name, so save it to a file first");
+    throw ToolError(path +
+                    ": not a regular file; the uninstaller's reader opens the file again "
+                    "by name, so save it to a file first");
   }
 }
 

@@ -211,7 +211,8 @@ std::string EncodeBlock(const Manifest &manifest) {
 namespace {
 
 uint16_t GetU16(const std::string &in, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(in[at]) | static_cast<uint8_t>(in[at + 1]) << 8);
+  return static_cast<uint16_t>(static_cast<uint8_t>(in[at]) | static_cast<uint8_t>(in[at + 1])
+                                                                  << 8);
 }
 
 constexpr uint16_t kPe32Magic = 0x10B;
@@ -245,7 +246,8 @@ size_t ImageEnd(const std::string &executable) {
     if (end > executable.size()) throw WriteError(std::string("not a Windows executable: ") + what);
   };
   need(0x40, "shorter than an MZ header");
-  if (executable.compare(0, 2, "MZ") != 0) throw WriteError("not a Windows executable: no MZ header");
+  if (executable.compare(0, 2, "MZ") != 0)
+    throw WriteError("not a Windows executable: no MZ header");
   const uint64_t pe = GetU32(executable, 0x3C);
   need(pe + 24 + 2, "the PE header lies beyond the end of the file");
   if (executable.compare(static_cast<size_t>(pe), 4, std::string("PE\0\0", 4)) != 0) {
