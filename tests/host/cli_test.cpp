@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "pe_stub.h"
 #include "writer/uninstall_writer.h"
 
 namespace {
@@ -32,16 +33,8 @@ void WriteFile(const std::string &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string U32(uint32_t v) {
-  std::string out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-  return out;
-}
-
-// A stand-in for uninst.exe: some bytes, the marker and a field, more bytes.
-std::string FakeStub(uint32_t field) {
-  return "MZ\x90" + std::string(61, '\0') + "wwgT)H" + U32(field) + std::string(200, 'c');
-}
+// A stand-in for uninst.exe with `field` in its data offset field.
+std::string FakeStub(uint32_t field) { return pe_stub::Image(pe_stub::kPe32, field); }
 
 class CliTest : public ::testing::Test {
  protected:
@@ -55,13 +48,16 @@ class CliTest : public ::testing::Test {
 
   std::string Path(const std::string &name) const { return dir_ + "/" + name; }
 
-  // Runs quenrid with `args` (already quoted where needed).
-  RunResult Quenrid(const std::string &args) const {
-    const std::string command = std::string("'") + QUENRID_TOOL_PATH + "' " + args + " >'" +
-                                Path("stdout") + "' 2>'" + Path("stderr") + "'";
+  // Runs quenrid with `args` (already quoted where needed), after the shell
+  // commands in `before`, with stdout to `out` unless that is empty.
+  RunResult Quenrid(const std::string &args, const std::string &before = "",
+                    std::string out = "") const {
+    if (out.empty()) out = Path("stdout");
+    const std::string command = before + std::string(" '") + QUENRID_TOOL_PATH + "' " + args +
+                                " >'" + out + "' 2>'" + Path("stderr") + "'";
     const int status = std::system(command.c_str());
-    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(Path("stdout")),
-                     ReadFile(Path("stderr"))};
+    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                     out.rfind(dir_, 0) == 0 ? ReadFile(out) : "", ReadFile(Path("stderr"))};
   }
 
   // A stamped fake stub at `name`.
@@ -101,7 +97,9 @@ TEST_F(CliTest, StampWritesTheFileLengthInPlace) {
 
 TEST_F(CliTest, PackDumpPackGivesTheSameBytes) {
   const std::string stub = StampedStub("uninst.exe");
-  ASSERT_EQ(Pack(stub, QUENRID_SAMPLE_MANIFEST, Path("packed.exe")).exitCode, 0);
+  const RunResult pack = Pack(stub, QUENRID_SAMPLE_MANIFEST, Path("packed.exe"));
+  ASSERT_EQ(pack.exitCode, 0);
+  EXPECT_EQ(pack.err, "");  // a whole product's manifest packs without a warning
   const std::string packed = ReadFile(Path("packed.exe"));
   EXPECT_EQ(packed.substr(0, ReadFile(stub).size()), ReadFile(stub));
 
@@ -141,22 +139,58 @@ TEST_F(CliTest, BadStubsAreOneLineErrors) {
                      "quenrid pack: " + Path("missing.exe") + ": cannot read: ");
   WriteFile(Path("plain.exe"), "MZ no marker");
   ExpectOneLineError(Pack(Path("plain.exe"), manifest, Path("o.exe")),
-                     "quenrid pack: " + Path("plain.exe") + ": no data offset marker");
-  WriteFile(Path("twice.exe"), FakeStub(0) + FakeStub(0));
-  ExpectOneLineError(
-      Quenrid("stamp '" + Path("twice.exe") + "'"),
-      "quenrid stamp: " + Path("twice.exe") + ": the data offset marker occurs more than once");
+                     "quenrid pack: " + Path("plain.exe") + ": not a Windows executable");
   WriteFile(Path("unstamped.exe"), FakeStub(0));
   ExpectOneLineError(Pack(Path("unstamped.exe"), manifest, Path("o.exe")),
                      "quenrid pack: " + Path("unstamped.exe") + ": not stamped");
   ExpectOneLineError(Quenrid("dump '" + Path("unstamped.exe") + "'"),
                      "quenrid dump: " + Path("unstamped.exe") + ": not stamped");
-  WriteFile(Path("beyond.exe"), FakeStub(100000));
-  ExpectOneLineError(Pack(Path("beyond.exe"), manifest, Path("o.exe")),
-                     "quenrid pack: " + Path("beyond.exe") + ": not stamped for this file");
   ExpectOneLineError(Quenrid("dump '" + StampedStub("empty.exe") + "'"),
                      "quenrid dump: " + Path("empty.exe") + ": carries no uninstall data");
+  WriteFile(Path("lowered.exe"), FakeStub(pe_stub::kFieldAt + 4) + "tail");
+  ExpectOneLineError(Quenrid("dump '" + Path("lowered.exe") + "'"),
+                     "quenrid dump: " + Path("lowered.exe") +
+                         ": the data offset field holds 1044, inside the image");
   EXPECT_FALSE(std::ifstream(Path("o.exe")).good());
+
+  // A packed uninstaller is not a stub to stamp: its block would stay, unseen.
+  ASSERT_EQ(Pack(Path("empty.exe"), manifest, Path("packed.exe")).exitCode, 0);
+  const std::string packed = ReadFile(Path("packed.exe"));
+  ExpectOneLineError(Quenrid("stamp '" + Path("packed.exe") + "'"),
+                     "quenrid stamp: " + Path("packed.exe") + ": carries uninstall data");
+  EXPECT_EQ(ReadFile(Path("packed.exe")), packed);
+  // The reader opens the file by name again, which a pipe does not allow.
+  ExpectOneLineError(Quenrid("dump /dev/stdin", "cat '" + Path("packed.exe") + "' |"),
+                     "quenrid dump: /dev/stdin: not a regular file");
+}
+
+// The output is replaced whole or not at all, never by one of the inputs.
+TEST_F(CliTest, OutputIsWrittenWholeOrNotAtAll) {
+  const std::string stub = StampedStub("uninst.exe");
+  const std::string manifest = Path("m.json");
+  WriteFile(manifest, ReadFile(QUENRID_SAMPLE_MANIFEST));
+  for (const std::string &input : {stub, manifest}) {
+    const RunResult run = Pack(stub, manifest, input);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(": is the "), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFile(stub), FakeStub(pe_stub::kImageSize));
+  EXPECT_EQ(ReadFile(manifest), ReadFile(QUENRID_SAMPLE_MANIFEST));
+
+  // A write that fails half-way, at a file size limit of one or two KiB.
+  WriteFile(Path("out.exe"), "previous uninstaller");
+  const RunResult run = Quenrid(
+      "pack --stub '" + stub + "' --manifest '" + manifest + "' -o '" + Path("out.exe") + "'",
+      "trap '' XFSZ; ulimit -f 2;");
+  ExpectOneLineError(run, "quenrid pack: " + Path("out.exe") + ": cannot write: ");
+  EXPECT_EQ(ReadFile(Path("out.exe")), "previous uninstaller");
+  EXPECT_NE(std::system(("ls '" + dir_ + "' | grep -q quenrid-").c_str()), 0)
+      << "a temporary file was left behind";
+
+  ASSERT_EQ(Pack(stub, manifest, Path("out.exe")).exitCode, 0);
+  const RunResult full = Quenrid("dump '" + Path("out.exe") + "'", "", "/dev/full");
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_EQ(full.err.rfind("quenrid dump: standard output: cannot write: ", 0), 0u) << full.err;
 }
 
 TEST_F(CliTest, TruncatedBlockReportsTheReaderCode) {
@@ -188,19 +222,50 @@ TEST_F(CliTest, BadManifestsAreOneLineErrorsNamingThePlace) {
   ExpectOneLineError(Pack(stub, m, Path("o.exe")),
                      "quenrid pack: " + m +
                          ": files[1].fileName: character U+4E2D has no encoding in code page 1252");
-  WriteFile(m,
-            R"({"registry": [{"root": "HKLM", "keyPath": ")" + std::string(520, 'k') + R"("}]})");
-  ExpectOneLineError(Pack(stub, m, Path("o.exe")),
-                     "quenrid pack: " + m + ": registry[0].keyPath: 520 bytes exceed 519");
   WriteFile(m, "{\"messages\": [\"a\"\n");
   ExpectOneLineError(Pack(stub, m, Path("o.exe")),
                      "quenrid pack: " + m + ": parse error at line 2");
-  WriteFile(m, "{\"messages\": [\"\xff\"]}");
-  ExpectOneLineError(Pack(stub, m, Path("o.exe")), "quenrid pack: " + m + ": parse error");
-  WriteFile(m, "{}");
-  ExpectOneLineError(Pack(stub, m, Path("o.exe"), "--code-page 437"),
-                     "quenrid pack: --code-page: code page 437");
+  // Bytes that are not UTF-8 are shown escaped, never raw.
+  WriteFile(m, "{\"messages\": [\"\xff\x1b\"]}");
+  const RunResult notUtf8 = Pack(stub, m, Path("o.exe"));
+  ExpectOneLineError(notUtf8, "quenrid pack: " + m + ": parse error");
+  EXPECT_NE(notUtf8.err.find("\\xFF"), std::string::npos) << notUtf8.err;
+  EXPECT_EQ(notUtf8.err.find_first_of("\xff\x1b"), std::string::npos) << notUtf8.err;
   EXPECT_FALSE(std::ifstream(Path("o.exe")).good());
+
+  // What only makes the uninstaller less useful packs, with a warning.
+  WriteFile(m,
+            R"({"files": [{"folder": ".\\)" + std::string(210, 'd') + R"(", "fileName": "a"}]})");
+  const RunResult warned = Pack(stub, m, Path("o.exe"));
+  EXPECT_EQ(warned.exitCode, 0);
+  EXPECT_EQ(warned.err, "quenrid pack: " + m +
+                            ": warning: messages: none given; every dialog of the uninstaller "
+                            "would be blank\nquenrid pack: " +
+                            m +
+                            ": warning: files[0]: the path is 212 bytes below the install "
+                            "folder; the uninstaller skips it when the install folder is longer "
+                            "than 47 bytes\n");
+}
+
+// Text that is code page 1252's unassigned bytes, C1 controls, is escaped in
+// the output; text in another code page read as 1252 gets a hint.
+TEST_F(CliTest, DumpShowsNoControlCharactersRaw) {
+  const std::string stub = StampedStub("uninst.exe");
+  WriteFile(Path("m.json"), R"({"messages": ["a\u0090\u009d\u007f"]})");
+  ASSERT_EQ(Pack(stub, Path("m.json"), Path("c1.exe")).exitCode, 0);
+  const RunResult dump = Quenrid("dump --code-page 1252 '" + Path("c1.exe") + "'");
+  ASSERT_EQ(dump.exitCode, 0) << dump.err;
+  EXPECT_NE(dump.out.find(R"("a\u0090\u009d\u007f")"), std::string::npos) << dump.out;
+  EXPECT_EQ(dump.err, "");
+  WriteFile(Path("dumped.json"), dump.out);
+  ASSERT_EQ(Pack(stub, Path("dumped.json"), Path("again.exe")).exitCode, 0);
+  EXPECT_EQ(ReadFile(Path("again.exe")), ReadFile(Path("c1.exe")));
+
+  const RunResult hinted = Quenrid("dump '" + Path("c1.exe") + "'");
+  EXPECT_EQ(hinted.exitCode, 0);
+  EXPECT_EQ(hinted.err, "quenrid dump: " + Path("c1.exe") +
+                            ": note: strings were read as code page 1252; if they were packed "
+                            "in another, give its --code-page\n");
 }
 
 TEST_F(CliTest, UsageErrorsAreOneLineToo) {
@@ -209,6 +274,13 @@ TEST_F(CliTest, UsageErrorsAreOneLineToo) {
   EXPECT_EQ(missing.err, "quenrid pack: --manifest is required\n");
   const RunResult unknown = Quenrid("unpack x.exe");
   EXPECT_EQ(unknown.exitCode, 2);
-  EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
+  EXPECT_EQ(unknown.err,
+            "quenrid: unknown command \"unpack\" (known: pack, dump or stamp; see --help)\n");
+  for (const char *codePage : {"437", "65001"}) {
+    const RunResult run = Quenrid(std::string("dump --code-page ") + codePage + " x.exe");
+    EXPECT_EQ(run.exitCode, 2) << codePage;
+    EXPECT_EQ(run.err.rfind(std::string("quenrid dump: --code-page: code page ") + codePage, 0), 0u)
+        << run.err;
+  }
   EXPECT_EQ(Quenrid("--help").exitCode, 0);
 }

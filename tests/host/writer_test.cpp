@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "block_file.h"
+#include "pe_stub.h"
 
 using namespace quenrid;
 
 namespace {
-
-const std::string kMarker = "wwgT)H";
 
 // The kinds of the chunks of a block, in order, from their headers.
 std::vector<uint16_t> ChunkKinds(const std::string &block) {
@@ -202,36 +201,80 @@ TEST(WriterLimits, AcceptsEveryRecordExactlyAtItsLimit) {
   EXPECT_NO_THROW(EncodeBlock(m));
 }
 
-TEST(DataOffsetField, FoundOnlyBehindASingleCompleteMarker) {
-  const std::string stub = "MZ header" + kMarker + U32(0) + "code";
-  EXPECT_EQ(FindDataOffsetField(stub), 9u + kMarker.size());
-  EXPECT_THROW(FindDataOffsetField("MZ no marker here"), WriteError);
-  EXPECT_THROW(FindDataOffsetField(stub + kMarker + U32(0)), WriteError);
-  EXPECT_THROW(FindDataOffsetField("MZ" + kMarker + "ab"), WriteError);
-  EXPECT_THROW(FindDataOffsetField("MZ" + kMarker.substr(0, 5) + "X" + U32(0)), WriteError);
-}
-
-TEST(DataOffsetField, PackAppendsAndReplacesTheBlock) {
-  const std::string stub = StampStub("MZ" + kMarker + U32(0) + std::string(50, 'c'));
-  const std::string first = PackBlock(stub, "BLOCK-ONE");
-  EXPECT_EQ(first, stub + "BLOCK-ONE");
-  EXPECT_EQ(ReadDataOffset(first), stub.size());
-  // Packing onto a packed file replaces its block rather than stacking a second.
-  EXPECT_EQ(PackBlock(first, "TWO"), stub + "TWO");
-}
-
-TEST(DataOffsetField, PackRefusesAFieldThatDoesNotFitTheFile) {
-  const auto packError = [](uint32_t field) -> std::string {
-    try {
-      PackBlock("MZ" + kMarker + U32(field) + std::string(50, 'c'), "B");
-    } catch (const WriteError &error) {
-      return error.what();
+// Every kind of stub pack and stamp meet, in both image formats: what each
+// makes of it, or the error that refuses it.
+TEST(StubTable, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
+  using pe_stub::kImageSize;
+  const std::string block = EncodeBlock(Manifest());
+  const std::string newBlock =
+      EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody({"wwgT)H"})) + EncodeChunk(CHUNK_END, "");
+  for (const uint16_t magic : {pe_stub::kPe32, pe_stub::kPe32Plus}) {
+    const std::string stamped = pe_stub::Stamped(magic);
+    const std::string packed = pe_stub::Image(magic, kImageSize) + block;
+    const auto withField = [&](uint32_t field, const std::string &tail) {
+      return pe_stub::Image(magic, field) + tail;
+    };
+    std::string twoMarkers = stamped;
+    twoMarkers.replace(0x300, 10, "wwgT)H" + U32(0));
+    std::string noPe = stamped;
+    noPe[0x40] = 'X';
+    std::string romMagic = stamped;
+    romMagic[0x58] = 0x07;
+    romMagic[0x59] = 0x01;
+    std::string cutSection = stamped;
+    cutSection.resize(0x500);
+    const struct {
+      const char *what;
+      std::string stub;
+      std::string packed;  // what pack makes, when it accepts the stub
+      std::string error;   // or its error
+    } cases[] = {
+        {"stamped stub", stamped, stamped + newBlock, ""},
+        {"packed uninstaller", packed, stamped + newBlock, ""},
+        {"packed with the marker in its data", stamped + newBlock, stamped + newBlock, ""},
+        {"field 0", withField(0, ""), "", "not stamped: the data offset field is 0"},
+        {"field beyond the file", withField(5000, ""), "",
+         "not stamped for this file: the data offset field holds 5000, beyond the end of the "
+         "file (1536 bytes)"},
+        {"field lowered into the image", withField(pe_stub::kFieldAt + 4, block), "",
+         "the data offset field holds 1044, inside the image, which ends at 1536"},
+        {"signature behind the image", withField(kImageSize, "SIGNATURE"), "",
+         "the 9 bytes from offset 1536 to the end of the file are not an uninstall data block; "
+         "they are not cut off"},
+        {"bytes behind the block", packed + "X", "",
+         "the 41 bytes from offset 1536 to the end of the file are not an uninstall data block; "
+         "they are not cut off"},
+        {"marker only behind the image",
+         withField(0, "").substr(0, 0x300) + std::string(0x300, 'c') + "wwgT)H" + U32(1536), "",
+         "no data offset marker in the image"},
+        {"marker twice in the image", twoMarkers, "",
+         "the data offset marker occurs more than once in the image"},
+        {"no PE signature", noPe, "", "not a Windows executable: no PE signature"},
+        {"not MZ", "MZ no marker", "", "not a Windows executable: shorter than an MZ header"},
+        {"ROM image", romMagic, "", "not a PE32 or PE32+ image: optional header magic 0x107"},
+        {"section past the end", cutSection, "",
+         "the image's sections end at 1536, beyond the end of the file (1280 bytes)"},
+    };
+    for (const auto &c : cases) {
+      const std::string label =
+          std::string(c.what) + (magic == pe_stub::kPe32 ? " (PE32)" : " (PE32+)");
+      try {
+        const std::string result = PackBlock(c.stub, newBlock);
+        EXPECT_EQ(c.error, "") << label;
+        EXPECT_EQ(result, c.packed) << label;
+        EXPECT_EQ(ReadDataOffset(result), kImageSize) << label;
+      } catch (const WriteError &error) {
+        EXPECT_EQ(error.what(), c.error) << label;
+      }
     }
-    return "";
-  };
-  EXPECT_EQ(packError(0), "not stamped: the data offset field is 0");
-  EXPECT_EQ(packError(1000),
-            "not stamped for this file: the data offset field holds 1000, beyond the end of the "
-            "file (62 bytes)");
-  EXPECT_EQ(packError(5), "the data offset field holds 5, which lies before the field itself");
+    EXPECT_EQ(StampStub(withField(0, "")), stamped);
+    try {
+      StampStub(packed);
+      ADD_FAILURE() << "a packed uninstaller was stamped";
+    } catch (const WriteError &error) {
+      EXPECT_STREQ(error.what(),
+                   "carries uninstall data at offset 1536; stamp the bare stub, not a packed "
+                   "uninstaller");
+    }
+  }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <map>
 
 #include "manifest/code_page_system.h"
 
@@ -20,23 +21,19 @@ const char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
-// The code pages a Windows system can have as its ANSI code page.
+// The code pages a Windows system can have as its ANSI code page; the first
+// four use two bytes for some characters, the rest one byte for each.
 const unsigned kAnsiCodePages[] = {874,  932,  936,  949,  950,  1250, 1251,
                                    1252, 1253, 1254, 1255, 1256, 1257, 1258};
+const unsigned kMultiByteCodePages[] = {932, 936, 949, 950};
+
+bool IsMultiByte(unsigned codePage) {
+  return std::find(std::begin(kMultiByteCodePages), std::end(kMultiByteCodePages), codePage) !=
+         std::end(kMultiByteCodePages);
+}
 
 char32_t Cp1252ToCodePoint(unsigned char byte) {
   return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
-}
-
-bool CodePointToCp1252(char32_t codePoint, char *byte) {
-  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-    *byte = static_cast<char>(codePoint);
-    return true;
-  }
-  const auto *found = std::find(std::begin(kCp1252High), std::end(kCp1252High), codePoint);
-  if (found == std::end(kCp1252High)) return false;
-  *byte = static_cast<char>(0x80 + (found - std::begin(kCp1252High)));
-  return true;
 }
 
 std::string InvalidUtf8Text(size_t at) { return "invalid UTF-8 at byte " + std::to_string(at); }
@@ -104,26 +101,106 @@ void CheckCodePage(unsigned codePage) {
   if (codePage != 1252) SystemCheckCodePage(codePage);
 }
 
+namespace {
+
+// A single-byte code page as a table of what each byte means on its own.
+// Every byte is converted alone, so the system's decoder can neither hold a
+// last character back nor compose a letter and a following accent into
+// one character that encodes to other bytes (1255, 1258).
+struct ByteTable {
+  std::string utf8[256];           // the byte's character; empty when it has none
+  std::map<char32_t, char> bytes;  // the way back, one byte per character
+};
+
+const ByteTable &TableFor(unsigned codePage) {
+  static std::map<unsigned, ByteTable> tables;
+  auto found = tables.find(codePage);
+  if (found != tables.end()) return found->second;
+  ByteTable table;
+  for (int byte = 0; byte < 256; ++byte) {
+    std::string utf8;
+    if (codePage == 1252) {
+      AppendUtf8(&utf8, Cp1252ToCodePoint(static_cast<unsigned char>(byte)));
+    } else if (!SystemDecodeByte(static_cast<unsigned char>(byte), codePage, &utf8)) {
+      continue;
+    }
+    size_t pos = 0;
+    const char32_t codePoint = DecodeUtf8(utf8, &pos);
+    // A byte that stands for more than one character has no way back.
+    if (pos != utf8.size() || table.bytes.count(codePoint)) continue;
+    table.utf8[byte] = utf8;
+    table.bytes[codePoint] = static_cast<char>(byte);
+  }
+  return tables.emplace(codePage, std::move(table)).first->second;
+}
+
+// Names the first character of `utf8` that does not come back the same
+// through a multi-byte code page, once the whole text did not.
+[[noreturn]] void BlameCharacter(const std::string &utf8, unsigned codePage) {
+  for (size_t pos = 0; pos < utf8.size();) {
+    const size_t start = pos;
+    const char32_t codePoint = DecodeUtf8(utf8, &pos);
+    const std::string one = utf8.substr(start, pos - start);
+    if (SystemToUtf8(SystemFromUtf8(one, codePage), codePage) != one) {
+      throw CodePageError(NoEncodingText(codePoint, codePage) + " that reads back the same");
+    }
+  }
+  throw CodePageError("the text does not read back the same from code page " +
+                      std::to_string(codePage));
+}
+
+}  // namespace
+
 std::string Utf8ToCodePage(const std::string &utf8, unsigned codePage) {
   CheckCodePage(codePage);
-  if (codePage != 1252) return SystemFromUtf8(utf8, codePage);
+  if (IsMultiByte(codePage)) {
+    const std::string bytes = SystemFromUtf8(utf8, codePage);
+    if (SystemToUtf8(bytes, codePage) != utf8) BlameCharacter(utf8, codePage);
+    return bytes;
+  }
+  const ByteTable &table = TableFor(codePage);
   std::string bytes;
   for (size_t pos = 0; pos < utf8.size();) {
     const char32_t codePoint = DecodeUtf8(utf8, &pos);
-    char byte;
-    if (!CodePointToCp1252(codePoint, &byte)) {
-      throw CodePageError(NoEncodingText(codePoint, codePage));
-    }
-    bytes.push_back(byte);
+    const auto found = table.bytes.find(codePoint);
+    if (found == table.bytes.end()) throw CodePageError(NoEncodingText(codePoint, codePage));
+    bytes.push_back(found->second);
   }
   return bytes;
 }
 
 std::string CodePageToUtf8(const std::string &bytes, unsigned codePage) {
   CheckCodePage(codePage);
-  if (codePage != 1252) return SystemToUtf8(bytes, codePage);
+  if (IsMultiByte(codePage)) {
+    const std::string utf8 = SystemToUtf8(bytes, codePage);
+    if (SystemFromUtf8(utf8, codePage) != bytes) {
+      // Report the first character, one or two bytes, that does not come back.
+      for (size_t at = 0; at < bytes.size();) {
+        std::string one, back;
+        for (size_t width = 1; width <= 2 && at + width <= bytes.size() && back.empty(); ++width) {
+          one = bytes.substr(at, width);
+          try {
+            back = SystemFromUtf8(SystemToUtf8(one, codePage), codePage);
+          } catch (const CodePageError &) {
+          }
+        }
+        if (back != one) {
+          throw CodePageError(NoMeaningText(bytes, at, codePage) + " that reads back the same");
+        }
+        at += one.size();
+      }
+      throw CodePageError("the bytes do not read back the same in code page " +
+                          std::to_string(codePage));
+    }
+    return utf8;
+  }
+  const ByteTable &table = TableFor(codePage);
   std::string utf8;
-  for (char byte : bytes) AppendUtf8(&utf8, Cp1252ToCodePoint(static_cast<unsigned char>(byte)));
+  for (size_t at = 0; at < bytes.size(); ++at) {
+    const std::string &character = table.utf8[static_cast<unsigned char>(bytes[at])];
+    if (character.empty()) throw CodePageError(NoMeaningText(bytes, at, codePage));
+    utf8 += character;
+  }
   return utf8;
 }
 

@@ -24,11 +24,14 @@ struct CodePageError : std::runtime_error {
 void CheckCodePage(unsigned codePage);
 
 // UTF-8 to bytes in `codePage`. Throws CodePageError naming the first
-// character the code page lacks, or the first byte that is not UTF-8.
+// character the code page lacks, or has no bytes for that read back as the
+// same character, or the first byte that is not UTF-8.
 std::string Utf8ToCodePage(const std::string &utf8, unsigned codePage);
 
-// Bytes in `codePage` to UTF-8. Every byte has a meaning in 1252; in the
-// multi-byte pages a byte sequence without one throws CodePageError.
+// Bytes in `codePage` to UTF-8, each byte of a single-byte page on its own,
+// so nothing is held back or composed. Every byte has a meaning in 1252;
+// elsewhere a byte or pair without one, or without a character that encodes
+// back to it, throws CodePageError.
 std::string CodePageToUtf8(const std::string &bytes, unsigned codePage);
 
 }  // namespace quenrid

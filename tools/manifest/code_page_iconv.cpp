@@ -28,9 +28,10 @@ class Converter {
   Converter(const Converter &) = delete;
   Converter &operator=(const Converter &) = delete;
 
-  // Converts all of `in`; returns false with `*failedAt` set at the first
-  // input byte that cannot be converted.
+  // Converts all of `in` from the initial state; returns false with
+  // `*failedAt` set at the first input byte that cannot be converted.
   bool Convert(const std::string &in, std::string *out, size_t *failedAt) {
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
     std::string input = in;  // iconv wants a mutable pointer
     char *inPtr = input.data();
     size_t inLeft = input.size();
@@ -45,7 +46,19 @@ class Converter {
         return false;
       }
     }
-    return true;
+    // A decoder may hold the last character back, waiting for an accent to
+    // compose with; only this call hands it over.
+    for (;;) {
+      char *outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      const size_t result = iconv(handle_, nullptr, nullptr, &outPtr, &outLeft);
+      out->append(buffer, outPtr);
+      if (result != static_cast<size_t>(-1)) return true;
+      if (errno != E2BIG) {
+        *failedAt = in.size();
+        return false;
+      }
+    }
   }
 
  private:
@@ -56,6 +69,13 @@ class Converter {
 
 void SystemCheckCodePage(unsigned codePage) {
   Converter probe(IconvName(codePage), "UTF-8", codePage);
+}
+
+bool SystemDecodeByte(unsigned char byte, unsigned codePage, std::string *utf8) {
+  Converter converter("UTF-8", IconvName(codePage), codePage);
+  size_t failedAt = 0;
+  return converter.Convert(std::string(1, static_cast<char>(byte)), utf8, &failedAt) &&
+         !utf8->empty();
 }
 
 std::string SystemFromUtf8(const std::string &utf8, unsigned codePage) {

@@ -15,9 +15,12 @@ void AppendUtf8(std::string *out, char32_t codePoint);
 std::string NoEncodingText(char32_t codePoint, unsigned codePage);
 std::string NoMeaningText(const std::string &bytes, size_t at, unsigned codePage);
 
-// The platform converter, used for every ANSI code page but 1252. They throw
+// The platform converter. SystemDecodeByte gives the character of one byte
+// of a single-byte code page alone (false: it has none); the other two convert
+// whole texts of the multi-byte pages, leaving no character held back. They throw
 // CodePageError with the texts above, or when the platform lacks the page.
 void SystemCheckCodePage(unsigned codePage);
+bool SystemDecodeByte(unsigned char byte, unsigned codePage, std::string *utf8);
 std::string SystemFromUtf8(const std::string &utf8, unsigned codePage);
 std::string SystemToUtf8(const std::string &bytes, unsigned codePage);
 

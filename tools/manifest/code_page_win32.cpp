@@ -48,6 +48,14 @@ void SystemCheckCodePage(unsigned codePage) {
   }
 }
 
+bool SystemDecodeByte(unsigned char byte, unsigned codePage, std::string *utf8) {
+  const char in = static_cast<char>(byte);
+  wchar_t wide[4];
+  const int size = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, wide, 4);
+  for (int i = 0; i < size; ++i) AppendUtf8(utf8, static_cast<char16_t>(wide[i]));
+  return size > 0;
+}
+
 std::string SystemFromUtf8(const std::string &utf8, unsigned codePage) {
   std::string bytes;
   if (FromUtf16(ToUtf16(utf8), codePage, &bytes)) return bytes;

@@ -1,8 +1,11 @@
 #include "manifest/manifest.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -10,6 +13,7 @@
 
 #include "data/uninstall_data.h"
 #include "manifest/code_page.h"
+#include "manifest/code_page_system.h"
 
 namespace quenrid {
 
@@ -165,11 +169,17 @@ uint32_t Number(const Json &value, uint32_t max, const std::string &place) {
     }
     return static_cast<uint32_t>(number);
   }
-  if (value.is_number_float()) Fail(place, value.dump() + " is not a whole number");
   if (!value.is_number()) Fail(place, std::string("expected a number, found ") + value.type_name());
-  if (value.is_number_integer() && !value.is_number_unsigned()) {
-    OutOfRange(value.dump(), max, place);
+  // JSON has one kind of number: 1e0 and 2.0 are whole numbers, -0 is 0.
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    if (!std::isfinite(number) || number != std::floor(number)) {
+      Fail(place, value.dump() + " is not a whole number");
+    }
+    if (number < 0 || number > max) OutOfRange(value.dump(), max, place);
+    return static_cast<uint32_t>(number);
   }
+  if (!value.is_number_unsigned() && value.get<int64_t>() < 0) OutOfRange(value.dump(), max, place);
   if (value.get<uint64_t>() > max) OutOfRange(value.dump(), max, place);
   return static_cast<uint32_t>(value.get<uint64_t>());
 }
@@ -298,6 +308,27 @@ std::string Utf8(const std::string &bytes, unsigned codePage, const std::string 
   }
 }
 
+// The JSON library escapes only the controls below U+0020. DEL and the C1
+// controls (U+0080-U+009F, which code page 1252 gives its unassigned bytes)
+// would reach a terminal raw, where some start escape sequences; in valid
+// UTF-8 their bytes occur nowhere else.
+std::string EscapeControls(const std::string &json) {
+  std::string out;
+  for (size_t i = 0; i < json.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(json[i]);
+    const unsigned char next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+    char escape[8];
+    if (c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", c == 0x7F ? 0x7Fu : unsigned(next));
+      out += escape;
+      i += c == 0x7F ? 0 : 1;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
 // Named bits by name, in table order, then every other set bit as a number.
 template <size_t N> Json FlagsJson(uint32_t flags, const Name (&names)[N]) {
   Json list = Json::array();
@@ -359,7 +390,162 @@ Json ListJson(const std::vector<Item> &items, const char *key, unsigned codePage
   return list;
 }
 
+// ---- what the uninstaller can use ------------------------------------------
+
+// The uninstaller's path buffers hold 259 bytes and a NUL; its command lines
+// and documents 519 and a NUL.
+constexpr size_t kPathMax = 259;
+constexpr size_t kCommandMax = 519;
+// The shortest install folder, "C:\", and the length below the install
+// folder beyond which a plausible one (up to 59 bytes) no longer leaves room.
+constexpr size_t kShortestInstallFolder = 3;
+constexpr size_t kRelativeWarnAbove = 200;
+
+bool IsDriveRoot(const std::string &path) {
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         path[2] == '\\';
+}
+
+bool IsUncPath(const std::string &path) {
+  if (path.compare(0, 2, "\\\\") != 0) return false;
+  const size_t share = path.find('\\', 2);
+  return share != std::string::npos && share > 2 && share + 1 < path.size() &&
+         path[share + 1] != '\\';
+}
+
+bool IsInstallRelative(const std::string &folder) {
+  return folder == "." || folder.compare(0, 2, ".\\") == 0;
+}
+
+// `name` behind `folder` as the uninstaller composes it; `folder` alone when
+// the record names the folder itself.
+std::string Joined(const std::string &folder, const std::string &name) {
+  if (name.empty()) return folder;
+  return folder.empty() || folder.back() == '\\' ? folder + name : folder + "\\" + name;
+}
+
+std::string Bytes(size_t count) { return std::to_string(count) + " bytes"; }
+
+// A path the uninstaller composes in a 260-byte buffer: refused when it can
+// never fit; for one below the install folder, a warning when a long install
+// folder would keep it from fitting.
+void CheckPathLength(size_t length, bool belowInstallFolder, const std::string &place,
+                     std::vector<std::string> *warnings) {
+  if (!belowInstallFolder) {
+    if (length > kPathMax) {
+      Fail(place, "the path is " + Bytes(length) + "; the uninstaller's path buffer holds " +
+                      std::to_string(kPathMax) + " and skips it");
+    }
+    return;
+  }
+  if (kShortestInstallFolder + length > kPathMax) {
+    Fail(place, "the path is " + Bytes(length) + " below the install folder; with even the " +
+                    "shortest install folder the uninstaller's path buffer of " +
+                    std::to_string(kPathMax) + " bytes cannot hold it");
+  }
+  if (length > kRelativeWarnAbove) {
+    warnings->push_back(place + ": the path is " + Bytes(length) +
+                        " below the install folder; the uninstaller skips it when the install "
+                        "folder is longer than " +
+                        Bytes(kPathMax - length));
+  }
+}
+
+// Case folding for comparing paths as Windows does: ASCII, Latin-1, Greek
+// and Cyrillic capitals, which covers the letters of the ANSI code pages.
+char32_t FoldCase(char32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+      (c >= 0x391 && c <= 0x3AB) || (c >= 0x410 && c <= 0x42F)) {
+    return c + 0x20;
+  }
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  return c;
+}
+
+std::string PathKey(const FileRecord &file, unsigned codePage) {
+  std::string folder = file.folder == "." ? ".\\" : file.folder;
+  while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
+  const std::string utf8 = Utf8(Joined(folder, file.fileName), codePage, "");
+  std::string key;
+  for (size_t pos = 0; pos < utf8.size();) AppendUtf8(&key, FoldCase(DecodeUtf8(utf8, &pos)));
+  return key;
+}
+
+void CheckFiles(const std::vector<FileRecord> &files, unsigned codePage,
+                std::vector<std::string> *warnings) {
+  std::map<std::string, size_t> seen;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileRecord &file = files[i];
+    const std::string place = At("files", i);
+    const bool relative = IsInstallRelative(file.folder);
+    if (!relative && !IsDriveRoot(file.folder) && !IsUncPath(file.folder)) {
+      Fail(At(place, "folder"),
+           "not a folder the uninstaller knows: \".\" or \".\\sub\" for the install folder, "
+           "\"X:\\...\" or \"\\\\server\\share\\...\" for an absolute one");
+    }
+    // Below the install folder, which ends in a backslash, ".\\" adds nothing.
+    const std::string folder = relative && file.folder.size() > 2 ? file.folder.substr(2)
+                               : relative                         ? std::string()
+                                                                  : file.folder;
+    CheckPathLength(Joined(folder, file.fileName).size(), relative, place, warnings);
+    const auto earlier = seen.emplace(PathKey(file, codePage), i);
+    if (!earlier.second) {
+      Fail(place, "names the same path as " + At("files", earlier.first->second) +
+                      " (compared without regard to case); a shared file would lose two counts");
+    }
+  }
+}
+
+void CheckShortcuts(const std::vector<ShortcutRecord> &shortcuts,
+                    std::vector<std::string> *warnings) {
+  for (size_t i = 0; i < shortcuts.size(); ++i) {
+    const ShortcutRecord &shortcut = shortcuts[i];
+    const std::string place = At("shortcuts", i);
+    CheckPathLength(Joined(shortcut.folder, shortcut.fileName).size(), false, place, warnings);
+    CheckPathLength(shortcut.altFolder.size(), false, At(place, "altFolder"), warnings);
+  }
+}
+
+// Entries without a macro are taken below the install folder; the length of
+// an expanded one is known only on the target machine.
+void CheckDirectories(const std::vector<std::string> &directories,
+                      std::vector<std::string> *warnings) {
+  for (size_t i = 0; i < directories.size(); ++i) {
+    if (directories[i].find('#') != std::string::npos) continue;
+    CheckPathLength(directories[i].size(), true, At("directories", i), warnings);
+  }
+}
+
+// Unless it starts with a macro, the whole command text, arguments and a
+// leading quote included, is put behind the install folder in a 260-byte
+// path buffer before it is split into program and arguments.
+void CheckProgram(const std::string &command, std::vector<std::string> *warnings) {
+  const size_t quote = command.compare(0, 1, "\"") == 0 ? 1 : 0;
+  size_t start = quote;
+  while (start < command.size() && command[start] == ' ') ++start;
+  if (command.compare(start, 1, "#") == 0) return;
+  CheckPathLength(quote + command.size() - start, true, "settings.program", warnings);
+}
+
 }  // namespace
+
+std::vector<std::string> CheckUsable(const ManifestDocument &document) {
+  const Manifest &manifest = document.manifest;
+  std::vector<std::string> warnings;
+  if (manifest.messages.empty()) {
+    warnings.push_back("messages: none given; every dialog of the uninstaller would be blank");
+  }
+  CheckFiles(manifest.files, document.codePage, &warnings);
+  CheckShortcuts(manifest.shortcuts, &warnings);
+  CheckDirectories(manifest.directories, &warnings);
+  if (manifest.settings.program) CheckProgram(*manifest.settings.program, &warnings);
+  if (manifest.settings.document && manifest.settings.document->size() > kCommandMax) {
+    Fail("settings.document", "the document is " + Bytes(manifest.settings.document->size()) +
+                                  "; the uninstaller's buffer holds " +
+                                  std::to_string(kCommandMax));
+  }
+  return warnings;
+}
 
 ManifestDocument ParseManifest(const std::string &json, std::optional<unsigned> codePage) {
   const Json root = ParseJson(json);
@@ -388,7 +574,7 @@ std::string FormatManifest(const Manifest &manifest, unsigned codePage) {
   json["registry"] = ListJson(manifest.registry, "registry", codePage, RegistryJson);
   json["directories"] = ListJson(manifest.directories, "directories", codePage, Utf8);
   json["settings"] = SettingsJson(manifest.settings, codePage);
-  return json.dump(2) + "\n";
+  return EscapeControls(json.dump(2)) + "\n";
 }
 
 }  // namespace quenrid

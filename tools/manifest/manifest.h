@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "writer/uninstall_writer.h"
 
@@ -30,6 +31,16 @@ struct ManifestDocument {
 // EncodeBlock.
 ManifestDocument ParseManifest(const std::string &json,
                                std::optional<unsigned> codePage = std::nullopt);
+
+// What the uninstaller can do with an encodable manifest. Throws ManifestError,
+// with the place, for data it would skip or resolve elsewhere than meant: a
+// file folder in none of its forms (".", ".\sub", "X:\...",
+// "\\server\share\..."), two file records for the same path (compared
+// without regard to case), a path that cannot fit its 260-byte buffers, a
+// program or document longer than theirs. Returns warnings ("place: text")
+// for what only a long install folder would break, and for a manifest
+// without messages.
+std::vector<std::string> CheckUsable(const ManifestDocument &document);
 
 // The manifest as indented JSON in schema order, ending with a newline. Every
 // field is written but an absent program or document, so ParseManifest gives

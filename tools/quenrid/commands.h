@@ -3,8 +3,11 @@
 // on failure, which main reports as one line.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "writer/uninstall_writer.h"
 
 namespace CLI {
 class App;
@@ -23,6 +26,11 @@ struct ToolError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A command line that cannot be used as given: exit code EXIT_USAGE.
+struct UsageError : ToolError {
+  using ToolError::ToolError;
+};
+
 // Runs `work`, turning any error it throws into a ToolError that names `file`.
 template <class Work> auto Within(const std::string &file, Work work) -> decltype(work()) {
   try {
@@ -36,13 +44,32 @@ template <class Work> auto Within(const std::string &file, Work work) -> decltyp
 
 // Reads the whole file; ToolError when it cannot.
 std::string ReadWholeFile(const std::string &path);
-// Creates or replaces the file with `bytes`.
-void WriteWholeFile(const std::string &path, const std::string &bytes);
+// Creates or replaces the file with `bytes`, atomically: they go to a new file
+// beside it, which `check` (when given) may inspect by its path and which then
+// replaces the target. On any failure the target is as it was and the new
+// file is gone.
+void WriteWholeFile(const std::string &path, const std::string &bytes,
+                    const std::function<void(const std::string &)> &check = {});
 // Overwrites bytes of an existing file at `offset`, leaving the rest.
 void PatchFile(const std::string &path, size_t offset, const std::string &bytes);
 
-// Returns a --code-page value unchanged; ToolError for one that cannot be used.
+// UsageError when `output` names the same file as `input` (the stub, the manifest).
+void RefuseSameFile(const std::string &output, const std::string &input, const char *role);
+// ToolError for a pipe or device, which the reader could not open a second time.
+void RequireRegularFile(const std::string &path);
+// Writes `text` to stdout; ToolError when it cannot be written in full.
+void WriteStdout(const std::string &text);
+
+// Returns a --code-page value unchanged; UsageError for one that cannot be used.
 unsigned CheckedCodePage(unsigned codePage);
+
+// One line on stderr, "prefix: text", with line breaks, control characters
+// and bytes that are not UTF-8 escaped, so that no input reaches the terminal raw.
+void ReportLine(const std::string &prefix, const std::string &text);
+
+// The block at `offset` of the file at `path`, read with the uninstaller's own
+// reader; ToolError naming the reader's code when it cannot be read.
+Manifest ReadBlock(const std::string &path, uint32_t offset);
 
 void AddPackCommand(CLI::App &app);
 void AddDumpCommand(CLI::App &app);

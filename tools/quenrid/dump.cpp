@@ -1,6 +1,7 @@
 // quenrid dump: what a packed uninstaller will remove and show, read with the
 // uninstaller's own reader and printed as a manifest, so that packing the
 // output onto the same stub gives the same bytes.
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -20,6 +21,7 @@ namespace {
 struct DumpOptions {
   std::string file;
   unsigned codePage = kDefaultCodePage;
+  const CLI::Option *codePageOption = nullptr;
 };
 
 std::string ReadFailureText(int code) {
@@ -36,18 +38,23 @@ std::string ReadFailureText(int code) {
 // The offset the reader is to start at, refusing the fields it would read
 // nothing useful behind.
 uint32_t BlockOffset(const std::string &path) {
+  RequireRegularFile(path);
   const std::string executable = ReadWholeFile(path);
-  const uint32_t offset = Within(path, [&] { return ReadDataOffset(executable); });
-  if (offset == 0) throw ToolError(path + ": not stamped: the data offset field is 0");
-  if (offset > executable.size()) {
-    throw ToolError(path + ": the data offset field holds " + std::to_string(offset) +
+  const DataLayout layout = Within(path, [&] { return LocateData(executable); });
+  if (layout.offset == 0) throw ToolError(path + ": not stamped: the data offset field is 0");
+  if (layout.offset > executable.size()) {
+    throw ToolError(path + ": the data offset field holds " + std::to_string(layout.offset) +
                     ", beyond the end of the file (" + std::to_string(executable.size()) +
                     " bytes)");
   }
-  if (offset == executable.size()) {
+  if (layout.offset == executable.size()) {
     throw ToolError(path + ": carries no uninstall data (a stamped stub)");
   }
-  return offset;
+  if (layout.offset < layout.imageEnd) {
+    throw ToolError(path + ": the data offset field holds " + std::to_string(layout.offset) +
+                    ", inside the image, which ends at " + std::to_string(layout.imageEnd));
+  }
+  return layout.offset;
 }
 
 std::vector<std::string> CollectMessages() {
@@ -100,29 +107,57 @@ Manifest CollectLists() {
   return manifest;
 }
 
+bool HasHighBytes(const Manifest &manifest) {
+  const auto high = [](const std::string &text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c & 0x80; });
+  };
+  bool found = std::any_of(manifest.messages.begin(), manifest.messages.end(), high) ||
+               std::any_of(manifest.directories.begin(), manifest.directories.end(), high);
+  for (const FileRecord &file : manifest.files)
+    found = found || high(file.folder) || high(file.fileName);
+  for (const ShortcutRecord &shortcut : manifest.shortcuts) {
+    found = found || high(shortcut.folder) || high(shortcut.altFolder) || high(shortcut.fileName);
+  }
+  for (const RegistryRecord &entry : manifest.registry) found = found || high(entry.keyPath);
+  return found || high(manifest.settings.program.value_or("")) ||
+         high(manifest.settings.document.value_or(""));
+}
+
 void Dump(const DumpOptions &options) {
   const unsigned codePage = CheckedCodePage(options.codePage);
   const uint32_t offset = BlockOffset(options.file);
-  const int code = ReadUninstallDataFile(options.file.c_str(), offset);
-  const Manifest manifest = CollectLists();
-  ReleaseUninstallData();
-  if (code != READ_OK) {
-    throw ToolError(options.file + ": " + ReadFailureText(code) + " (reader code " +
-                    std::to_string(code) + ")");
+  const Manifest manifest = ReadBlock(options.file, offset);
+  const std::string json = Within(options.file, [&] { return FormatManifest(manifest, codePage); });
+  WriteStdout(json);
+  // The block does not say which code page its strings are in.
+  if (options.codePageOption->count() == 0 && HasHighBytes(manifest)) {
+    ReportLine("quenrid dump", options.file + ": note: strings were read as code page " +
+                                   std::to_string(codePage) +
+                                   "; if they were packed in another, give its --code-page");
   }
-  std::cout << Within(options.file, [&] { return FormatManifest(manifest, codePage); })
-            << std::flush;
 }
 
 }  // namespace
+
+Manifest ReadBlock(const std::string &path, uint32_t offset) {
+  const int code = ReadUninstallDataFile(path.c_str(), offset);
+  const Manifest manifest = CollectLists();
+  ReleaseUninstallData();
+  if (code != READ_OK) {
+    throw ToolError(path + ": " + ReadFailureText(code) + " (reader code " + std::to_string(code) +
+                    ")");
+  }
+  return manifest;
+}
 
 void AddDumpCommand(CLI::App &app) {
   auto options = std::make_shared<DumpOptions>();
   CLI::App *command =
       app.add_subcommand("dump", "Print the manifest of a packed uninstaller as JSON");
   command->add_option("file", options->file, "Packed uninstaller")->required();
-  command->add_option("--code-page", options->codePage, "ANSI code page of the strings")
-      ->default_val(kDefaultCodePage);
+  options->codePageOption =
+      command->add_option("--code-page", options->codePage, "ANSI code page of the strings")
+          ->default_val(kDefaultCodePage);
   command->callback([options] { Dump(*options); });
 }
 

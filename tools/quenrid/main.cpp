@@ -1,5 +1,6 @@
 // quenrid: packs, inspects and stamps uninstallers. One verb per file; this
 // file only dispatches and turns every failure into one line on stderr.
+#include <cstring>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
@@ -8,17 +9,22 @@
 
 namespace {
 
+const char *const kVerbs[] = {"pack", "dump", "stamp"};
+
 // "quenrid pack" once a verb is known, so the line says which one failed.
 std::string Prefix(const CLI::App &app) {
   const auto verbs = app.get_subcommands();
   return verbs.empty() ? "quenrid" : "quenrid " + verbs.front()->get_name();
 }
 
-void ReportLine(const std::string &prefix, std::string text) {
-  for (char &c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
+// CLI11 says only that a subcommand is required when the first word is none.
+void CheckVerb(int argc, char **argv) {
+  if (argc < 2 || argv[1][0] == '-') return;
+  for (const char *verb : kVerbs) {
+    if (std::strcmp(argv[1], verb) == 0) return;
   }
-  std::cerr << prefix << ": " << text << std::endl;
+  throw quenrid::UsageError(std::string("unknown command \"") + argv[1] +
+                            "\" (known: pack, dump or stamp; see --help)");
 }
 
 }  // namespace
@@ -31,10 +37,14 @@ int main(int argc, char **argv) {
   AddDumpCommand(app);
   AddStampCommand(app);
   try {
+    CheckVerb(argc, argv);
     app.parse(argc, argv);
     return EXIT_OK;
   } catch (const CLI::ParseError &error) {
     if (error.get_exit_code() == 0) return app.exit(error);  // --help
+    ReportLine(Prefix(app), error.what());
+    return EXIT_USAGE;
+  } catch (const UsageError &error) {
     ReportLine(Prefix(app), error.what());
     return EXIT_USAGE;
   } catch (const std::exception &error) {  // ToolError, or no memory

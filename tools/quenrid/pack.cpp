@@ -22,12 +22,26 @@ struct PackOptions {
 void Pack(const PackOptions &options) {
   std::optional<unsigned> codePage;
   if (options.codePageOption->count() > 0) codePage = CheckedCodePage(options.codePage);
+  RefuseSameFile(options.output, options.stub, "stub");
+  RefuseSameFile(options.output, options.manifest, "manifest");
   const std::string stub = ReadWholeFile(options.stub);
   const std::string json = ReadWholeFile(options.manifest);
-  const std::string block =
-      Within(options.manifest, [&] { return EncodeBlock(ParseManifest(json, codePage).manifest); });
+  const std::string block = Within(options.manifest, [&] {
+    const ManifestDocument document = ParseManifest(json, codePage);
+    for (const std::string &warning : CheckUsable(document)) {
+      ReportLine("quenrid pack", options.manifest + ": warning: " + warning);
+    }
+    return EncodeBlock(document.manifest);
+  });
   const std::string packed = Within(options.stub, [&] { return PackBlock(stub, block); });
-  WriteWholeFile(options.output, packed);
+  // What the uninstaller's own reader makes of the written file must be the
+  // block as encoded, or the output is not replaced.
+  WriteWholeFile(options.output, packed, [&](const std::string &written) {
+    const uint32_t offset = ReadDataOffset(packed);
+    if (EncodeBlock(ReadBlock(written, offset)) != block) {
+      throw ToolError(options.output + ": the written file does not read back as packed");
+    }
+  });
 }
 
 }  // namespace

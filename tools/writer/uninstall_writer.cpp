@@ -1,5 +1,7 @@
 #include "writer/uninstall_writer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "data/uninstall_data.h"
@@ -59,13 +61,19 @@ void CheckNoNul(const std::string &text, const std::string &place) {
   if (text.find('\0') != std::string::npos) throw WriteError(place + ": contains a NUL byte");
 }
 
-// A string stored with a u16 length prefix.
-void PutCounted(std::string &out, const std::string &text, const std::string &place) {
+// Every string obeys the u16 limit of the counted ones, so the raw chunks'
+// strings are no exception.
+void CheckString(const std::string &text, const std::string &place) {
   CheckNoNul(text, place);
   if (text.size() > std::numeric_limits<uint16_t>::max()) {
     throw WriteError(place + ": " + std::to_string(text.size()) +
                      " bytes exceed the 65535 a string may hold");
   }
+}
+
+// A string stored with a u16 length prefix.
+void PutCounted(std::string &out, const std::string &text, const std::string &place) {
+  CheckString(text, place);
   PutU16(out, static_cast<uint16_t>(text.size()));
   out += text;
 }
@@ -148,7 +156,7 @@ std::string EncodeDirectoriesBody(const std::vector<std::string> &directories) {
     const std::string place = Indexed("directories", i);
     // An empty entry would read as the end of the list.
     if (directories[i].empty()) throw WriteError(place + ": is empty");
-    CheckNoNul(directories[i], place);
+    CheckString(directories[i], place);
     body += directories[i];
     body.push_back('\0');
   }
@@ -164,7 +172,7 @@ std::string EncodeSettingsBody(const Settings &settings) {
   auto putString = [&body](const std::optional<std::string> &text, uint32_t fieldAt,
                            const char *place) {
     if (!text) return;
-    CheckNoNul(*text, place);
+    CheckString(*text, place);
     SetU32(body, fieldAt, CheckedU32(body.size(), place));
     body += *text;
     body.push_back('\0');
@@ -200,46 +208,144 @@ std::string EncodeBlock(const Manifest &manifest) {
   return block;
 }
 
-size_t FindDataOffsetField(const std::string &executable) {
-  const std::string marker(kMarker, kMarkerSize);
-  const size_t first = executable.find(marker);
-  if (first == std::string::npos) throw WriteError("no data offset marker");
-  if (executable.find(marker, first + 1) != std::string::npos) {
-    throw WriteError("the data offset marker occurs more than once");
-  }
-  const size_t field = first + kMarkerSize;
-  if (field + kFieldSize > executable.size()) {
-    throw WriteError("the data offset field is cut off by the end of the file");
-  }
-  return field;
+namespace {
+
+uint16_t GetU16(const std::string &in, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(in[at]) | static_cast<uint8_t>(in[at + 1])
+                                                                  << 8);
 }
 
-uint32_t ReadDataOffset(const std::string &executable) {
-  return GetU32(executable, FindDataOffsetField(executable));
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
+constexpr size_t kSectionHeaderSize = 40;
+
+// The end of the chunks that begin at `at`: just behind the first end chunk,
+// or npos when a header or body runs past the end of `bytes` first.
+size_t BlockEnd(const std::string &bytes, size_t at) {
+  while (at <= bytes.size() && bytes.size() - at >= 8) {
+    const uint16_t kind = GetU16(bytes, at);
+    const uint64_t next = uint64_t(at) + 8 + GetU32(bytes, at + 4);
+    if (next > bytes.size()) return std::string::npos;
+    if (kind == CHUNK_END) return static_cast<size_t>(next);
+    at = static_cast<size_t>(next);
+  }
+  return std::string::npos;
 }
+
+// True when the field points at a block that ends exactly at the end of the
+// file, behind the image: the only tail that may be replaced.
+bool CarriesBlock(const std::string &executable, const DataLayout &layout) {
+  return layout.offset >= layout.imageEnd && layout.offset < executable.size() &&
+         BlockEnd(executable, layout.offset) == executable.size();
+}
+
+}  // namespace
+
+size_t ImageEnd(const std::string &executable) {
+  const auto need = [&executable](uint64_t end, const char *what) {
+    if (end > executable.size()) throw WriteError(std::string("not a Windows executable: ") + what);
+  };
+  need(0x40, "shorter than an MZ header");
+  if (executable.compare(0, 2, "MZ") != 0)
+    throw WriteError("not a Windows executable: no MZ header");
+  const uint64_t pe = GetU32(executable, 0x3C);
+  need(pe + 24 + 2, "the PE header lies beyond the end of the file");
+  if (executable.compare(static_cast<size_t>(pe), 4, std::string("PE\0\0", 4)) != 0) {
+    throw WriteError("not a Windows executable: no PE signature");
+  }
+  const size_t coff = static_cast<size_t>(pe) + 4;
+  const uint16_t sections = GetU16(executable, coff + 2);
+  const uint16_t optionalSize = GetU16(executable, coff + 16);
+  const size_t optional = coff + 20;
+  const uint16_t magic = GetU16(executable, optional);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%03X", static_cast<unsigned>(magic));
+    throw WriteError(std::string("not a PE32 or PE32+ image: optional header magic ") + hex);
+  }
+  const uint64_t table = uint64_t(optional) + optionalSize;
+  need(table + uint64_t(sections) * kSectionHeaderSize, "its section table is cut off");
+  uint64_t end = table + uint64_t(sections) * kSectionHeaderSize;
+  for (size_t i = 0; i < sections; ++i) {
+    const size_t header = static_cast<size_t>(table) + i * kSectionHeaderSize;
+    const uint32_t rawSize = GetU32(executable, header + 16);
+    if (rawSize == 0) continue;
+    end = std::max(end, uint64_t(GetU32(executable, header + 20)) + rawSize);
+  }
+  if (end > executable.size()) {
+    throw WriteError("the image's sections end at " + std::to_string(end) +
+                     ", beyond the end of the file (" + std::to_string(executable.size()) +
+                     " bytes)");
+  }
+  return static_cast<size_t>(end);
+}
+
+DataLayout LocateData(const std::string &executable) {
+  DataLayout layout;
+  layout.imageEnd = ImageEnd(executable);
+  // Only the image is searched: the data behind it may hold the same six bytes.
+  const std::string marker(kMarker, kMarkerSize);
+  const std::string image = executable.substr(0, layout.imageEnd);
+  const size_t first = image.find(marker);
+  if (first == std::string::npos) throw WriteError("no data offset marker in the image");
+  if (image.find(marker, first + 1) != std::string::npos) {
+    throw WriteError("the data offset marker occurs more than once in the image");
+  }
+  layout.field = first + kMarkerSize;
+  if (layout.field + kFieldSize > layout.imageEnd) {
+    throw WriteError("the data offset field is cut off by the end of the image");
+  }
+  layout.offset = GetU32(executable, layout.field);
+  return layout;
+}
+
+size_t FindDataOffsetField(const std::string &executable) { return LocateData(executable).field; }
+
+uint32_t ReadDataOffset(const std::string &executable) { return LocateData(executable).offset; }
 
 std::string StampStub(std::string stub) {
-  const size_t field = FindDataOffsetField(stub);
-  SetU32(stub, field, CheckedU32(stub.size(), "the stub"));
+  const DataLayout layout = LocateData(stub);
+  // Stamping a packed uninstaller would leave its block in the file, unseen.
+  if (CarriesBlock(stub, layout)) {
+    throw WriteError("carries uninstall data at offset " + std::to_string(layout.offset) +
+                     "; stamp the bare stub, not a packed uninstaller");
+  }
+  SetU32(stub, layout.field, CheckedU32(stub.size(), "the stub"));
   return stub;
 }
 
 std::string PackBlock(const std::string &stub, const std::string &block) {
-  const size_t field = FindDataOffsetField(stub);
-  const uint32_t offset = GetU32(stub, field);
-  if (offset == 0) throw WriteError("not stamped: the data offset field is 0");
-  if (offset > stub.size()) {
+  const DataLayout layout = LocateData(stub);
+  if (layout.offset == 0) throw WriteError("not stamped: the data offset field is 0");
+  if (layout.offset > stub.size()) {
     throw WriteError("not stamped for this file: the data offset field holds " +
-                     std::to_string(offset) + ", beyond the end of the file (" +
+                     std::to_string(layout.offset) + ", beyond the end of the file (" +
                      std::to_string(stub.size()) + " bytes)");
   }
-  // Cutting back to the old block's offset must leave the field itself alone.
-  if (offset < field + kFieldSize) {
-    throw WriteError("the data offset field holds " + std::to_string(offset) +
-                     ", which lies before the field itself");
+  size_t keep = stub.size();
+  if (layout.offset < stub.size()) {
+    // Only a block of our own is cut off; anything else behind the field's
+    // offset (the image itself, a signature) would be lost.
+    if (layout.offset < layout.imageEnd) {
+      throw WriteError("the data offset field holds " + std::to_string(layout.offset) +
+                       ", inside the image, which ends at " + std::to_string(layout.imageEnd));
+    }
+    if (!CarriesBlock(stub, layout)) {
+      throw WriteError("the " + std::to_string(stub.size() - layout.offset) +
+                       " bytes from offset " + std::to_string(layout.offset) +
+                       " to the end of the file are not an uninstall data block; they are not "
+                       "cut off");
+    }
+    keep = layout.offset;
   }
-  // The field already holds the offset the block now starts at.
-  return stub.substr(0, offset) + block;
+  std::string packed = stub.substr(0, keep) + block;
+  SetU32(packed, layout.field, CheckedU32(keep, "the stub"));
+  // Tests pack damaged blocks on purpose; the block is the caller's to check.
+  const DataLayout check = LocateData(packed);
+  if (check.field != layout.field || check.offset != keep) {
+    throw WriteError("the packed file's data offset field does not read back");
+  }
+  return packed;
 }
 
 }  // namespace quenrid

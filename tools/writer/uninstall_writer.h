@@ -69,16 +69,33 @@ std::string EncodeChunk(uint16_t kind, const std::string &body, uint8_t flags = 
 // reader's staging areas allow.
 std::string EncodeBlock(const Manifest &manifest);
 
-// Offset of the u32 behind the single DataOffsetMarker in `executable`.
-// Throws WriteError when the marker is missing or occurs more than once.
+// Where the image of a PE32 or PE32+ executable ends in its file: the end of
+// the section whose raw data ends last. What follows is not loaded. Throws
+// WriteError for a file that is not such an executable.
+size_t ImageEnd(const std::string &executable);
+
+// Where an executable's data offset field is and what it holds.
+struct DataLayout {
+  size_t imageEnd = 0;  // ImageEnd
+  size_t field = 0;     // offset of the u32 behind the DataOffsetMarker
+  uint32_t offset = 0;  // the value of that u32
+};
+
+// Finds the single DataOffsetMarker inside the image; the data behind the
+// image is not searched. Throws WriteError when the marker is missing, occurs
+// more than once in the image, or its field is cut off.
+DataLayout LocateData(const std::string &executable);
 size_t FindDataOffsetField(const std::string &executable);
 uint32_t ReadDataOffset(const std::string &executable);
 
-// Writes the executable's own length into its offset field.
+// Writes the executable's own length into its offset field. Refuses a packed
+// uninstaller, whose block would stay in the file unseen.
 std::string StampStub(std::string stub);
 
 // The stub followed by `block`, the field pointing at the block. A stub that
-// already carries a block is cut back to the offset its field holds first.
+// already carries a block is cut back to the offset its field holds, but only
+// when the bytes from there on are one whole block behind the image and
+// ending at the end of the file; any other tail is refused, never dropped.
 std::string PackBlock(const std::string &stub, const std::string &block);
 
 }  // namespace quenrid
