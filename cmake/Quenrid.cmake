@@ -8,7 +8,10 @@ endfunction()
 # Product code: no exceptions, no RTTI, small.
 add_library(quenrid_product_flags INTERFACE)
 target_compile_options(quenrid_product_flags INTERFACE
-  -fno-exceptions -fno-rtti $<$<BOOL:${WIN32}>:-Os>)
+  -fno-exceptions -fno-rtti $<$<BOOL:${WIN32}>:-Os -ffunction-sections -fdata-sections -fno-ident>)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(quenrid_product_flags INTERFACE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+endif()
 
 # GoogleTest from the distribution's sources, built with our compiler.
 function(quenrid_use_googletest)
