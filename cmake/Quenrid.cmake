@@ -5,10 +5,32 @@ function(quenrid_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
 endfunction()
 
-# Product code: no exceptions, no RTTI, small.
+# Product code: no exceptions, no RTTI, small. For Windows it is optimised
+# for size, one section per function and datum so that the link drops what
+# the stub never reaches, and without the compiler's ident strings.
 add_library(quenrid_product_flags INTERFACE)
 target_compile_options(quenrid_product_flags INTERFACE
-  -fno-exceptions -fno-rtti $<$<BOOL:${WIN32}>:-Os>)
+  -fno-exceptions -fno-rtti
+  $<$<BOOL:${WIN32}>:-Os -ffunction-sections -fdata-sections -fno-ident>)
+# On i686, nothing reads DWARF unwind tables in a program without exceptions
+# (the exception guard there uses the fs:[0] chain). Windows itself keeps
+# the i686 stack only 4-byte aligned, which is all that code without SSE
+# needs; keeping it 16-byte aligned would cost an adjustment around calls.
+# The x86-64 build keeps its unwind tables: its guard's handler is found
+# through them.
+#
+# Windows commits a thread's stack a page at a time behind a guard page, so a
+# frame larger than a page must be touched page by page. GCC does that by
+# calling a probe routine from frames of about 4000 bytes up, and to make it
+# possible it reserves every call's arguments in the prologue instead of
+# pushing them, which makes every call site larger. No frame of the product
+# comes near a page: the probe is switched off, and a frame over 3.5 KiB, a
+# variable-length array or alloca fails the build instead.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(quenrid_product_flags INTERFACE
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -mpreferred-stack-boundary=2
+    -mno-stack-arg-probe -Werror=frame-larger-than=3584 -Werror=vla -Werror=alloca)
+endif()
 
 # GoogleTest from the distribution's sources, built with our compiler.
 function(quenrid_use_googletest)

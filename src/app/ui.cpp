@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "../data/messages.h"
+#include "state.h"
 
 HINSTANCE AppInstance;
 HWND MainWindow;
@@ -37,4 +38,25 @@ void SetProgress(uint32_t percentage) {
   ProgressPosition = percentage;
   if (ProgressBar) SendMessageA(ProgressBar, PBM_SETPOS, percentage, 0);
   PumpMessages();
+}
+
+// Long division over the seven bits that a quotient below 100 has, rather
+// than a 64-bit division, for which the i686 compiler would link a helper of
+// its runtime several times this size.
+void ReportProgress(uint64_t done) {
+  if (!ProgressTotal) return;
+  if (done >= ProgressTotal) {
+    SetProgress(PROGRESS_FULL);
+    return;
+  }
+  uint64_t rest = PROGRESS_FULL * done;
+  uint32_t percentage = 0;
+  for (int bit = 6; bit >= 0; --bit) {
+    const uint64_t part = static_cast<uint64_t>(ProgressTotal) << bit;
+    if (rest >= part) {
+      rest -= part;
+      percentage |= 1u << bit;
+    }
+  }
+  SetProgress(percentage);
 }

@@ -49,6 +49,11 @@ int AskQuestion(const char *fileName);
 // pending messages, only when the value changed.
 void SetProgress(uint32_t percentage);
 
+// Moves the progress bar to `done` units of ProgressTotal, as a percentage
+// rounded down (100 from ProgressTotal units on); does nothing while
+// ProgressTotal is 0, that is without a progress dialog.
+void ReportProgress(uint64_t done);
+
 // Handles every message already queued, without waiting; a quit message
 // taken here is dropped.
 void PumpMessages();

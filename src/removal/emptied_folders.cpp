@@ -61,11 +61,8 @@ void RemoveEmptiedFolders() {
     if (ComposeEntryFolder(entry) && !EqualIgnoringAsciiCase(WorkPath, lastRemoved)) {
       RemoveFolderUpwards(lastRemoved);
     }
-    if (ProgressTotal) {
-      const uint64_t done =
-          static_cast<uint64_t>(RegistryListCount) + ShortcutListCount + FileListCount + i;
-      SetProgress(static_cast<uint32_t>(100 * done / ProgressTotal));
-    }
+    ReportProgress(static_cast<uint64_t>(RegistryListCount) + ShortcutListCount + FileListCount +
+                   i);
   }
   AppendBackslash(InstallFolder, PATH_BUFFER_SIZE);
 }

@@ -185,6 +185,6 @@ static void RemoveFileEntry(const FileEntry *entry) {
 void RemoveFiles() {
   for (uint32_t i = FileListCount, done = 0; i-- > 0; ++done) {
     RemoveFileEntry(FileList[i]);
-    if (ProgressTotal) SetProgress(static_cast<uint32_t>(100ull * done / ProgressTotal));
+    ReportProgress(done);
   }
 }

@@ -167,9 +167,6 @@ void RemoveRegistryEntries() {
       continue;
     }
     if (entry->keyPath[0] != '\0') DeleteKeyEntry(entry);
-    if (ProgressTotal) {
-      const uint64_t done = static_cast<uint64_t>(ShortcutListCount) + FileListCount + i;
-      SetProgress(static_cast<uint32_t>(100 * done / ProgressTotal));
-    }
+    ReportProgress(static_cast<uint64_t>(ShortcutListCount) + FileListCount + i);
   }
 }

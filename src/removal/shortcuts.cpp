@@ -14,9 +14,7 @@
 
 // Both passes report over the same stretch of the bar, after the files'.
 static void ReportShortcutProgress(uint32_t i) {
-  if (!ProgressTotal) return;
-  const uint64_t done = static_cast<uint64_t>(FileListCount) + i;
-  SetProgress(static_cast<uint32_t>(100 * done / ProgressTotal));
+  ReportProgress(static_cast<uint64_t>(FileListCount) + i);
 }
 
 // folder, a backslash unless it ends in one, fileName. False, with WorkPath

@@ -214,6 +214,32 @@ TEST_P(StubResources, IconGroupAndManifestArePresent) {
   EXPECT_EQ(Occurrences(manifest, named), 2u) << named;
 }
 
+// The icon group names an image for each of the two sizes, and the system
+// makes an icon of that size from it: the images are hand-packed 16-colour
+// bitmaps, which a wrong field would make unreadable.
+TEST_P(StubResources, IconImagesLoadAtBothSizes) {
+  BYTE *group = const_cast<BYTE *>(LockedResource(module_, IDI_MAIN, 14));  // RT_GROUP_ICON
+  ASSERT_NE(group, nullptr);
+  for (int size : {32, 16}) {
+    SCOPED_TRACE("size " + std::to_string(size));
+    const int id = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
+    DWORD length = 0;
+    BYTE *image = const_cast<BYTE *>(LockedResource(module_, static_cast<WORD>(id), 3, &length));
+    ASSERT_NE(image, nullptr);  // RT_ICON
+    HICON icon = CreateIconFromResourceEx(image, length, TRUE, 0x00030000, size, size, 0);
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap{};
+    EXPECT_TRUE(GetObjectA(info.hbmColor, sizeof bitmap, &bitmap));
+    EXPECT_EQ(bitmap.bmWidth, size);
+    EXPECT_EQ(bitmap.bmHeight, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Built, StubResources, ::testing::ValuesIn(InspectedStubPaths()),
                          [](const ::testing::TestParamInfo<std::string> &info) {
                            return info.index == 0 ? "ThisBuild" : "ShippedI686";

@@ -308,6 +308,37 @@ TEST_F(Ui, ProgressMovesAndHandlesMessagesOnlyWhenThePercentageChanges) {
   EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 100);
 }
 
+// The percentage is worked out without a 64-bit division; these totals and
+// counts reach the edges of that long division.
+TEST_F(Ui, ProgressIsTheShareOfTheTotalRoundedDown) {
+  const struct {
+    uint32_t total;
+    uint64_t done;
+    uint32_t expected;
+  } cases[] = {
+      {8, 3, 37},
+      {3, 1, 33},
+      {3, 2, 66},
+      {0xFFFFFFFFu, 0xFFFFFFFEu, 99},
+      {0xFFFFFFFFu, 0x7FFFFFFFu, 49},
+      {0x80000000u, 0x7FFFFFFFu, 99},
+      {0xFFFFFFFFu, 42949673u, 1},
+      {0xFFFFFFFFu, 42949672u, 0},
+      {7, 7, 100},
+      {7, 0x700000000ull, 100},  // a count past the total fills the bar
+  };
+  for (const auto &c : cases) {
+    ProgressTotal = c.total;
+    ProgressPosition = 1000;  // a value no call sets, so that every case moves it
+    ReportProgress(c.done);
+    EXPECT_EQ(ProgressPosition, c.expected) << c.done << " of " << c.total;
+  }
+  ProgressTotal = 0;
+  ProgressPosition = 5;
+  ReportProgress(3);
+  EXPECT_EQ(ProgressPosition, 5u) << "without a total nothing moves";
+}
+
 TEST_F(Ui, BothDialogsShareOneNormalWeightFont) {
   ASSERT_NE(CreateProgressDialog(), nullptr);
   const HFONT font = DialogFont;
