@@ -292,9 +292,20 @@ void LintProgram(const std::string &command, Findings *findings) {
     findings->Add(place, "\"" + path.unknown +
                              "\" is no macro the uninstaller knows; it vanishes from the command");
   }
-  // The quoted program, a blank and the arguments share one command line.
-  if (path.shortest + 2 > kCommandMax) {
-    findings->Add(place, "the command line is " + std::to_string(path.shortest + 2) +
+  // The program, without its quotes, must fit a path buffer; in quotes, with
+  // a blank and the arguments, the command line.
+  const size_t close = quoted ? command.find('"', 1) : std::string::npos;
+  const std::string program =
+      close == std::string::npos ? command.substr(quoted) : command.substr(1, close - 1);
+  const size_t programShortest = ReadMacros(program).shortest;
+  const size_t lineShortest = path.shortest + (close == std::string::npos ? 2 - quoted : 0);
+  if (programShortest > kPathMax) {
+    findings->Add(place, "the program path is " + std::to_string(programShortest) +
+                             " bytes even with every macro as short as \"C:\\\"; the "
+                             "uninstaller's path buffer holds " +
+                             std::to_string(kPathMax));
+  } else if (lineShortest > kCommandMax) {
+    findings->Add(place, "the command line is " + std::to_string(lineShortest) +
                              " bytes even with every macro as short as \"C:\\\"; the "
                              "uninstaller's command line holds " +
                              std::to_string(kCommandMax));
