@@ -103,4 +103,3 @@ int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
       return 0;
   }
 }
-

@@ -1,11 +1,12 @@
 // The lint: each rule with data that makes it fire and data that does not,
 // as rows of manifest JSON and the findings expected, in order.
+#include "manifest/lint.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "manifest/lint.h"
 #include "manifest/manifest.h"
 
 using namespace quenrid;
@@ -50,7 +51,8 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
        "not a folder of the product\n"
        "directories[3]: cleans the whole folder that #Desktop# names and every folder below it, "
        "not a folder of the product\n"},
-      {With(R"("directories": ["#Foo#\\*.*", "#Windows#C:\\*.*", "##D:\\\\*.*", "#Windows#\\Temp\\P\\*.*"])"),
+      {With(
+           R"("directories": ["#Foo#\\*.*", "#Windows#C:\\*.*", "##D:\\\\*.*", "#Windows#\\Temp\\P\\*.*"])"),
        "directories[0]: \"#Foo#\" is no macro the uninstaller knows; it vanishes from the path, "
        "which then names another folder\n"
        "directories[0]: names a drive root: the whole drive, which the uninstaller's "
@@ -82,8 +84,7 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
             std::string(240, 'n') + R"(\\*.*"])"),
        "directories[0]: the path is 260 bytes even with every macro as short as \"C:\\\"; the "
        "uninstaller's path buffer holds 259 and skips it\n"},
-      {With(R"("settings": {"program": "\"#InstallDir#\\)" + std::string(257, 'p') +
-            R"(\" /u"})"),
+      {With(R"("settings": {"program": "\"#InstallDir#\\)" + std::string(257, 'p') + R"(\" /u"})"),
        "settings.program: the program path is 261 bytes even with every macro as short as "
        "\"C:\\\"; the uninstaller's path buffer holds 259\n"},
       {With(R"("settings": {"program": "\"#InstallDir#\\setup.exe\" )" + std::string(503, 'a') +

@@ -23,10 +23,9 @@ constexpr size_t kShortestFolder = 3;
 // The names the uninstaller resolves; any other token between two "#"
 // vanishes from the path.
 const char *const kMacros[] = {
-    "#Windows#",      "#System#",          "#TempDir#",           "#CommonFiles#",
-    "#Program Files#", "#MyDocuments#",    "#Desktop#",           "#AppData#",
-    "#LocalAppData#", "#AllUsersAppData#", "#AllUsersDocuments#", "#AllUsersDesktop#",
-    "#UserDir#",      "#AllUsersDir#",     "#InstallDir#",
+    "#Windows#",           "#System#",          "#TempDir#", "#CommonFiles#",  "#Program Files#",
+    "#MyDocuments#",       "#Desktop#",         "#AppData#", "#LocalAppData#", "#AllUsersAppData#",
+    "#AllUsersDocuments#", "#AllUsersDesktop#", "#UserDir#", "#AllUsersDir#",  "#InstallDir#",
 };
 const char kInstallDir[] = "#InstallDir#";
 
@@ -44,7 +43,8 @@ std::string At(const char *list, size_t index) {
 bool SameIgnoringAsciiCase(const std::string &a, const char *b) {
   if (a.size() != std::strlen(b)) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
@@ -122,12 +122,14 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
                              "which then names another folder");
   }
   const size_t slash = path.text.rfind('\\');
-  const std::string folder = slash == std::string::npos ? std::string() : path.text.substr(0, slash);
+  const std::string folder =
+      slash == std::string::npos ? std::string() : path.text.substr(0, slash);
   std::string macroFolder = folder;
   while (!macroFolder.empty() && macroFolder.back() == '\\') macroFolder.pop_back();
   if (expanded && slash != std::string::npos && IsDriveRoot(folder)) {
-    findings->Add(place, "names a drive root: the whole drive, which the uninstaller's "
-                         "protected-folder test refuses, so the entry does nothing");
+    findings->Add(place,
+                  "names a drive root: the whole drive, which the uninstaller's "
+                  "protected-folder test refuses, so the entry does nothing");
   } else if (expanded && KnownMacro(macroFolder) && macroFolder != kInstallDir) {
     findings->Add(place, "cleans the whole folder that " + macroFolder +
                              " names and every folder below it, not a folder of the product");
@@ -136,9 +138,10 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
                              entry.substr(0, 2) + "\" names no folder; the entry does nothing");
   }
   if (ClimbsUp(folder)) {
-    findings->Add(place, "climbs with \"..\" above the folder it starts from; the protected-"
-                         "folder test compares the text, so a system folder reached this way "
-                         "is not protected");
+    findings->Add(place,
+                  "climbs with \"..\" above the folder it starts from; the protected-"
+                  "folder test compares the text, so a system folder reached this way "
+                  "is not protected");
   }
   if (expanded && path.shortest > kPathMax) {
     findings->Add(place, "the path is " + std::to_string(path.shortest) +
@@ -150,10 +153,14 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
 
 std::string RootName(uint32_t rootKey) {
   switch (rootKey) {
-    case 0x80000000u: return "HKCR";
-    case 0x80000001u: return "HKCU";
-    case 0x80000002u: return "HKLM";
-    case 0x80000003u: return "HKU";
+    case 0x80000000u:
+      return "HKCR";
+    case 0x80000001u:
+      return "HKCU";
+    case 0x80000002u:
+      return "HKLM";
+    case 0x80000003u:
+      return "HKU";
     default: {
       char hex[16];
       std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));
@@ -225,8 +232,10 @@ void LintMessageLength(const std::string &message, size_t number, const std::str
   const bool fills = message.find("%s") != std::string::npos;
   const size_t longest = message.size() + (fills ? kPathMax - 2 : 0);
   if (longest >= MESSAGE_BUFFER_SIZE) {
-    findings->Add(place, "formatted " + std::string(fills ? "with a path of 259 bytes, it is " : "it is ") +
-                             std::to_string(longest) + " bytes; the uninstaller's message buffer "
+    findings->Add(place, "formatted " +
+                             std::string(fills ? "with a path of 259 bytes, it is " : "it is ") +
+                             std::to_string(longest) +
+                             " bytes; the uninstaller's message buffer "
                              "holds 1023 and cuts it");
   }
 }
@@ -238,12 +247,10 @@ struct ShownMessage {
 
 // What an interactive run shows whatever the data holds, and what it shows
 // only for some data.
-const ShownMessage kAlwaysShown[] = {{MSG_CAPTION, "the caption of every window"},
-                                     {MSG_CONFIRM, "the confirmation"},
-                                     {MSG_PROGRESS_FILES, "a progress caption"},
-                                     {MSG_PROGRESS_SHORTCUTS, "a progress caption"},
-                                     {MSG_PROGRESS_FOLDERS, "a progress caption"},
-                                     {MSG_PROGRESS_REGISTRY, "a progress caption"}};
+const ShownMessage kAlwaysShown[] = {
+    {MSG_CAPTION, "the caption of every window"}, {MSG_CONFIRM, "the confirmation"},
+    {MSG_PROGRESS_FILES, "a progress caption"},   {MSG_PROGRESS_SHORTCUTS, "a progress caption"},
+    {MSG_PROGRESS_FOLDERS, "a progress caption"}, {MSG_PROGRESS_REGISTRY, "a progress caption"}};
 const ShownMessage kButtons[] = {{MSG_BUTTON_YES, "a button of the read-only question"},
                                  {MSG_BUTTON_YES_TO_ALL, "a button of the read-only question"},
                                  {MSG_BUTTON_NO, "a button of the read-only question"},
@@ -283,9 +290,10 @@ void LintProgram(const std::string &command, Findings *findings) {
   const MacroPath path = expanded ? ReadMacros(command) : MacroPath{command, command, 0, {}};
   // A blank inside a macro's name ("#Program Files#") is no blank of the path.
   if (!quoted && path.literal.find(' ') != std::string::npos) {
-    findings->Add(place, "holds a blank but its program is not in quotes: the whole text is "
-                         "taken as one program name, with no arguments; write "
-                         "\"\\\"program\\\" arguments\"");
+    findings->Add(place,
+                  "holds a blank but its program is not in quotes: the whole text is "
+                  "taken as one program name, with no arguments; write "
+                  "\"\\\"program\\\" arguments\"");
   }
   if (!expanded) return;
   if (!path.unknown.empty()) {

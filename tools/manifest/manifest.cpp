@@ -102,7 +102,7 @@ class CheckedDocument : public nlohmann::json_sax<Json> {
  private:
   struct Frame {
     Json *value;
-    std::string key;                     // objects: the key being read
+    std::string key;                       // objects: the key being read
     std::unordered_set<std::string> keys;  // objects: the keys read so far
   };
 
@@ -138,8 +138,8 @@ class CheckedDocument : public nlohmann::json_sax<Json> {
     std::string place;
     for (size_t i = 1; i < frames_.size(); ++i) {
       const Frame &parent = frames_[i - 1];
-      place = parent.value->is_array() ? At(place, parent.value->size() - 1)
-                                       : At(place, parent.key);
+      place =
+          parent.value->is_array() ? At(place, parent.value->size() - 1) : At(place, parent.key);
     }
     return place;
   }

@@ -47,7 +47,8 @@ void Lint(const LintOptions &options) {
 
 std::vector<std::string> ManifestFindings(const ManifestDocument &document) {
   std::vector<std::string> findings = CheckUsable(document);
-  for (std::string &finding : LintManifest(document.manifest)) findings.push_back(std::move(finding));
+  for (std::string &finding : LintManifest(document.manifest))
+    findings.push_back(std::move(finding));
   return findings;
 }
 
@@ -56,7 +57,8 @@ void ReportFindings(const std::string &verb, const std::string &file,
   for (const std::string &finding : findings) ReportLine(verb, file + ": warning: " + finding);
   if (strict && !findings.empty()) {
     throw ToolError(file + ": " + std::to_string(findings.size()) +
-                    (findings.size() == 1 ? " warning" : " warnings") + ", which --strict makes errors");
+                    (findings.size() == 1 ? " warning" : " warnings") +
+                    ", which --strict makes errors");
   }
 }
 
