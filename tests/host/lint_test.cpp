@@ -63,9 +63,11 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
        "protected-folder test refuses, so the entry does nothing\n"},
       {With(R"("directories": ["..\\*.*", "#InstallDir#\\..\\x\\*.*", "a..b\\*.*", "C:\\x\\*.*"])"),
        "directories[0]: climbs with \"..\" above the folder it starts from; the protected-folder "
-       "test compares the text, so a system folder reached this way is not protected\n"
+       "test compares the text, so the files and subfolders of a system folder reached this way "
+       "are cleaned\n"
        "directories[1]: climbs with \"..\" above the folder it starts from; the protected-folder "
-       "test compares the text, so a system folder reached this way is not protected\n"
+       "test compares the text, so the files and subfolders of a system folder reached this way "
+       "are cleaned\n"
        "directories[3]: has no macro, so it is taken below the install folder, where \"C:\" names "
        "no folder; the entry does nothing\n"},
       // Registry key entries the guard refuses; value entries it never guards.

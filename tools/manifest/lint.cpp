@@ -140,8 +140,8 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
   if (ClimbsUp(folder)) {
     findings->Add(place,
                   "climbs with \"..\" above the folder it starts from; the protected-"
-                  "folder test compares the text, so a system folder reached this way "
-                  "is not protected");
+                  "folder test compares the text, so the files and subfolders of a system "
+                  "folder reached this way are cleaned");
   }
   if (expanded && path.shortest > kPathMax) {
     findings->Add(place, "the path is " + std::to_string(path.shortest) +
