@@ -8,6 +8,7 @@
 
 #include "data/messages.h"
 #include "data/uninstall_data.h"
+#include "paths/macro_names.h"
 #include "removal/registry_guard.h"
 
 namespace quenrid {
@@ -20,15 +21,6 @@ constexpr size_t kPathMax = 259;
 constexpr size_t kCommandMax = 519;
 constexpr size_t kShortestFolder = 3;
 
-// The names the uninstaller resolves; any other token between two "#"
-// vanishes from the path.
-const char *const kMacros[] = {
-    "#Windows#",           "#System#",          "#TempDir#", "#CommonFiles#",  "#Program Files#",
-    "#MyDocuments#",       "#Desktop#",         "#AppData#", "#LocalAppData#", "#AllUsersAppData#",
-    "#AllUsersDocuments#", "#AllUsersDesktop#", "#UserDir#", "#AllUsersDir#",  "#InstallDir#",
-};
-const char kInstallDir[] = "#InstallDir#";
-
 struct Findings {
   std::vector<std::string> lines;
   void Add(const std::string &place, const std::string &reason) {
@@ -40,21 +32,10 @@ std::string At(const char *list, size_t index) {
   return std::string(list) + "[" + std::to_string(index) + "]";
 }
 
-bool SameIgnoringAsciiCase(const std::string &a, const char *b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
+// The name as the uninstaller writes it, or null for a token it does not know.
 const char *KnownMacro(const std::string &token) {
-  for (const char *name : kMacros) {
-    if (SameIgnoringAsciiCase(token, name)) return name;
-  }
-  return nullptr;
+  const int macro = FindPathMacro(token.c_str());
+  return macro < 0 ? nullptr : MACRO_NAMES[macro];
 }
 
 // A path as far as it is known before it reaches the target machine: each
@@ -130,7 +111,8 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
     findings->Add(place,
                   "names a drive root: the whole drive, which the uninstaller's "
                   "protected-folder test refuses, so the entry does nothing");
-  } else if (expanded && KnownMacro(macroFolder) && macroFolder != kInstallDir) {
+  } else if (const int macro = expanded ? FindPathMacro(macroFolder.c_str()) : -1;
+             macro >= 0 && macro != MACRO_INSTALL_DIR) {
     findings->Add(place, "cleans the whole folder that " + macroFolder +
                              " names and every folder below it, not a folder of the product");
   } else if (!expanded && IsAbsolute(entry)) {
