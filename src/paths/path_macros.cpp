@@ -7,9 +7,9 @@
 
 #include "../app/state.h"
 #include "../data/memory.h"
-#include "ascii_case.h"
 #include "backslash.h"
 #include "folder_sources.h"
+#include "macro_names.h"
 
 enum : uint32_t { EXPANSION_BUFFER_SIZE = 65500 };
 
@@ -147,44 +147,30 @@ static bool InstallDirMacro(char *folder) {
   return AppendText(folder, MACRO_BUFFER_SIZE, InstallFolder);
 }
 
-struct KnownMacro {
-  const char *name;
-  bool (*resolve)(char *folder);
+// One resolver per name of MACRO_NAMES, in the same order.
+static bool (*const MACRO_RESOLVERS[])(char *folder) = {
+    WindowsMacro,      SystemMacro,          TempDirMacro,           CommonFilesMacro,
+    ProgramFilesMacro, MyDocumentsMacro,     DesktopMacro,           AppDataMacro,
+    LocalAppDataMacro, AllUsersAppDataMacro, AllUsersDocumentsMacro, AllUsersDesktopMacro,
+    UserDirMacro,      AllUsersDirMacro,     InstallDirMacro,
 };
-
-// Tested in this order; the first match decides.
-static const KnownMacro KNOWN_MACROS[] = {
-    {"#Windows#", WindowsMacro},
-    {"#System#", SystemMacro},
-    {"#TempDir#", TempDirMacro},
-    {"#CommonFiles#", CommonFilesMacro},
-    {"#Program Files#", ProgramFilesMacro},
-    {"#MyDocuments#", MyDocumentsMacro},
-    {"#Desktop#", DesktopMacro},
-    {"#AppData#", AppDataMacro},
-    {"#LocalAppData#", LocalAppDataMacro},
-    {"#AllUsersAppData#", AllUsersAppDataMacro},
-    {"#AllUsersDocuments#", AllUsersDocumentsMacro},
-    {"#AllUsersDesktop#", AllUsersDesktopMacro},
-    {"#UserDir#", UserDirMacro},
-    {"#AllUsersDir#", AllUsersDirMacro},
-    {"#InstallDir#", InstallDirMacro},
-};
+static_assert(sizeof MACRO_RESOLVERS / sizeof MACRO_RESOLVERS[0] == MACRO_COUNT,
+              "one resolver per macro name");
 
 // The folder is built apart from the token: a failed source may leave text
 // in its buffer, and the token must then stay as it was written.
 void ResolvePathMacro(char *token) {
-  for (const KnownMacro &macro : KNOWN_MACROS) {
-    if (!EqualIgnoringAsciiCase(token, macro.name)) continue;
-    char folder[MACRO_BUFFER_SIZE];
-    folder[0] = '\0';
-    if (macro.resolve(folder)) {
-      StripTrailingBackslash(folder);
-      memcpy(token, folder, strlen(folder) + 1);
-    }
+  int macro = FindPathMacro(token);
+  if (macro < 0) {
+    token[0] = '\0';
     return;
   }
-  token[0] = '\0';
+  char folder[MACRO_BUFFER_SIZE];
+  folder[0] = '\0';
+  if (MACRO_RESOLVERS[macro](folder)) {
+    StripTrailingBackslash(folder);
+    memcpy(token, folder, strlen(folder) + 1);
+  }
 }
 
 // The expanded path as it grows: what fits stays in the working buffer, and

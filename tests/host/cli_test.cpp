@@ -275,7 +275,7 @@ TEST_F(CliTest, UsageErrorsAreOneLineToo) {
   const RunResult unknown = Quenrid("unpack x.exe");
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_EQ(unknown.err,
-            "quenrid: unknown command \"unpack\" (known: pack, dump or stamp; see --help)\n");
+            "quenrid: unknown command \"unpack\" (known: pack, dump, lint or stamp; see --help)\n");
   for (const char *codePage : {"437", "65001"}) {
     const RunResult run = Quenrid(std::string("dump --code-page ") + codePage + " x.exe");
     EXPECT_EQ(run.exitCode, 2) << codePage;
@@ -283,4 +283,46 @@ TEST_F(CliTest, UsageErrorsAreOneLineToo) {
         << run.err;
   }
   EXPECT_EQ(Quenrid("--help").exitCode, 0);
+}
+
+// Lint reads a manifest, or a packed uninstaller with the uninstaller's own
+// reader, and finds the same; pack warns alike, and --strict refuses.
+TEST_F(CliTest, LintWarnsAboutTheManifestAndThePackedUninstallerAlike) {
+  const std::string stub = StampedStub("uninst.exe");
+  const std::string m = Path("m.json");
+  WriteFile(m, R"({"messages": ["Cap", "Remove?", "", "", "", "", "", "", "", "", "", "F", "S",
+                                "E", "R"],
+                   "registry": [{"root": "HKLM", "keyPath": "Software\\Microsoft"}],
+                   "directories": ["#UserDir#\\*.*"]})");
+  const auto expected = [](const std::string &verb, const std::string &file) {
+    return verb + ": " + file +
+           ": warning: registry[0].keyPath: HKLM\\Software\\Microsoft is a key the system or "
+           "many products share; the uninstaller's registry guard refuses to delete it, so the "
+           "entry does nothing\n" +
+           verb + ": " + file +
+           ": warning: directories[0]: cleans the whole folder that #UserDir# names and every "
+           "folder below it, not a folder of the product\n";
+  };
+
+  const RunResult lint = Quenrid("lint '" + m + "'");
+  EXPECT_EQ(lint.exitCode, 0);
+  EXPECT_EQ(lint.err, expected("quenrid lint", m));
+  const RunResult pack = Pack(stub, m, Path("packed.exe"));
+  EXPECT_EQ(pack.exitCode, 0);
+  EXPECT_EQ(pack.err, expected("quenrid pack", m));
+  const RunResult packed = Quenrid("lint '" + Path("packed.exe") + "'");
+  EXPECT_EQ(packed.exitCode, 0);
+  EXPECT_EQ(packed.err, expected("quenrid lint", Path("packed.exe")));
+
+  const RunResult strict = Quenrid("lint --strict '" + Path("packed.exe") + "'");
+  EXPECT_EQ(strict.exitCode, 1);
+  EXPECT_EQ(strict.err, expected("quenrid lint", Path("packed.exe")) + "quenrid lint: " +
+                            Path("packed.exe") + ": 2 warnings, which --strict makes errors\n");
+  const RunResult refused = Pack(stub, m, Path("strict.exe"), "--strict");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_FALSE(std::ifstream(Path("strict.exe")).good());
+
+  EXPECT_EQ(Quenrid("lint --strict '" + std::string(QUENRID_SAMPLE_MANIFEST) + "'").exitCode, 0);
+  ExpectOneLineError(Quenrid("lint '" + stub + "'"),
+                     "quenrid lint: " + stub + ": carries no uninstall data");
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "writer/uninstall_writer.h"
 
@@ -70,9 +71,21 @@ void ReportLine(const std::string &prefix, const std::string &text);
 // The block at `offset` of the file at `path`, read with the uninstaller's own
 // reader; ToolError naming the reader's code when it cannot be read.
 Manifest ReadBlock(const std::string &path, uint32_t offset);
+// Where the block of the packed uninstaller at `path` starts; ToolError for a
+// file that carries none the reader could read.
+uint32_t BlockOffset(const std::string &path);
+
+struct ManifestDocument;
+// What pack and lint warn about: CheckUsable's warnings, then the lint's.
+std::vector<std::string> ManifestFindings(const ManifestDocument &document);
+// Each finding as a warning line of `verb` about `file`; with `strict`, then
+// a ToolError that counts them.
+void ReportFindings(const std::string &verb, const std::string &file,
+                    const std::vector<std::string> &findings, bool strict);
 
 void AddPackCommand(CLI::App &app);
 void AddDumpCommand(CLI::App &app);
+void AddLintCommand(CLI::App &app);
 void AddStampCommand(CLI::App &app);
 
 }  // namespace quenrid

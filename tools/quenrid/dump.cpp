@@ -35,6 +35,8 @@ std::string ReadFailureText(int code) {
   }
 }
 
+}  // namespace
+
 // The offset the reader is to start at, refusing the fields it would read
 // nothing useful behind.
 uint32_t BlockOffset(const std::string &path) {
@@ -56,6 +58,8 @@ uint32_t BlockOffset(const std::string &path) {
   }
   return layout.offset;
 }
+
+namespace {
 
 std::vector<std::string> CollectMessages() {
   std::vector<std::string> messages;

@@ -17,6 +17,7 @@ struct PackOptions {
   std::string output;
   unsigned codePage = 0;
   const CLI::Option *codePageOption = nullptr;
+  bool strict = false;
 };
 
 void Pack(const PackOptions &options) {
@@ -28,10 +29,10 @@ void Pack(const PackOptions &options) {
   const std::string json = ReadWholeFile(options.manifest);
   const std::string block = Within(options.manifest, [&] {
     const ManifestDocument document = ParseManifest(json, codePage);
-    for (const std::string &warning : CheckUsable(document)) {
-      ReportLine("quenrid pack", options.manifest + ": warning: " + warning);
-    }
-    return EncodeBlock(document.manifest);
+    const std::vector<std::string> findings = ManifestFindings(document);
+    std::string encoded = EncodeBlock(document.manifest);
+    ReportFindings("quenrid pack", options.manifest, findings, options.strict);
+    return encoded;
   });
   const std::string packed = Within(options.stub, [&] { return PackBlock(stub, block); });
   // What the uninstaller's own reader makes of the written file must be the
@@ -58,6 +59,7 @@ void AddPackCommand(CLI::App &app) {
   command->add_option("-o,--output", options->output, "Packed uninstaller to write")->required();
   options->codePageOption = command->add_option(
       "--code-page", options->codePage, "ANSI code page of the strings (overrides the manifest)");
+  command->add_flag("--strict", options->strict, "Write nothing when the lint warns");
   command->callback([options] { Pack(*options); });
 }
 

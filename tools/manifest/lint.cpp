@@ -1,0 +1,322 @@
+#include "manifest/lint.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "data/messages.h"
+#include "data/uninstall_data.h"
+#include "paths/macro_names.h"
+#include "removal/registry_guard.h"
+
+namespace quenrid {
+
+namespace {
+
+// The uninstaller's path buffers hold 259 bytes and a NUL, its command line
+// 519 and a NUL; a resolved macro is at least a drive root, "C:\".
+constexpr size_t kPathMax = 259;
+constexpr size_t kCommandMax = 519;
+constexpr size_t kShortestFolder = 3;
+
+struct Findings {
+  std::vector<std::string> lines;
+  void Add(const std::string &place, const std::string &reason) {
+    lines.push_back(place + ": " + reason);
+  }
+};
+
+std::string At(const char *list, size_t index) {
+  return std::string(list) + "[" + std::to_string(index) + "]";
+}
+
+// The name as the uninstaller writes it, or null for a token it does not know.
+const char *KnownMacro(const std::string &token) {
+  const int macro = FindPathMacro(token.c_str());
+  return macro < 0 ? nullptr : MACRO_NAMES[macro];
+}
+
+// A path as far as it is known before it reaches the target machine: each
+// "#" pairs with the next, as the uninstaller reads them.
+struct MacroPath {
+  std::string text;     // known macros kept as tokens, unknown ones gone
+  std::string literal;  // the text outside the tokens
+  size_t shortest = 0;  // its length with every known macro a drive root
+  std::string unknown;  // the first unknown token, if any
+};
+
+MacroPath ReadMacros(const std::string &source) {
+  MacroPath path;
+  size_t at = 0;
+  for (;;) {
+    const size_t open = source.find('#', at);
+    const size_t close = open == std::string::npos ? open : source.find('#', open + 1);
+    if (close == std::string::npos) break;
+    path.text.append(source, at, open - at);
+    path.literal.append(source, at, open - at);
+    path.shortest += open - at;
+    const std::string token = source.substr(open, close + 1 - open);
+    if (const char *name = KnownMacro(token)) {
+      path.text += name;
+      path.shortest += kShortestFolder;
+    } else if (path.unknown.empty()) {
+      path.unknown = token;
+    }
+    at = close + 1;
+  }
+  path.text.append(source, at, std::string::npos);
+  path.literal.append(source, at, std::string::npos);
+  path.shortest += source.size() - at;
+  return path;
+}
+
+bool IsDriveRoot(const std::string &folder) {
+  size_t end = folder.size();
+  while (end > 0 && folder[end - 1] == '\\') --end;
+  return end == 0 ||
+         (end == 2 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':');
+}
+
+bool IsAbsolute(const std::string &path) {
+  return path.compare(0, 2, "\\\\") == 0 ||
+         (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':');
+}
+
+bool ClimbsUp(const std::string &folder) {
+  for (size_t start = 0; start <= folder.size();) {
+    const size_t end = std::min(folder.find('\\', start), folder.size());
+    if (folder.compare(start, end - start, "..") == 0 && end - start == 2) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The folder that an entry cleans, written with its macros.
+void LintDirectory(const std::string &entry, const std::string &place, Findings *findings) {
+  const bool expanded = entry.find('#') != std::string::npos;
+  const MacroPath path = expanded ? ReadMacros(entry) : MacroPath{entry, entry, entry.size(), {}};
+  if (!path.unknown.empty()) {
+    findings->Add(place, "\"" + path.unknown +
+                             "\" is no macro the uninstaller knows; it vanishes from the path, "
+                             "which then names another folder");
+  }
+  const size_t slash = path.text.rfind('\\');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : path.text.substr(0, slash);
+  std::string macroFolder = folder;
+  while (!macroFolder.empty() && macroFolder.back() == '\\') macroFolder.pop_back();
+  if (expanded && slash != std::string::npos && IsDriveRoot(folder)) {
+    findings->Add(place,
+                  "names a drive root: the whole drive, which the uninstaller's "
+                  "protected-folder test refuses, so the entry does nothing");
+  } else if (const int macro = expanded ? FindPathMacro(macroFolder.c_str()) : -1;
+             macro >= 0 && macro != MACRO_INSTALL_DIR) {
+    findings->Add(place, "cleans the whole folder that " + macroFolder +
+                             " names and every folder below it, not a folder of the product");
+  } else if (!expanded && IsAbsolute(entry)) {
+    findings->Add(place, "has no macro, so it is taken below the install folder, where \"" +
+                             entry.substr(0, 2) + "\" names no folder; the entry does nothing");
+  }
+  if (ClimbsUp(folder)) {
+    findings->Add(place,
+                  "climbs with \"..\" above the folder it starts from; the protected-"
+                  "folder test compares the text, so the files and subfolders of a system "
+                  "folder reached this way are cleaned");
+  }
+  if (expanded && path.shortest > kPathMax) {
+    findings->Add(place, "the path is " + std::to_string(path.shortest) +
+                             " bytes even with every macro as short as \"C:\\\"; the "
+                             "uninstaller's path buffer holds " +
+                             std::to_string(kPathMax) + " and skips it");
+  }
+}
+
+std::string RootName(uint32_t rootKey) {
+  switch (rootKey) {
+    case 0x80000000u:
+      return "HKCR";
+    case 0x80000001u:
+      return "HKCU";
+    case 0x80000002u:
+      return "HKLM";
+    case 0x80000003u:
+      return "HKU";
+    default: {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));
+      return hex;
+    }
+  }
+}
+
+void LintRegistry(const std::vector<RegistryRecord> &registry, Findings *findings) {
+  for (size_t i = 0; i < registry.size(); ++i) {
+    const RegistryRecord &entry = registry[i];
+    const std::string place = At("registry", i) + ".keyPath";
+    if (entry.keyPath.empty()) {
+      findings->Add(place, "is empty: the entry names no key and does nothing");
+    } else if (!FindValueSeparator(entry.keyPath.c_str()) &&
+               IsGuardedKey(entry.rootKey, entry.keyPath.c_str())) {
+      findings->Add(place, RootName(entry.rootKey) + "\\" + entry.keyPath +
+                               " is a key the system or many products share; the uninstaller's "
+                               "registry guard refuses to delete it, so the entry does nothing");
+    }
+  }
+}
+
+// Messages the uninstaller formats with one argument: reader codes 1, 5, 7
+// and 8 with its own path, 9 and 10 with a file's.
+bool TakesArgument(size_t number) {
+  return number == MSG_CONFIRM || number == MSG_BUTTON_NO || number == MSG_OUT_OF_MEMORY ||
+         number == MSG_DATA_TRUNCATED || number == MSG_READ_ONLY_FILE || number == MSG_SHARED_FILE;
+}
+
+// The first "%" form that will not show as its author meant: the uninstaller
+// fills the first "%s" of a message that takes an argument, turns "%%" into
+// "%" there, and shows everything else as written.
+void LintPercentForms(const std::string &message, size_t number, const std::string &place,
+                      Findings *findings) {
+  const bool fills = TakesArgument(number) && message.find("%s") != std::string::npos;
+  bool filled = false;
+  for (size_t i = 0; i + 1 < message.size(); ++i) {
+    if (message[i] != '%') continue;
+    const char next = message[i + 1];
+    const std::string form = message.substr(i, 2);
+    if (fills && next == '%') {
+      ++i;
+    } else if (fills && next == 's' && !filled) {
+      filled = true;
+      ++i;
+    } else if (next == '%' || next == 's' || std::isalnum(static_cast<unsigned char>(next))) {
+      std::string reason = "\"" + form + "\" is shown as written: ";
+      if (!TakesArgument(number)) {
+        reason += "this message is shown without an argument";
+      } else if (next == 's') {
+        reason += "only the first \"%s\" is filled";
+      } else if (next == '%') {
+        reason += "\"%%\" becomes \"%\" only in a message that holds \"%s\"";
+      } else {
+        reason += "the uninstaller fills only \"%s\"";
+      }
+      findings->Add(place, reason);
+      return;
+    }
+  }
+}
+
+// A message formatted into the 1024-byte buffer with a path of up to 259
+// bytes in place of its "%s".
+void LintMessageLength(const std::string &message, size_t number, const std::string &place,
+                       Findings *findings) {
+  if (!TakesArgument(number)) return;
+  const bool fills = message.find("%s") != std::string::npos;
+  const size_t longest = message.size() + (fills ? kPathMax - 2 : 0);
+  if (longest >= MESSAGE_BUFFER_SIZE) {
+    findings->Add(place, "formatted " +
+                             std::string(fills ? "with a path of 259 bytes, it is " : "it is ") +
+                             std::to_string(longest) +
+                             " bytes; the uninstaller's message buffer "
+                             "holds 1023 and cuts it");
+  }
+}
+
+struct ShownMessage {
+  size_t number;
+  const char *role;
+};
+
+// What an interactive run shows whatever the data holds, and what it shows
+// only for some data.
+const ShownMessage kAlwaysShown[] = {
+    {MSG_CAPTION, "the caption of every window"}, {MSG_CONFIRM, "the confirmation"},
+    {MSG_PROGRESS_FILES, "a progress caption"},   {MSG_PROGRESS_SHORTCUTS, "a progress caption"},
+    {MSG_PROGRESS_FOLDERS, "a progress caption"}, {MSG_PROGRESS_REGISTRY, "a progress caption"}};
+const ShownMessage kButtons[] = {{MSG_BUTTON_YES, "a button of the read-only question"},
+                                 {MSG_BUTTON_YES_TO_ALL, "a button of the read-only question"},
+                                 {MSG_BUTTON_NO, "a button of the read-only question"},
+                                 {MSG_BUTTON_NO_TO_ALL, "a button of the read-only question"}};
+
+void LintEmptyMessages(const Manifest &manifest, Findings *findings) {
+  const auto &messages = manifest.messages;
+  const auto empty = [&messages](size_t number) {
+    return number >= messages.size() || messages[number].empty();
+  };
+  std::vector<ShownMessage> shown(std::begin(kAlwaysShown), std::end(kAlwaysShown));
+  // The question comes only for a read-only file, and only when it has a text.
+  if (!manifest.files.empty() && !empty(MSG_READ_ONLY_FILE)) {
+    shown.insert(shown.end(), std::begin(kButtons), std::end(kButtons));
+  }
+  for (const FileRecord &file : manifest.files) {
+    if (file.flags & FILE_FLAG_CHECK_IN_USE) {
+      shown.push_back({MSG_FILES_IN_USE, "the warning that files are in use"});
+      break;
+    }
+  }
+  for (const ShownMessage &message : shown) {
+    if (!empty(message.number)) continue;
+    findings->Add(At("messages", message.number),
+                  std::string(message.role) + " is empty; an interactive run shows it blank");
+  }
+}
+
+// Where the uninstaller finds the program: behind a leading quote and blanks.
+void LintProgram(const std::string &command, Findings *findings) {
+  const std::string place = "settings.program";
+  const bool quoted = command.compare(0, 1, "\"") == 0;
+  size_t start = quoted ? 1 : 0;
+  while (start < command.size() && command[start] == ' ') ++start;
+  // Below the install folder the command's length is checked with the paths.
+  const bool expanded = command.compare(start, 1, "#") == 0;
+  const MacroPath path = expanded ? ReadMacros(command) : MacroPath{command, command, 0, {}};
+  // A blank inside a macro's name ("#Program Files#") is no blank of the path.
+  if (!quoted && path.literal.find(' ') != std::string::npos) {
+    findings->Add(place,
+                  "holds a blank but its program is not in quotes: the whole text is "
+                  "taken as one program name, with no arguments; write "
+                  "\"\\\"program\\\" arguments\"");
+  }
+  if (!expanded) return;
+  if (!path.unknown.empty()) {
+    findings->Add(place, "\"" + path.unknown +
+                             "\" is no macro the uninstaller knows; it vanishes from the command");
+  }
+  // The program, without its quotes, must fit a path buffer; in quotes, with
+  // a blank and the arguments, the command line.
+  const size_t close = quoted ? command.find('"', 1) : std::string::npos;
+  const std::string program =
+      close == std::string::npos ? command.substr(quoted) : command.substr(1, close - 1);
+  const size_t programShortest = ReadMacros(program).shortest;
+  const size_t lineShortest = path.shortest + (close == std::string::npos ? 2 - quoted : 0);
+  if (programShortest > kPathMax) {
+    findings->Add(place, "the program path is " + std::to_string(programShortest) +
+                             " bytes even with every macro as short as \"C:\\\"; the "
+                             "uninstaller's path buffer holds " +
+                             std::to_string(kPathMax));
+  } else if (lineShortest > kCommandMax) {
+    findings->Add(place, "the command line is " + std::to_string(lineShortest) +
+                             " bytes even with every macro as short as \"C:\\\"; the "
+                             "uninstaller's command line holds " +
+                             std::to_string(kCommandMax));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> LintManifest(const Manifest &manifest) {
+  Findings findings;
+  for (size_t i = 0; i < manifest.messages.size(); ++i) {
+    LintPercentForms(manifest.messages[i], i, At("messages", i), &findings);
+    LintMessageLength(manifest.messages[i], i, At("messages", i), &findings);
+  }
+  if (!manifest.messages.empty()) LintEmptyMessages(manifest, &findings);
+  LintRegistry(manifest.registry, &findings);
+  for (size_t i = 0; i < manifest.directories.size(); ++i) {
+    LintDirectory(manifest.directories[i], At("directories", i), &findings);
+  }
+  if (manifest.settings.program) LintProgram(*manifest.settings.program, &findings);
+  return findings.lines;
+}
+
+}  // namespace quenrid
