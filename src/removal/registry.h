@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include "rules.h"  // IsGuardedKey
+
 // Deletes the RegistryList's keys and values, from the first entry to the
 // last. A key path whose last backslash follows another names a value (a
 // trailing pair: the default value); any other names a key, which goes with
@@ -17,11 +19,3 @@ void RemoveRegistryEntries();
 // what went before it stays deleted, the rest stays in place. An empty or
 // null name returns ERROR_BADKEY and touches nothing.
 LONG DeleteKeyTree(HKEY parent, const char *name);
-
-// 1 when `keyPath` below the root key `rootKey` must not be deleted as a
-// whole tree: the root itself, a first-level key of HKEY_LOCAL_MACHINE,
-// HKEY_CURRENT_USER, HKEY_USERS (a user's hive and its first-level keys) or
-// HKEY_CURRENT_CONFIG, or one of a short table of keys that no product owns.
-// Runs of backslashes and leading or trailing ones are ignored, letters
-// compare in any case.
-int IsGuardedKey(uint32_t rootKey, const char *keyPath);

@@ -1,17 +1,21 @@
 // The directory, shortcut, emptied-folder and registry phases through the
 // real packed stub, as rows of data: what the uninstall data lists, what
 // exists before the run, and what must be gone or still there after it. Every
-// row also checks that the user's and the shell's places look as they did.
+// row also checks that the user's and the shell's places look as they did,
+// and that `quenrid plan`, run just before, predicted what the run did.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "data/uninstall_data.h"
 #include "file_lock.h"
@@ -249,6 +253,48 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   return names;
 }
 
+// `quenrid plan --json` of `exe` for a run with `switches`, read from its
+// standard output.
+nlohmann::json Plan(const std::string &exe, const std::string &switches) {
+  const std::string output = exe + ".plan.json";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = file;
+  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches " +
+                     switches + " \"" + exe + "\"";
+  PROCESS_INFORMATION info{};
+  const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &info);
+  CloseHandle(file);
+  if (!started) throw std::runtime_error("cannot start " + line);
+  WaitForSingleObject(info.hProcess, kExitTimeoutMs);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  const std::string text = ReadBinaryFile(output);
+  DeleteFileA(output.c_str());
+  return nlohmann::json::parse(text);
+}
+
+std::string Lowered(std::string path) {
+  for (char &c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
+// The plan removes `path` itself or a folder or key it lies in.
+bool PlanRemoves(const nlohmann::json &plan, std::string path) {
+  if (path.rfind("HK", 0) != 0 && path.back() == '\\') path.pop_back();
+  path = Lowered(path);
+  for (const auto &removed : plan["removed"]) {
+    const std::string gone = Lowered(removed.get<std::string>());
+    if (path == gone || path.rfind(gone + "\\", 0) == 0) return true;
+  }
+  return false;
+}
+
 class RemovalPhases : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -374,12 +420,15 @@ class RemovalPhases : public ::testing::Test {
       if (kind == 'l') locks.push_back(std::make_unique<FileLock>(path));
     }
 
+    nlohmann::json plan;
     const std::string exeName = std::string("uninst-removal-") + (nt ? "nt" : "9x") + ".exe";
     {
       MovedShellFolders moved(folder);
       WindowsVersionFor version(exeName, nt ? nullptr : "win98");
       const std::string exe = folder + "\\app\\" + exeName;
       WritePackedStub(exe, Block(row, folder, id));
+      WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
+      plan = Plan(exe, "/S");
       Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }
@@ -391,6 +440,12 @@ class RemovalPhases : public ::testing::Test {
                               ? RegistryExists(ParseRegistryItem(item.path))
                               : Exists(item.path);
       EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
+      EXPECT_EQ(PlanRemoves(plan, item.path), !exists) << "the plan got wrong: " << item.path;
+    }
+    for (const auto &removed : plan["removed"]) {
+      const std::string path = removed.get<std::string>();
+      EXPECT_FALSE(path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path))
+          << "planned, but left: " << path;
     }
     // What the row made outside its own folder goes again, links first.
     for (const Created &item : created) {

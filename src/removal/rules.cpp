@@ -1,0 +1,234 @@
+#include "rules.h"
+
+#include <errno.h>
+#include <io.h>
+#include <string.h>
+
+#include "../app/state.h"
+#include "../paths/ascii_case.h"
+#include "../paths/backslash.h"
+#include "../paths/path_macros.h"
+
+// --- Files and the folders they leave
+
+bool ComposeFilePath(const FileEntry *entry) {
+  if (!WorkPath || !InstallFolder) return false;
+  WorkPath[0] = '\0';
+  const char *folder = entry->folder;
+  bool fits;
+  if (folder[0] == '.') {
+    fits = AppendText(WorkPath, PATH_BUFFER_SIZE, InstallFolder) &&
+           (folder[1] != '\\' || AppendText(WorkPath, PATH_BUFFER_SIZE, folder + 2));
+  } else {
+    fits = AppendText(WorkPath, PATH_BUFFER_SIZE, folder);
+  }
+  if (fits && entry->fileName[0] != '\0') {
+    fits = AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
+           AppendText(WorkPath, PATH_BUFFER_SIZE, entry->fileName);
+  }
+  // What a failed compose leaves is a real folder, not the entry's path.
+  if (!fits) WorkPath[0] = '\0';
+  return fits;
+}
+
+bool CountsAsReadOnly(const char *path, DWORD attributes) {
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return _access(path, 2) != 0 && errno == EACCES;
+}
+
+bool LowerSharedCount(uint32_t *count, bool inUse) {
+  if (*count > 0) --*count;
+  return !(inUse && *count == 0);
+}
+
+bool ComposeEntryFolder(const FileEntry *entry) {
+  if (!ComposeFilePath(entry)) return false;  // too long: skipped whole
+  if (entry->fileName[0] != '\0') {
+    char *last = strrchr(WorkPath, '\\');
+    if (!last) return false;
+    *last = '\0';
+  }
+  StripTrailingBackslash(WorkPath);
+  return true;
+}
+
+// --- Directory entries
+
+// Walked by the stored length: a list without its closing empty string ends
+// where its bytes end, and a last string without its terminator, perhaps cut
+// short, is not used.
+const char *DirectoryEntryEnd(const char *entry) {
+  if (!DirectoryList || entry < DirectoryList) return nullptr;
+  const char *end = DirectoryList + DirectoryListLength;
+  if (entry >= end || *entry == '\0') return nullptr;
+  return static_cast<const char *>(memchr(entry, '\0', end - entry));
+}
+
+// A drive path (X:\...) or a network path (\\server\...): a path that depends
+// on the current directory or drive is not what the data named.
+static bool IsFullPath(const char *path) {
+  if (path[0] == '\\' && path[1] == '\\') return true;
+  return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
+}
+
+// The entry's whole path into the 260-byte `path`: expanded when it holds a
+// macro, else below the InstallFolder. False when it does not fit, so that it
+// is skipped rather than cut into another path.
+static bool ComposeDirectoryPath(const char *entry, char *path) {
+  path[0] = '\0';
+  if (strchr(entry, '#')) {
+    memset(path, 0, PATH_BUFFER_SIZE);
+    return ExpandPathMacros(path, entry, PATH_BUFFER_SIZE) < PATH_BUFFER_SIZE;
+  }
+  return InstallFolder && AppendText(path, PATH_BUFFER_SIZE, InstallFolder) &&
+         AppendBackslash(path, PATH_BUFFER_SIZE) && AppendText(path, PATH_BUFFER_SIZE, entry);
+}
+
+bool ResolveDirectoryEntry(const char *entry, char *path, const char **pattern) {
+  if (!ComposeDirectoryPath(entry, path) || !IsFullPath(path)) return false;
+  char *last = strrchr(path, '\\');
+  *last = '\0';
+  *pattern = last + 1;
+  return true;
+}
+
+// --- Shortcuts
+
+bool ComposeShortcutPath(const ShortcutEntry *entry) {
+  WorkPath[0] = '\0';
+  if (AppendText(WorkPath, PATH_BUFFER_SIZE, entry->folder) &&
+      AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
+      AppendText(WorkPath, PATH_BUFFER_SIZE, entry->fileName)) {
+    return true;
+  }
+  WorkPath[0] = '\0';
+  return false;
+}
+
+// A folder too long for a path buffer cannot have held a shortcut the
+// system made; neither it nor its parents are touched on its account.
+static bool FitsPathBuffer(const char *folder) { return strlen(folder) < PATH_BUFFER_SIZE; }
+
+bool ShortcutFoldersApply(const ShortcutEntry *entry) {
+  return entry->folder[0] != '\0' && FitsPathBuffer(entry->folder) &&
+         FitsPathBuffer(entry->altFolder);
+}
+
+bool CutAtLastBackslash(char *folder) {
+  char *last = strrchr(folder, '\\');
+  if (!last) return false;
+  *last = '\0';
+  return true;
+}
+
+// --- Registry
+
+// The predefined roots as the data stores them.
+enum : uint32_t {
+  ROOT_CLASSES = 0x80000000,
+  ROOT_CURRENT_USER = 0x80000001,
+  ROOT_LOCAL_MACHINE = 0x80000002,
+  ROOT_USERS = 0x80000003,
+  ROOT_CURRENT_CONFIG = 0x80000005,
+};
+
+// Keys below the class root that every product only adds to.
+static const char *const SHARED_CLASS_KEYS[] = {
+    "CLSID",     "Interface", "TypeLib", "AppID",       "*", "AllFilesystemObjects",
+    "Directory", "Folder",    "Drive",   "Wow6432Node",
+};
+
+// Keys of a machine or user hive that belong to the system.
+static const char *const SHARED_HIVE_KEYS[] = {
+    "Software\\Classes",
+    "Software\\Microsoft",
+    "Software\\Policies",
+    "Software\\Wow6432Node",
+    "Software\\Microsoft\\Windows",
+    "Software\\Microsoft\\Windows\\CurrentVersion",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    "Software\\Microsoft\\Windows NT",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+    "SYSTEM\\CurrentControlSet",
+    "SYSTEM\\CurrentControlSet\\Control",
+    "SYSTEM\\CurrentControlSet\\Services",
+};
+
+template <size_t N>
+static bool InTable(const char *const (&table)[N], const char *key) {
+  for (const char *entry : table) {
+    if (EqualIgnoringAsciiCase(entry, key)) return true;
+  }
+  return false;
+}
+
+// `key` is a path of a machine or user hive, in the canonical form.
+static bool IsSharedHiveKey(const char *key) {
+  if (!strchr(key, '\\')) return true;  // a first-level key
+  if (InTable(SHARED_HIVE_KEYS, key)) return true;
+  const char *classKey = AfterPrefixIgnoringAsciiCase(key, "Software\\Classes\\");
+  return classKey && InTable(SHARED_CLASS_KEYS, classKey);
+}
+
+// Copies `keyPath` into `key` with every run of backslashes made one and
+// none at either end: the form in which the tables are written. False when
+// it does not fit, which the caller treats as guarded.
+static bool CanonicalKey(const char *keyPath, char *key) {
+  size_t length = 0;
+  for (const char *c = keyPath; *c; ++c) {
+    if (*c == '\\' && (length == 0 || key[length - 1] == '\\')) continue;
+    if (length + 1 >= KEY_TEXT_SIZE) return false;
+    key[length++] = *c;
+  }
+  if (length > 0 && key[length - 1] == '\\') --length;
+  key[length] = '\0';
+  return true;
+}
+
+int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
+  char key[KEY_TEXT_SIZE];
+  if (!CanonicalKey(keyPath, key) || key[0] == '\0') return 1;
+  switch (rootKey) {
+    case ROOT_CLASSES:
+      return InTable(SHARED_CLASS_KEYS, key);
+    case ROOT_LOCAL_MACHINE:
+    case ROOT_CURRENT_USER:
+      return IsSharedHiveKey(key);
+    case ROOT_USERS: {
+      // Below each user's hive lies the layout of HKEY_CURRENT_USER.
+      const char *hivePath = strchr(key, '\\');
+      return !hivePath || IsSharedHiveKey(hivePath + 1);
+    }
+    case ROOT_CURRENT_CONFIG:
+      return !strchr(key, '\\');
+    default:
+      return 0;
+  }
+}
+
+// The data holds a root as its 32-bit handle value; widened with its sign it
+// is the same predefined handle on a 64-bit system.
+HKEY RootHandle(uint32_t rootKey) {
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
+}
+
+const char *ValueSeparator(const char *keyPath) {
+  const char *last = strrchr(keyPath, '\\');
+  return last && last > keyPath && last[-1] == '\\' ? last - 1 : nullptr;
+}
+
+bool SplitValueEntry(const RegistryEntry *entry, char *keyPath, const char **valueName) {
+  if (strlen(entry->keyPath) >= KEY_TEXT_SIZE) return false;
+  strcpy(keyPath, entry->keyPath);
+  char *separator = const_cast<char *>(ValueSeparator(keyPath));
+  if (!separator) return false;
+  *separator = '\0';
+  *valueName = separator + 2;
+  return true;
+}

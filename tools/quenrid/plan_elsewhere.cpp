@@ -1,0 +1,25 @@
+// quenrid plan off Windows: a plan is made of what the machine that runs the
+// uninstaller holds, so this build refuses rather than guesses.
+#include <memory>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "quenrid/commands.h"
+
+namespace quenrid {
+
+void AddPlanCommand(CLI::App &app) {
+  auto file = std::make_shared<std::string>();
+  CLI::App *command = app.add_subcommand(
+      "plan", "Show every step a packed uninstaller would take (quenrid.exe on Windows only)");
+  command->add_option("file", *file, "Packed uninstaller")->required();
+  command->add_option("--switches", "The run's switches, as \"/S\" or \"/Q\"");
+  command->add_flag("--json", "Print the plan as JSON");
+  command->callback([] {
+    throw UsageError(
+        "plans only on Windows, where the uninstaller runs: use quenrid.exe on that machine");
+  });
+}
+
+}  // namespace quenrid
