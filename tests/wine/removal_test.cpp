@@ -253,32 +253,6 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   return names;
 }
 
-// `quenrid plan --json` of `exe` for a run with `switches`, read from its
-// standard output.
-nlohmann::json Plan(const std::string &exe, const std::string &switches) {
-  const std::string output = exe + ".plan.json";
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = file;
-  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches " +
-                     switches + " \"" + exe + "\"";
-  PROCESS_INFORMATION info{};
-  const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &info);
-  CloseHandle(file);
-  if (!started) throw std::runtime_error("cannot start " + line);
-  WaitForSingleObject(info.hProcess, kExitTimeoutMs);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  const std::string text = ReadBinaryFile(output);
-  DeleteFileA(output.c_str());
-  return nlohmann::json::parse(text);
-}
-
 std::string Lowered(std::string path) {
   for (char &c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return path;
@@ -428,7 +402,7 @@ class RemovalPhases : public ::testing::Test {
       const std::string exe = folder + "\\app\\" + exeName;
       WritePackedStub(exe, Block(row, folder, id));
       WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
-      plan = Plan(exe, "/S");
+      plan = nlohmann::json::parse(PlanJson(exe, "/S"));
       Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }

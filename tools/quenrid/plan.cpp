@@ -235,11 +235,15 @@ class Planner {
     step["program"] = Utf8(program);
     step["arguments"] = Utf8(arguments);
     step["workingFolder"] = ProgramFolder(folder, program) ? Utf8(folder) : "";
-    step["exists"] = GetFileAttributesA(program) != INVALID_FILE_ATTRIBUTES;
     step["waits"] = (SettingsFlags() & SETTINGS_WAIT_FOR_PROGRAM) != 0;
-    step["outcome"] = BuildProgramLine(line, program, arguments)
-                          ? "started as " + Utf8(line)
-                          : std::string("not run: the command line does not fit");
+    const bool exists = GetFileAttributesA(program) != INVALID_FILE_ATTRIBUTES;
+    step["exists"] = exists;
+    if (!BuildProgramLine(line, program, arguments)) {
+      step["outcome"] = "not run: the command line does not fit";
+    } else {
+      step["outcome"] = (exists ? "started as " : "cannot be started (no such program) as ") +
+                        Utf8(line);
+    }
     FreeWorkingBuffer(expansion);
   }
 
@@ -336,8 +340,7 @@ class Planner {
     char path[PATH_BUFFER_SIZE];
     const char *entry = DirectoryList;
     for (const char *end; (end = DirectoryEntryEnd(entry)) != nullptr; entry = end + 1) {
-      Json &step = Step("directories", "entry");
-      step["entry"] = Utf8(entry);
+      Json &step = PathStep("directories", "entry", entry);
       const char *pattern;
       if (!ResolveDirectoryEntry(entry, path, &pattern)) {
         step["state"] = "too long or not a full path";
@@ -547,7 +550,12 @@ class Planner {
     step["state"] = "present";
     step["subkeys"] = subkeys;
     // The 95/98/Me family deletes a key with its subkeys in one call.
-    if (!IsNtPlatform || KeyTree(RootHandle(entry->rootKey), entry->keyPath, name)) {
+    if (!IsNtPlatform) {
+      step["outcome"] = "removed with its subkeys";
+      RemovedKey(name);
+      return;
+    }
+    if (KeyTree(RootHandle(entry->rootKey), entry->keyPath, name)) {
       step["outcome"] = "removed with its subkeys";
       return;
     }
@@ -634,6 +642,34 @@ class Planner {
   Json removedOnYes_ = Json::array();
 };
 
+// One line per text: the texts of messages may hold line breaks.
+std::string OneLine(std::string text) {
+  for (char &c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+std::string TextOf(const std::string &name, const Json &value) {
+  if (value.is_string()) return OneLine(value.get<std::string>());
+  if (name == "shared") {
+    if (value["before"].is_null()) return "no count (counts as run out)";
+    return value["before"].dump() + " -> " + value["after"].dump();
+  }
+  if (!value.is_array()) return value.dump();
+  if (value.empty()) return "none";
+  std::string text;
+  for (const Json &item : value) {
+    if (!text.empty()) text += ", ";
+    text += item.is_object() ? item["path"].get<std::string>() + " (" +
+                                   item["state"].get<std::string>() + ")"
+                             : item.get<std::string>();
+  }
+  return text;
+}
+
+// For people: a block per phase, a line per step; the paths a directory
+// entry removes only as their numbers.
 std::string Text(const Json &plan) {
   std::string text = "Plan of " + plan["uninstaller"].get<std::string>() + " on Windows " +
                      plan["windows"].get<std::string>() + "\n";
@@ -645,9 +681,8 @@ std::string Text(const Json &plan) {
     }
     text += "  " + step["what"].get<std::string>();
     for (const auto &[name, value] : step.items()) {
-      if (name == "phase" || name == "what" || name == "outcome") continue;
-      text += name == "path" ? " " : "; " + name + " ";
-      text += value.is_string() ? value.get<std::string>() : value.dump();
+      if (name == "phase" || name == "what" || name == "outcome" || name == "removes") continue;
+      text += (name == "path" ? " " : "; " + name + " ") + TextOf(name, value);
     }
     if (step.contains("outcome")) text += " => " + step["outcome"].get<std::string>();
     text += "\n";
