@@ -1,8 +1,5 @@
 // quenrid plan off Windows: a plan is made of what the machine that runs the
 // uninstaller holds, so this build refuses rather than guesses.
-#include <memory>
-#include <string>
-
 #include <CLI/CLI.hpp>
 
 #include "quenrid/commands.h"
@@ -10,10 +7,9 @@
 namespace quenrid {
 
 void AddPlanCommand(CLI::App &app) {
-  auto file = std::make_shared<std::string>();
   CLI::App *command = app.add_subcommand(
       "plan", "Show every step a packed uninstaller would take (quenrid.exe on Windows only)");
-  command->add_option("file", *file, "Packed uninstaller")->required();
+  command->add_option("file", "Packed uninstaller")->required();
   command->add_option("--switches", "The run's switches, as \"/S\" or \"/Q\"");
   command->add_flag("--json", "Print the plan as JSON");
   command->callback([] {
