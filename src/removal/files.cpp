@@ -78,7 +78,9 @@ static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
       ERROR_SUCCESS) {
     return removable;
   }
-  const bool write = LowerSharedCount(reinterpret_cast<uint32_t *>(&count), !removable);
+  uint32_t lowered = count;
+  const bool write = LowerSharedCount(&lowered, !removable);
+  count = lowered;
   if (count != 0) removable = false;
   if (write) RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE *>(&count), size);
   return removable;

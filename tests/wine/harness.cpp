@@ -132,7 +132,9 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error(LastErrorText("cannot create " + output));
+  if (file == INVALID_HANDLE_VALUE) {
+    throw std::runtime_error(LastErrorText("cannot create " + output));
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;

@@ -418,7 +418,8 @@ class RemovalPhases : public ::testing::Test {
     }
     for (const auto &removed : plan["removed"]) {
       const std::string path = removed.get<std::string>();
-      EXPECT_FALSE(path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path))
+      const bool isKey = path.rfind("HK", 0) == 0;
+      EXPECT_FALSE(isKey ? RegistryExists(ParseRegistryItem(path)) : Exists(path))
           << "planned, but left: " << path;
     }
     // What the row made outside its own folder goes again, links first.

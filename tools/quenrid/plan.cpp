@@ -687,7 +687,8 @@ std::string Text(const Json &plan) {
     if (step.contains("outcome")) text += " => " + step["outcome"].get<std::string>();
     text += "\n";
   }
-  text += "\n" + std::to_string(plan["removed"].size()) + " files, folders, keys and values removed";
+  text += "\n" + std::to_string(plan["removed"].size()) +
+          " files, folders, keys and values removed";
   if (!plan["removedOnYes"].empty()) {
     text += ", " + std::to_string(plan["removedOnYes"].size()) + " more on Yes";
   }
