@@ -180,6 +180,11 @@ bool RegistryExists(const RegistryItem &item) {
   return found;
 }
 
+// A file, folder, registry key or value of a row.
+bool ItemExists(const std::string &path) {
+  return path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path);
+}
+
 // A subkey that is a link to a key that does not exist.
 void CreateDeadLink(const RegistryItem &item) {
   HKEY link;
@@ -403,6 +408,9 @@ class RemovalPhases : public ::testing::Test {
       WritePackedStub(exe, Block(row, folder, id));
       WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
       plan = nlohmann::json::parse(PlanJson(exe, "/S"));
+      for (const Created &item : created) {
+        EXPECT_TRUE(ItemExists(item.path)) << "the plan changed the machine: " << item.path;
+      }
       Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }
@@ -410,17 +418,12 @@ class RemovalPhases : public ::testing::Test {
 
     EXPECT_TRUE(Exists(folder + "\\app\\" + exeName));
     for (const Created &item : created) {
-      const bool exists = item.path.rfind("HK", 0) == 0
-                              ? RegistryExists(ParseRegistryItem(item.path))
-                              : Exists(item.path);
+      const bool exists = ItemExists(item.path);
       EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
       EXPECT_EQ(PlanRemoves(plan, item.path), !exists) << "the plan got wrong: " << item.path;
     }
     for (const auto &removed : plan["removed"]) {
-      const std::string path = removed.get<std::string>();
-      const bool isKey = path.rfind("HK", 0) == 0;
-      EXPECT_FALSE(isKey ? RegistryExists(ParseRegistryItem(path)) : Exists(path))
-          << "planned, but left: " << path;
+      EXPECT_FALSE(ItemExists(removed.get<std::string>())) << "planned, but left: " << removed;
     }
     // What the row made outside its own folder goes again, links first.
     for (const Created &item : created) {
