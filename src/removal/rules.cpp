@@ -36,11 +36,6 @@ bool CountsAsReadOnly(const char *path, DWORD attributes) {
   return _access(path, 2) != 0 && errno == EACCES;
 }
 
-bool LowerSharedCount(uint32_t *count, bool inUse) {
-  if (*count > 0) --*count;
-  return !(inUse && *count == 0);
-}
-
 bool ComposeEntryFolder(const FileEntry *entry) {
   if (!ComposeFilePath(entry)) return false;  // too long: skipped whole
   if (entry->fileName[0] != '\0') {
@@ -58,7 +53,7 @@ bool ComposeEntryFolder(const FileEntry *entry) {
 // where its bytes end, and a last string without its terminator, perhaps cut
 // short, is not used.
 const char *DirectoryEntryEnd(const char *entry) {
-  if (!DirectoryList || entry < DirectoryList) return nullptr;
+  if (!DirectoryList) return nullptr;
   const char *end = DirectoryList + DirectoryListLength;
   if (entry >= end || *entry == '\0') return nullptr;
   return static_cast<const char *>(memchr(entry, '\0', end - entry));
@@ -112,13 +107,6 @@ static bool FitsPathBuffer(const char *folder) { return strlen(folder) < PATH_BU
 bool ShortcutFoldersApply(const ShortcutEntry *entry) {
   return entry->folder[0] != '\0' && FitsPathBuffer(entry->folder) &&
          FitsPathBuffer(entry->altFolder);
-}
-
-bool CutAtLastBackslash(char *folder) {
-  char *last = strrchr(folder, '\\');
-  if (!last) return false;
-  *last = '\0';
-  return true;
 }
 
 // --- Registry
@@ -210,17 +198,6 @@ int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
     default:
       return 0;
   }
-}
-
-// The data holds a root as its 32-bit handle value; widened with its sign it
-// is the same predefined handle on a 64-bit system.
-HKEY RootHandle(uint32_t rootKey) {
-  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
-}
-
-const char *ValueSeparator(const char *keyPath) {
-  const char *last = strrchr(keyPath, '\\');
-  return last && last > keyPath && last[-1] == '\\' ? last - 1 : nullptr;
 }
 
 bool SplitValueEntry(const RegistryEntry *entry, char *keyPath, const char **valueName) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <stdint.h>
+#include <string.h>
 
 #include "../data/uninstall_data.h"
 
@@ -26,7 +27,10 @@ bool CountsAsReadOnly(const char *path, DWORD attributes);
 // Takes one reference off a shared count (0 stays 0). Returns whether the
 // lowered count is written back: not when a file in use would drop to zero,
 // so that it keeps its last reference.
-bool LowerSharedCount(uint32_t *count, bool inUse);
+inline bool LowerSharedCount(uint32_t *count, bool inUse) {
+  if (*count > 0) --*count;
+  return !(inUse && *count == 0);
+}
 
 // WorkPath becomes the folder that holds the entry's file, or the folder the
 // entry names, without its trailing backslash; false when there is none.
@@ -53,14 +57,25 @@ bool ShortcutFoldersApply(const ShortcutEntry *entry);
 
 // Cuts `folder` at its last backslash, so that it names its parent; false,
 // leaving it as it is, when it has none.
-bool CutAtLastBackslash(char *folder);
+inline bool CutAtLastBackslash(char *folder) {
+  char *last = strrchr(folder, '\\');
+  if (!last) return false;
+  *last = '\0';
+  return true;
+}
 
-// The predefined root that the data stores as its 32-bit handle value.
-HKEY RootHandle(uint32_t rootKey);
+// The predefined root that the data stores as its 32-bit handle value;
+// widened with its sign it is the same predefined handle on a 64-bit system.
+inline HKEY RootHandle(uint32_t rootKey) {
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
+}
 
 // The value separator of a key path, the last backslash directly after
 // another one, or null when the path names a key.
-const char *ValueSeparator(const char *keyPath);
+inline const char *ValueSeparator(const char *keyPath) {
+  const char *last = strrchr(keyPath, '\\');
+  return last && last > keyPath && last[-1] == '\\' ? last - 1 : nullptr;
+}
 
 // Splits a value entry into its key, copied into `keyPath` (KEY_TEXT_SIZE
 // bytes), and its value name (empty for the default value). False when the
