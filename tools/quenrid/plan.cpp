@@ -4,7 +4,8 @@
 // macros, protected folders, shared counts, the registry guard, the program
 // line); what the phases would remove so far is kept in a model, so that a
 // later step sees the folders an earlier one empties. It changes nothing:
-// files are only looked at and opened, keys only opened for reading.
+// files and keys are only looked at and opened, the current directory stays
+// as it is, and no process is started.
 #include <windows.h>
 
 #include <cstring>
