@@ -5,37 +5,8 @@
 #include <string.h>
 
 #include "../paths/backslash.h"
+#include "resolve.h"
 #include "working_buffer.h"
-
-// Only the ASCII letters are folded: a scheme is never anything else.
-static bool StartsWithIgnoringCase(const char *text, const char *prefix) {
-  for (; *prefix; ++text, ++prefix) {
-    char c = *text;
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != *prefix) return false;
-  }
-  return true;
-}
-
-static bool IsWebAddress(const char *document) {
-  return StartsWithIgnoringCase(document, "http://") ||
-         StartsWithIgnoringCase(document, "https://");
-}
-
-// The document's folder, built in `folder`; null for a web address or a
-// document without a backslash. The backslash is cut after, not at, so that
-// a document in C:\ is opened from C:\ and not from the drive's remembered
-// folder "C:".
-static const char *WorkingFolder(char *folder, const char *document) {
-  if (IsWebAddress(document)) return nullptr;
-  folder[0] = '\0';
-  if (!AppendText(folder, DOCUMENT_BUFFER_SIZE, document)) return nullptr;
-  char *lastBackslash = strrchr(folder, '\\');
-  if (!lastBackslash) return nullptr;
-  lastBackslash[1] = '\0';
-  StripTrailingBackslash(folder);
-  return folder;
-}
 
 // Drops the placeholder and everything after it; a quoted placeholder goes
 // with its opening quote.
@@ -69,7 +40,7 @@ void OpenClosingDocument(const char *document, const char *extension) {
   // A document cut to fit would be another document: it is not opened.
   if (command && folder && document[0] != '\0' && strlen(document) < DOCUMENT_BUFFER_SIZE) {
     HINSTANCE opened = ShellExecuteA(nullptr, "open", document, nullptr,
-                                     WorkingFolder(folder, document), SW_SHOW);
+                                     DocumentFolder(folder, document), SW_SHOW);
     // Results of 32 and below are the shell's error codes.
     if (reinterpret_cast<uintptr_t>(opened) <= 32) {
       OpenWithClassCommand(command, document, extension);

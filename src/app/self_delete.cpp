@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "../paths/backslash.h"
+#include "resolve.h"
 #include "state.h"
 #include "ui.h"
 
@@ -48,30 +49,6 @@ static void EnterSystemFolder() {
   if (length == 0 || length >= DIRECTORY_BUFFER_SIZE) return;
   StripTrailingBackslash(directory);
   SetCurrentDirectoryA(directory);
-}
-
-static bool FolderFile(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name) {
-  UINT length = getFolder(path, PATH_BUFFER_SIZE);
-  return length > 0 && length < PATH_BUFFER_SIZE && AppendBackslash(path, PATH_BUFFER_SIZE) &&
-         AppendText(path, PATH_BUFFER_SIZE, name);
-}
-
-static bool IsFile(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// command.com from the Windows folder on the 95/98/Me family, where it lives;
-// otherwise cmd.exe from the system folder: NT's command.com, where there is
-// one at all, knows neither quotes nor long names. Full paths, so that a file
-// of that name beside the uninstaller is never the one started.
-static bool FindInterpreter(char *path, bool *isCmd) {
-  *isCmd = false;
-  if (!IsNtPlatform && FolderFile(path, GetWindowsDirectoryA, "command.com") && IsFile(path)) {
-    return true;
-  }
-  *isCmd = true;
-  return FolderFile(path, GetSystemDirectoryA, "cmd.exe");
 }
 
 // A batch reads its lines in the OEM code page; a character without an OEM
@@ -173,7 +150,7 @@ void ScheduleSelfDeletion() {
   EnterSystemFolder();
   char interpreter[PATH_BUFFER_SIZE];
   bool isCmd;
-  if (!FindInterpreter(interpreter, &isCmd)) return;
+  if (!FindBatchInterpreter(interpreter, &isCmd)) return;
   char batchPath[PATH_BUFFER_SIZE];
   FileHandle batch = CreateSelfDeleteBatch(batchPath, "delme%d.bat");
   if (batch == InvalidFileHandle()) return;

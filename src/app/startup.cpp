@@ -9,25 +9,10 @@
 #include "state.h"
 #include "ui.h"
 
-bool IsNtPlatform;
-bool IsNtVersion6;
-char *InstallFolder;
-char *WorkPath;
-char *ModulePath;
-
 typedef HRESULT(WINAPI *SetThemeAppPropertiesFn)(DWORD);
 
 static HMODULE ThemeLibrary;                        // "uxtheme.dll" while loaded
 static SetThemeAppPropertiesFn SetThemeProperties;  // may be missing even then
-
-void DetectOperatingSystem() {
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof version);
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
-  IsNtPlatform = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  IsNtVersion6 = IsNtPlatform && version.dwMajorVersion > 5;
-}
 
 // The theme library exists only from XP on, so it is looked up, not linked.
 static void LoadThemeLibrary() {

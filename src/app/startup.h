@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-// Sets IsNtPlatform and IsNtVersion6 from the version query.
-void DetectOperatingSystem();
+#include "state.h"  // DetectOperatingSystem
 
 // OLE, the common controls, the optional theme library and the three path
 // buffers; InstallFolder gets the executable's folder. Always returns true.

@@ -14,3 +14,6 @@ extern char *InstallFolder;    // the executable's folder, ending in one backsla
 extern char *WorkPath;         // scratch path shared by the main flow and the phases
 extern char *ModulePath;       // the executable's own path, filled by the reader
 extern uint32_t ProgressTotal; // progress units of the whole removal; 0 without a dialog
+
+// Sets IsNtPlatform and IsNtVersion6 from the version query.
+void DetectOperatingSystem();

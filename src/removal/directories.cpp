@@ -10,8 +10,8 @@
 #include "../data/memory.h"
 #include "../data/uninstall_data.h"
 #include "../paths/backslash.h"
-#include "../paths/path_macros.h"
 #include "../paths/protected_folders.h"
+#include "rules.h"
 
 static bool IsDotEntry(const char *name) {
   return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
@@ -95,31 +95,9 @@ void CleanCurrentFolder(const char *pattern) {
   FreeAndClear(&found);
 }
 
-// A drive path (X:\...) or a network path (\\server\...): a path that depends
-// on the current directory or drive is not what the data named.
-static bool IsFullPath(const char *path) {
-  if (path[0] == '\\' && path[1] == '\\') return true;
-  return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
-}
-
-// The entry's whole path into the 260-byte `path`: expanded when it holds a
-// macro, else below the InstallFolder. False when it does not fit, so that it
-// is skipped rather than cut into another path.
-static bool ComposeDirectoryPath(const char *entry, char *path) {
-  path[0] = '\0';
-  if (strchr(entry, '#')) {
-    memset(path, 0, PATH_BUFFER_SIZE);
-    return ExpandPathMacros(path, entry, PATH_BUFFER_SIZE) < PATH_BUFFER_SIZE;
-  }
-  return InstallFolder && AppendText(path, PATH_BUFFER_SIZE, InstallFolder) &&
-         AppendBackslash(path, PATH_BUFFER_SIZE) && AppendText(path, PATH_BUFFER_SIZE, entry);
-}
-
 static void CleanDirectoryEntry(const char *entry, char *path) {
-  if (!ComposeDirectoryPath(entry, path) || !IsFullPath(path)) return;
-  char *last = strrchr(path, '\\');
-  *last = '\0';
-  const char *pattern = last + 1;
+  const char *pattern;
+  if (!ResolveDirectoryEntry(entry, path, &pattern)) return;
   if (IsProtectedFolder(path)) return;
   if (!SetCurrentDirectoryA(path)) return;
   // The folder once more as the system spells it: "..", "." and doubled
@@ -130,18 +108,11 @@ static void CleanDirectoryEntry(const char *entry, char *path) {
   if (!isProtected) _rmdir(path);
 }
 
-// Walked by the stored length: a list without its closing empty string ends
-// where its bytes end, and a last string without its terminator, perhaps cut
-// short, is not used. The path buffer is on the stack: nothing to allocate.
+// The path buffer is on the stack: nothing to allocate.
 void RemoveDirectories() {
-  if (!DirectoryList || DirectoryListLength == 0 || DirectoryList[0] == '\0') return;
   char path[PATH_BUFFER_SIZE];
   const char *entry = DirectoryList;
-  const char *end = DirectoryList + DirectoryListLength;
-  while (entry < end && *entry != '\0') {
-    const char *terminator = static_cast<const char *>(memchr(entry, '\0', end - entry));
-    if (!terminator) break;
+  for (const char *end; (end = DirectoryEntryEnd(entry)) != nullptr; entry = end + 1) {
     CleanDirectoryEntry(entry, path);
-    entry = terminator + 1;
   }
 }

@@ -10,7 +10,7 @@
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
-#include "files.h"
+#include "rules.h"
 
 // The InstallFolder must not be the current directory while its emptied
 // subfolders, and perhaps it, are removed.
@@ -20,19 +20,6 @@ static void LeaveInstallFolder() {
   StripTrailingBackslash(folder);
   SetCurrentDirectoryA(folder);
   SetCurrentDirectoryA("..");
-}
-
-// WorkPath becomes the folder that holds the entry's file, or the folder the
-// entry names; false when there is none.
-static bool ComposeEntryFolder(const FileEntry *entry) {
-  if (!ComposeFilePath(entry)) return false;  // too long: skipped whole
-  if (entry->fileName[0] != '\0') {
-    char *last = strrchr(WorkPath, '\\');
-    if (!last) return false;
-    *last = '\0';
-  }
-  StripTrailingBackslash(WorkPath);
-  return true;
 }
 
 // Removes the folder in WorkPath and its parents until one is protected or

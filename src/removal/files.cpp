@@ -1,7 +1,6 @@
 #include "files.h"
 
 #include <errno.h>
-#include <io.h>
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -16,12 +15,7 @@
 #include "../resources/resource.h"
 #include "com_server.h"
 #include "fonts.h"
-
-// Read-only, or refused the write-access test for lack of access.
-static bool CountsAsReadOnly(const char *path, DWORD attributes) {
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  return _access(path, 2) != 0 && errno == EACCES;
-}
+#include "rules.h"
 
 static int OpenFails(const char *path) {
   FileHandle file = OpenExistingFile(path, OPEN_READ_WRITE);
@@ -49,26 +43,6 @@ int AnyFileInUse() {
     if (ComposeFilePath(entry) && IsFileInUse(WorkPath)) return 1;
   }
   return 0;
-}
-
-bool ComposeFilePath(const FileEntry *entry) {
-  if (!WorkPath || !InstallFolder) return false;
-  WorkPath[0] = '\0';
-  const char *folder = entry->folder;
-  bool fits;
-  if (folder[0] == '.') {
-    fits = AppendText(WorkPath, PATH_BUFFER_SIZE, InstallFolder) &&
-           (folder[1] != '\\' || AppendText(WorkPath, PATH_BUFFER_SIZE, folder + 2));
-  } else {
-    fits = AppendText(WorkPath, PATH_BUFFER_SIZE, folder);
-  }
-  if (fits && entry->fileName[0] != '\0') {
-    fits = AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
-           AppendText(WorkPath, PATH_BUFFER_SIZE, entry->fileName);
-  }
-  // What a failed compose leaves is a real folder, not the entry's path.
-  if (!fits) WorkPath[0] = '\0';
-  return fits;
 }
 
 static void ChangeReadOnly(const char *path, bool readOnly) {
@@ -104,12 +78,11 @@ static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
       ERROR_SUCCESS) {
     return removable;
   }
-  const bool inUse = !removable;
-  if (count > 0) --count;
+  uint32_t lowered = count;
+  const bool write = LowerSharedCount(&lowered, !removable);
+  count = lowered;
   if (count != 0) removable = false;
-  if (!(inUse && count == 0)) {
-    RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE *>(&count), size);
-  }
+  if (write) RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE *>(&count), size);
   return removable;
 }
 

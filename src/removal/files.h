@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../data/uninstall_data.h"
+#include "rules.h"  // ComposeFilePath
 
 // Removes the FileList's files and folders, from the last entry to the first.
 void RemoveFiles();
@@ -14,11 +15,6 @@ int AnyFileInUse();
 // others allowed to read, else 0. A read-only file is made writable for the
 // test and is read-only again afterwards.
 int IsFileInUse(const char *path);
-
-// Writes the entry's full path into WorkPath: a folder starting with "."
-// stands for the InstallFolder ("." and a backslash for a folder below it).
-// False, with WorkPath empty, when the path does not fit it.
-bool ComposeFilePath(const FileEntry *entry);
 
 // Remove or add FILE_ATTRIBUTE_READONLY, keeping the other attributes;
 // failures are ignored.

@@ -5,12 +5,9 @@
 #include "../app/state.h"
 #include "../app/ui.h"
 #include "../data/uninstall_data.h"
-#include "registry_guard.h"
+#include "rules.h"
 
-enum : uint32_t {
-  SUBKEY_NAME_SIZE = 1024,
-  KEY_TEXT_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
-};
+enum : uint32_t { SUBKEY_NAME_SIZE = 1024 };
 
 LONG DeleteKeyTree(HKEY parent, const char *name) {
   if (!name || name[0] == '\0') return ERROR_BADKEY;
@@ -33,28 +30,14 @@ LONG DeleteKeyTree(HKEY parent, const char *name) {
   return result;
 }
 
-// The data holds a root as its 32-bit handle value; widened with its sign it
-// is the same predefined handle on a 64-bit system.
-static HKEY RootHandle(uint32_t rootKey) {
-  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(rootKey)));
-}
-
-// The value separator of a writable copy of a key path.
-static char *ValueSeparator(char *keyPath) {
-  const char *separator = FindValueSeparator(keyPath);
-  return separator ? keyPath + (separator - keyPath) : nullptr;
-}
-
 // Works on a copy, so the list stays as the reader left it.
 static void DeleteValueEntry(const RegistryEntry *entry) {
   char keyPath[KEY_TEXT_SIZE];
-  if (strlen(entry->keyPath) >= sizeof keyPath) return;
-  strcpy(keyPath, entry->keyPath);
-  char *separator = ValueSeparator(keyPath);
-  *separator = '\0';
+  const char *valueName;
+  if (!SplitValueEntry(entry, keyPath, &valueName)) return;
   HKEY key;
   if (RegOpenKeyA(RootHandle(entry->rootKey), keyPath, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, separator + 2);
+  RegDeleteValueA(key, valueName);
   RegCloseKey(key);
 }
 

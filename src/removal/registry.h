@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "registry_guard.h"
+#include "rules.h"  // IsGuardedKey
 
 // Deletes the RegistryList's keys and values, from the first entry to the
 // last. A key path whose last backslash follows another names a value (a

@@ -275,7 +275,13 @@ TEST_F(CliTest, UsageErrorsAreOneLineToo) {
   const RunResult unknown = Quenrid("unpack x.exe");
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_EQ(unknown.err,
-            "quenrid: unknown command \"unpack\" (known: pack, dump, lint or stamp; see --help)\n");
+            "quenrid: unknown command \"unpack\" (known: pack, dump, lint, stamp or plan; see --help)\n");
+  // A plan is made of what the Windows machine holds: this build refuses.
+  const RunResult plan = Quenrid("plan --json x.exe");
+  EXPECT_EQ(plan.exitCode, 2);
+  EXPECT_EQ(plan.err,
+            "quenrid plan: plans only on Windows, where the uninstaller runs: use quenrid.exe on "
+            "that machine\n");
   for (const char *codePage : {"437", "65001"}) {
     const RunResult run = Quenrid(std::string("dump --code-page ") + codePage + " x.exe");
     EXPECT_EQ(run.exitCode, 2) << codePage;

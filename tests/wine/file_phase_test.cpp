@@ -1,13 +1,18 @@
 // The file phase through the real packed stub: reverse order and folders,
 // shared-DLL counts with message 10, and read-only files with the question.
+// Each test's last run is also compared with `quenrid plan`, made before it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cctype>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "../host/truetype_file.h"
 #include "app/state.h"
@@ -85,6 +90,7 @@ class FilePhase : public ::testing::Test {
   void SetUp() override { messages_ = TestMessages(); }
 
   void TearDown() override {
+    CompareWithPlan();
     for (const std::string &path : shared_) DeleteSharedCount(path);
     SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
   }
@@ -118,8 +124,35 @@ class FilePhase : public ::testing::Test {
     manifest.files = files_;
     const std::string exe = folder_ / exeName;
     WritePackedStub(exe, EncodeBlock(manifest));
+    plan_ = nlohmann::json::parse(PlanJson(exe, switches));
     run_.emplace(exe, switches);
     return *run_;
+  }
+
+  static std::string Lowered(std::string text) {
+    for (char &c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  }
+  static std::set<std::string> LoweredSet(const nlohmann::json &paths) {
+    std::set<std::string> set;
+    for (const auto &path : paths) set.insert(Lowered(path.get<std::string>()));
+    return set;
+  }
+
+  // What the plan removes without a question is gone after the last run,
+  // and what it keeps is there; the answers decide the rest.
+  void CompareWithPlan() {
+    if (!plan_ || !run_ || !run_->WaitForExit(0)) return;
+    const std::set<std::string> removed = LoweredSet((*plan_)["removed"]);
+    const std::set<std::string> onYes = LoweredSet((*plan_)["removedOnYes"]);
+    for (const FileRecord &file : files_) {
+      if (file.folder[0] == '.') continue;
+      const std::string path =
+          file.folder + (file.fileName.empty() ? "" : "\\" + file.fileName);
+      const std::string key = Lowered(path);
+      if (onYes.count(key)) continue;
+      EXPECT_EQ(removed.count(key) == 1, !Exists(path)) << "the plan got wrong: " << path;
+    }
   }
 
   // The next dialog or box of the run, checked to be the read-only question
@@ -153,6 +186,7 @@ class FilePhase : public ::testing::Test {
   std::vector<FileRecord> files_;
   std::vector<std::string> shared_;
   std::optional<Process> run_;
+  std::optional<nlohmann::json> plan_;
 };
 
 TEST_F(FilePhase, FilesGoInReverseOrderBeforeTheirFolders) {

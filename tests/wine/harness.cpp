@@ -127,6 +127,35 @@ void WritePackedStub(const std::string &exePath, const std::string &block) {
   WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
 }
 
+std::string PlanJson(const std::string &exe, const std::string &switches) {
+  const std::string output = exe + ".plan.json";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    throw std::runtime_error(LastErrorText("cannot create " + output));
+  }
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = file;
+  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) +
+                     "\" plan --json --switches " + switches + " \"" + exe + "\"";
+  PROCESS_INFORMATION info{};
+  const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &info);
+  CloseHandle(file);
+  if (!started) throw std::runtime_error(LastErrorText("cannot start " + line));
+  const bool ended = WaitForSingleObject(info.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(info.hProcess, 1);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  const std::string text = ReadBinaryFile(output);
+  DeleteFileA(output.c_str());
+  if (!ended) throw std::runtime_error("still running after the time-out: " + line);
+  return text;
+}
+
 Process::Process(const std::string &exePath, const std::string &arguments,
                  const std::string &directory) {
   std::string commandLine = "\"" + exePath + "\"";

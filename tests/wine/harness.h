@@ -61,6 +61,11 @@ void SaveScreenshotArtifact(HWND window, const std::string &name);
 // block, to `exePath`.
 void WritePackedStub(const std::string &exePath, const std::string &block);
 
+// What `quenrid plan --json --switches SWITCHES EXE` prints, from the tool
+// of this build run as a child process; throws std::runtime_error when it
+// cannot be started or does not end.
+std::string PlanJson(const std::string &exe, const std::string &switches);
+
 // A started program. It is terminated, if still running, when the object goes.
 class Process {
  public:

@@ -1,17 +1,21 @@
 // The directory, shortcut, emptied-folder and registry phases through the
 // real packed stub, as rows of data: what the uninstall data lists, what
 // exists before the run, and what must be gone or still there after it. Every
-// row also checks that the user's and the shell's places look as they did.
+// row also checks that the user's and the shell's places look as they did,
+// and that `quenrid plan`, run just before, predicted what the run did.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "data/uninstall_data.h"
 #include "file_lock.h"
@@ -176,6 +180,11 @@ bool RegistryExists(const RegistryItem &item) {
   return found;
 }
 
+// A file, folder, registry key or value of a row.
+bool ItemExists(const std::string &path) {
+  return path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path);
+}
+
 // A subkey that is a link to a key that does not exist.
 void CreateDeadLink(const RegistryItem &item) {
   HKEY link;
@@ -247,6 +256,22 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   }
   RegCloseKey(key);
   return names;
+}
+
+std::string Lowered(std::string path) {
+  for (char &c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
+}
+
+// The plan removes `path` itself or a folder or key it lies in.
+bool PlanRemoves(const nlohmann::json &plan, std::string path) {
+  if (path.rfind("HK", 0) != 0 && path.back() == '\\') path.pop_back();
+  path = Lowered(path);
+  for (const auto &removed : plan["removed"]) {
+    const std::string gone = Lowered(removed.get<std::string>());
+    if (path == gone || path.rfind(gone + "\\", 0) == 0) return true;
+  }
+  return false;
 }
 
 class RemovalPhases : public ::testing::Test {
@@ -374,12 +399,18 @@ class RemovalPhases : public ::testing::Test {
       if (kind == 'l') locks.push_back(std::make_unique<FileLock>(path));
     }
 
+    nlohmann::json plan;
     const std::string exeName = std::string("uninst-removal-") + (nt ? "nt" : "9x") + ".exe";
     {
       MovedShellFolders moved(folder);
       WindowsVersionFor version(exeName, nt ? nullptr : "win98");
       const std::string exe = folder + "\\app\\" + exeName;
       WritePackedStub(exe, Block(row, folder, id));
+      WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
+      plan = nlohmann::json::parse(PlanJson(exe, "/S"));
+      for (const Created &item : created) {
+        EXPECT_TRUE(ItemExists(item.path)) << "the plan changed the machine: " << item.path;
+      }
       Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }
@@ -387,10 +418,12 @@ class RemovalPhases : public ::testing::Test {
 
     EXPECT_TRUE(Exists(folder + "\\app\\" + exeName));
     for (const Created &item : created) {
-      const bool exists = item.path.rfind("HK", 0) == 0
-                              ? RegistryExists(ParseRegistryItem(item.path))
-                              : Exists(item.path);
+      const bool exists = ItemExists(item.path);
       EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
+      EXPECT_EQ(PlanRemoves(plan, item.path), !exists) << "the plan got wrong: " << item.path;
+    }
+    for (const auto &removed : plan["removed"]) {
+      EXPECT_FALSE(ItemExists(removed.get<std::string>())) << "planned, but left: " << removed;
     }
     // What the row made outside its own folder goes again, links first.
     for (const Created &item : created) {

@@ -71,9 +71,12 @@ void ReportLine(const std::string &prefix, const std::string &text);
 // The block at `offset` of the file at `path`, read with the uninstaller's own
 // reader; ToolError naming the reader's code when it cannot be read.
 Manifest ReadBlock(const std::string &path, uint32_t offset);
-// Where the block of the packed uninstaller at `path` starts; ToolError for a
-// file that carries none the reader could read.
+// The offset the reader is to start at; ToolError for a field it would read
+// nothing useful behind (0, beyond the file, inside the image, no block).
 uint32_t BlockOffset(const std::string &path);
+// The same block left in the reader's process-wide lists, for the caller to
+// release with ReleaseUninstallData; ToolError when it cannot be read.
+void LoadBlock(const std::string &path, uint32_t offset);
 
 struct ManifestDocument;
 // What pack and lint warn about: CheckUsable's warnings, then the lint's.
@@ -87,5 +90,6 @@ void AddPackCommand(CLI::App &app);
 void AddDumpCommand(CLI::App &app);
 void AddLintCommand(CLI::App &app);
 void AddStampCommand(CLI::App &app);
+void AddPlanCommand(CLI::App &app);
 
 }  // namespace quenrid

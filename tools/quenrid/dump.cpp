@@ -37,8 +37,6 @@ std::string ReadFailureText(int code) {
 
 }  // namespace
 
-// The offset the reader is to start at, refusing the fields it would read
-// nothing useful behind.
 uint32_t BlockOffset(const std::string &path) {
   RequireRegularFile(path);
   const std::string executable = ReadWholeFile(path);
@@ -143,14 +141,18 @@ void Dump(const DumpOptions &options) {
 
 }  // namespace
 
-Manifest ReadBlock(const std::string &path, uint32_t offset) {
+void LoadBlock(const std::string &path, uint32_t offset) {
   const int code = ReadUninstallDataFile(path.c_str(), offset);
+  if (code == READ_OK) return;
+  ReleaseUninstallData();
+  throw ToolError(path + ": " + ReadFailureText(code) + " (reader code " + std::to_string(code) +
+                  ")");
+}
+
+Manifest ReadBlock(const std::string &path, uint32_t offset) {
+  LoadBlock(path, offset);
   const Manifest manifest = CollectLists();
   ReleaseUninstallData();
-  if (code != READ_OK) {
-    throw ToolError(path + ": " + ReadFailureText(code) + " (reader code " + std::to_string(code) +
-                    ")");
-  }
   return manifest;
 }
 

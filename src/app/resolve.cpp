@@ -1,0 +1,167 @@
+#include "resolve.h"
+
+#include <string.h>
+
+#include "../paths/backslash.h"
+#include "../paths/path_macros.h"
+#include "state.h"
+#include "working_buffer.h"
+
+// --- The pre-uninstall program
+
+enum : uint32_t {
+  // What ExpandPathMacros can build at most; capping the measured length
+  // there keeps length + 1 from wrapping. A line that long is never started.
+  EXPANSION_LIMIT = 65500,
+};
+
+static size_t CountBlanks(const char *text) {
+  size_t count = 0;
+  while (text[count] == ' ') ++count;
+  return count;
+}
+
+static void CutTrailingBlanks(char *text) {
+  size_t length = strlen(text);
+  while (length > 0 && text[length - 1] == ' ') text[--length] = '\0';
+}
+
+// The whole line with its macros resolved, in a block of its own; null when
+// it holds no macro after all (a known macro left as it stood) or when the
+// block cannot be had, so that the line is taken relative to the install
+// folder instead.
+static char *ExpandCommand(const char *command, size_t startAt) {
+  uint32_t length = ExpandPathMacros(nullptr, command, EXPANSION_LIMIT);
+  if (length > EXPANSION_LIMIT - 1) length = EXPANSION_LIMIT - 1;
+  char *expansion = AllocWorkingBuffer(length + 1);
+  if (!expansion) return nullptr;
+  ExpandPathMacros(expansion, command, length + 1);
+  if (strlen(expansion) == strlen(command) && expansion[startAt] == '#') {
+    FreeWorkingBuffer(expansion);
+    return nullptr;
+  }
+  return expansion;
+}
+
+// WorkPath = the line's opening quote if any, InstallFolder with its
+// backslash, then the line from `startAt`. False when that does not fit.
+static bool JoinInstallFolder(const char *command, size_t startAt) {
+  if (!WorkPath || !InstallFolder) return false;
+  WorkPath[0] = '\0';
+  return AppendText(WorkPath, PATH_BUFFER_SIZE, command[0] == '"' ? "\"" : "") &&
+         AppendText(WorkPath, PATH_BUFFER_SIZE, InstallFolder) &&
+         AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
+         AppendText(WorkPath, PATH_BUFFER_SIZE, command + startAt);
+}
+
+// Splits `text` in place. A program in quotes loses them and its outer
+// blanks; what follows the closing quote, blanks skipped, are the arguments.
+// LaunchProgram quotes the program itself, so a quoted program without
+// arguments or without a closing quote is unquoted too rather than being
+// passed on in two pairs of quotes.
+static void SplitCommand(char *text, char **program, char **arguments) {
+  *arguments = text + strlen(text);
+  if (text[0] != '"') {
+    *program = text;
+    return;
+  }
+  char *closing = strchr(text + 1, '"');
+  if (closing) {
+    *closing = '\0';
+    *arguments = closing + 1 + CountBlanks(closing + 1);
+  }
+  *program = text + 1 + CountBlanks(text + 1);
+  CutTrailingBlanks(*program);
+}
+
+bool ResolveProgramLine(const char *command, char **expansion, char **program,
+                        char **arguments) {
+  const size_t quoted = command[0] == '"' ? 1 : 0;
+  const size_t startAt = quoted + CountBlanks(command + quoted);
+  *expansion = command[startAt] == '#' ? ExpandCommand(command, startAt) : nullptr;
+  char *text = *expansion;
+  if (!text && JoinInstallFolder(command, startAt)) text = WorkPath;
+  if (!text) return false;
+  SplitCommand(text, program, arguments);
+  return true;
+}
+
+bool BuildProgramLine(char *line, const char *program, const char *arguments) {
+  const size_t programLength = strlen(program);
+  const size_t argumentsLength = strlen(arguments);
+  if (programLength >= PATH_BUFFER_SIZE) return false;
+  if (programLength + 2 + (argumentsLength ? 1 + argumentsLength : 0) >= PROGRAM_LINE_SIZE) {
+    return false;
+  }
+  wsprintfA(line, "\"%s\"", program);
+  return argumentsLength == 0 ||
+         (AppendText(line, PROGRAM_LINE_SIZE, " ") &&
+          AppendText(line, PROGRAM_LINE_SIZE, arguments));
+}
+
+// The backslash is cut after, not at: a program in the root C:\ gets the
+// root, not the drive's remembered folder "C:".
+bool ProgramFolder(char *folder, const char *program) {
+  folder[0] = '\0';
+  if (!AppendText(folder, PATH_BUFFER_SIZE, program)) return false;
+  char *lastBackslash = strrchr(folder, '\\');
+  if (!lastBackslash) return false;
+  lastBackslash[1] = '\0';
+  StripTrailingBackslash(folder);
+  return true;
+}
+
+// --- The closing document
+
+// Only the ASCII letters are folded: a scheme is never anything else.
+static bool StartsWithIgnoringCase(const char *text, const char *prefix) {
+  for (; *prefix; ++text, ++prefix) {
+    char c = *text;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != *prefix) return false;
+  }
+  return true;
+}
+
+bool IsWebAddress(const char *document) {
+  return StartsWithIgnoringCase(document, "http://") ||
+         StartsWithIgnoringCase(document, "https://");
+}
+
+// The backslash is cut after, not at, so that a document in C:\ is opened
+// from C:\ and not from the drive's remembered folder "C:".
+const char *DocumentFolder(char *folder, const char *document) {
+  if (IsWebAddress(document)) return nullptr;
+  folder[0] = '\0';
+  if (!AppendText(folder, DOCUMENT_BUFFER_SIZE, document)) return nullptr;
+  char *lastBackslash = strrchr(folder, '\\');
+  if (!lastBackslash) return nullptr;
+  lastBackslash[1] = '\0';
+  StripTrailingBackslash(folder);
+  return folder;
+}
+
+// --- The self-deletion batch
+
+static bool FolderFile(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name) {
+  UINT length = getFolder(path, PATH_BUFFER_SIZE);
+  return length > 0 && length < PATH_BUFFER_SIZE && AppendBackslash(path, PATH_BUFFER_SIZE) &&
+         AppendText(path, PATH_BUFFER_SIZE, name);
+}
+
+static bool IsFile(const char *path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// NT's command.com, where there is one at all, knows neither quotes nor long
+// names. Full paths, so that a file of that name beside the uninstaller is
+// never the one started.
+bool FindBatchInterpreter(char *path, bool *isCmd) {
+  *isCmd = false;
+  if (!IsNtPlatform && FolderFile(path, GetWindowsDirectoryA, "command.com") && IsFile(path)) {
+    return true;
+  }
+  *isCmd = true;
+  return FolderFile(path, GetSystemDirectoryA, "cmd.exe");
+}
