@@ -84,6 +84,15 @@ struct ShortcutEntry {
   char *fileName;
 };
 
+// The predefined registry roots, as rootKey holds their handle values.
+enum : uint32_t {
+  ROOT_CLASSES = 0x80000000,
+  ROOT_CURRENT_USER = 0x80000001,
+  ROOT_LOCAL_MACHINE = 0x80000002,
+  ROOT_USERS = 0x80000003,
+  ROOT_CURRENT_CONFIG = 0x80000005,
+};
+
 // One allocation: these fields, then keyPath.
 struct RegistryEntry {
   uint32_t rootKey;  // a predefined root key handle value, e.g. 0x80000002

@@ -10,15 +10,6 @@ enum : uint32_t {
   KEY_TEXT_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
 };
 
-// The predefined roots as the data stores them.
-enum : uint32_t {
-  ROOT_CLASSES = 0x80000000,
-  ROOT_CURRENT_USER = 0x80000001,
-  ROOT_LOCAL_MACHINE = 0x80000002,
-  ROOT_USERS = 0x80000003,
-  ROOT_CURRENT_CONFIG = 0x80000005,
-};
-
 // Keys below the class root that every product only adds to.
 static const char *const SHARED_CLASS_KEYS[] = {
     "CLSID",     "Interface", "TypeLib", "AppID",       "*", "AllFilesystemObjects",

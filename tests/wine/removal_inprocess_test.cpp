@@ -22,11 +22,11 @@ namespace quenrid::test {
 namespace {
 
 enum : uint32_t {
-  HKCR = 0x80000000,
-  HKCU = 0x80000001,
-  HKLM = 0x80000002,
-  HKU = 0x80000003,
-  HKCC = 0x80000005,
+  HKCR = ROOT_CLASSES,
+  HKCU = ROOT_CURRENT_USER,
+  HKLM = ROOT_LOCAL_MACHINE,
+  HKU = ROOT_USERS,
+  HKCC = ROOT_CURRENT_CONFIG,
 };
 
 TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
