@@ -6,7 +6,7 @@
 
 #include "../paths/backslash.h"
 #include "resolve.h"
-#include "working_buffer.h"
+#include "../data/working_buffer.h"
 
 // Drops the placeholder and everything after it; a quoted placeholder goes
 // with its opening quote.

@@ -3,7 +3,7 @@
 #include "../data/uninstall_data.h"
 #include "main_flow.h"
 #include "startup.h"
-#include "state.h"
+#include "../data/state.h"
 #include "switches.h"
 #include "ui.h"
 

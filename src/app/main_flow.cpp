@@ -14,7 +14,7 @@
 #include "pre_uninstall.h"
 #include "self_delete.h"
 #include "startup.h"
-#include "state.h"
+#include "../data/state.h"
 #include "ui.h"
 
 bool QuietMode;

@@ -4,9 +4,9 @@
 
 #include "../paths/backslash.h"
 #include "resolve.h"
-#include "state.h"
+#include "../data/state.h"
 #include "ui.h"
-#include "working_buffer.h"
+#include "../data/working_buffer.h"
 
 int StartPreUninstallProgram(const char *command, uint32_t wait) {
   char *expansion;

@@ -4,8 +4,8 @@
 
 #include "../paths/backslash.h"
 #include "../paths/path_macros.h"
-#include "state.h"
-#include "working_buffer.h"
+#include "../data/state.h"
+#include "../data/working_buffer.h"
 
 // --- The pre-uninstall program
 

@@ -5,7 +5,7 @@
 
 #include "../paths/backslash.h"
 #include "resolve.h"
-#include "state.h"
+#include "../data/state.h"
 #include "ui.h"
 
 enum : uint32_t {

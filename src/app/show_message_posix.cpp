@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "ui.h"
+#include "../data/messages.h"
 
 ShownMessage LastShownMessage;
 uint32_t ShownMessageCount;

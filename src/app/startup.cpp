@@ -6,7 +6,7 @@
 
 #include "../data/memory.h"
 #include "../paths/backslash.h"
-#include "state.h"
+#include "../data/state.h"
 #include "ui.h"
 
 typedef HRESULT(WINAPI *SetThemeAppPropertiesFn)(DWORD);

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "state.h"  // DetectOperatingSystem
+#include "../data/state.h"  // DetectOperatingSystem
 
 // OLE, the common controls, the optional theme library and the three path
 // buffers; InstallFolder gets the executable's folder. Always returns true.

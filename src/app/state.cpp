@@ -1,4 +1,4 @@
-#include "state.h"
+#include "../data/state.h"
 
 #include <string.h>
 #include <windows.h>

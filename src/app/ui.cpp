@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "../data/messages.h"
-#include "state.h"
+#include "../data/state.h"
 
 HINSTANCE AppInstance;
 HWND MainWindow;

@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "../data/messages.h"  // ShowMessage
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -35,10 +37,7 @@ INT_PTR CALLBACK QuestionDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void ApplyDialogFont(HWND dialog);
 #endif
 
-// Shows `text` in a message box of `style` (MessageBoxA styles) under the
-// caption message 0, owned by the main window once it exists. Returns the
-// button id, 0 on failure.
-int ShowMessage(const char *text, uint32_t style);
+// ShowMessage: data/messages.h, beside the messages it shows.
 
 // Asks the four-button question (message 9 with `fileName`) and returns
 // IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL or IDCANCEL; IDC_YES_TO_ALL

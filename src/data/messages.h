@@ -34,3 +34,10 @@ const char *LookupMessage(int table, int number);
 // text from the data can never consume arguments that were not given. A
 // message without "%s" is copied unchanged.
 void FormatMessageArg(char *destination, int number, const char *argument);
+
+// Shows `text` in a message box of `style` (MessageBoxA styles) under the
+// caption message 0, owned by the main window once it exists. Returns the
+// button id, 0 on failure. Defined by the stub's windows (app/ui.cpp); the
+// host build records instead (app/show_message_posix.cpp), and the Windows
+// build of the tool stays silent.
+int ShowMessage(const char *text, uint32_t style);

@@ -1,6 +1,5 @@
 #include <string.h>
 
-#include "../app/ui.h"
 #include "memory.h"
 #include "messages.h"
 #include "record_lists.h"

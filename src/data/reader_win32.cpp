@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "../app/state.h"
+#include "state.h"
 #include "data_offset.h"
 #include "uninstall_data.h"
 

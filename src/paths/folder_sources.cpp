@@ -1,6 +1,6 @@
 #include "folder_sources.h"
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "shell_folders.h"
 
 FolderSources Folders = {GetWindowsDirectoryA, GetSystemDirectoryA, GetTempPathA,

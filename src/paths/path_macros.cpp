@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../data/memory.h"
 #include "backslash.h"
 #include "folder_sources.h"

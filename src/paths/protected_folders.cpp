@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "ascii_case.h"
 #include "backslash.h"
 #include "folder_sources.h"

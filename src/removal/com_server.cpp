@@ -4,7 +4,8 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
+#include "../data/working_buffer.h"
 #include "../paths/backslash.h"
 #include "guarded_call.h"
 
@@ -14,14 +15,6 @@ enum : uint32_t {
   QUIET_ERROR_MODE = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX,
   TOOL_POLL_MS = 250,
 };
-
-// Working buffers come straight from the heap: a missing one only means the
-// step that needs it is left out, so the allocator's retry is not worth it.
-static char *AllocWorkingBuffer(uint32_t size) {
-  return static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
-}
-
-static void FreeWorkingBuffer(char *buffer) { HeapFree(GetProcessHeap(), 0, buffer); }
 
 // No time limit: the tool runs silently and ends on its own.
 static void WaitForTool(HANDLE process) {

@@ -6,7 +6,7 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../data/memory.h"
 #include "../data/uninstall_data.h"
 #include "../paths/backslash.h"

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../app/ui.h"
 #include "../data/uninstall_data.h"
 #include "../paths/ascii_case.h"

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../app/ui.h"
 #include "../data/file_io.h"
 #include "../data/memory.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../paths/backslash.h"
 #include "font_name.h"
 

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../app/ui.h"
 #include "../data/uninstall_data.h"
 #include "rules.h"

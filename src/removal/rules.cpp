@@ -4,7 +4,7 @@
 #include <io.h>
 #include <string.h>
 
-#include "../app/state.h"
+#include "../data/state.h"
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/path_macros.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "data/state.h"
 #include "com_record.h"
 #include "harness.h"
 #include "removal/com_server.h"

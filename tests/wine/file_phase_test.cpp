@@ -15,7 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "../host/truetype_file.h"
-#include "app/state.h"
+#include "data/state.h"
 #include "app/ui.h"
 #include "com_record.h"
 #include "data/uninstall_data.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../host/truetype_file.h"
-#include "app/state.h"
+#include "data/state.h"
 #include "harness.h"
 #include "removal/fonts.h"
 

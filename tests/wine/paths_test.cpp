@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/state.h"
+#include "data/state.h"
 #include "paths/folder_sources.h"
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"

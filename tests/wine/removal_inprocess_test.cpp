@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/state.h"
+#include "data/state.h"
 #include "app/ui.h"
 #include "data/uninstall_data.h"
 #include "harness.h"

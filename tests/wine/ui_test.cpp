@@ -16,7 +16,7 @@
 
 #include "app/main_flow.h"
 #include "app/startup.h"
-#include "app/state.h"
+#include "data/state.h"
 #include "app/ui.h"
 #include "data/messages.h"
 #include "data/uninstall_data.h"

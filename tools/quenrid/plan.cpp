@@ -18,9 +18,9 @@
 #include <nlohmann/json.hpp>
 
 #include "app/resolve.h"
-#include "app/state.h"
+#include "data/state.h"
 #include "app/switches.h"
-#include "app/working_buffer.h"
+#include "data/working_buffer.h"
 #include "data/file_io.h"
 #include "data/messages.h"
 #include "data/uninstall_data.h"

@@ -1,4 +1,4 @@
-// Scratch buffers of the steps around the removal.
+// Scratch buffers of the steps around the removal and of COM unregistration.
 //
 // They come straight from the heap, without the memory helpers' retry: a
 // missing one only means that its step is left out, silently.

@@ -1,4 +1,6 @@
-// Process-wide state of the main flow.
+// Process-wide state, declared here, below every layer, so that each may
+// read it; defined in app/state.cpp and set by the main flow at start-up
+// (ModulePath by the reader).
 #pragma once
 
 #include <stdint.h>
