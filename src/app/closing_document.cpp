@@ -4,9 +4,9 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "../data/working_buffer.h"
 #include "../paths/backslash.h"
 #include "resolve.h"
-#include "../data/working_buffer.h"
 
 // Drops the placeholder and everything after it; a quoted placeholder goes
 // with its opening quote.
@@ -21,8 +21,7 @@ static void CutAtPlaceholder(char *command) {
 // missing or empty, or a line that would not fit, runs nothing.
 static void OpenWithClassCommand(char *command, const char *document, const char *extension) {
   if (QueryClassesRootDefault(HKEY_CLASSES_ROOT, extension, command) != ERROR_SUCCESS ||
-      command[0] == '\0' ||
-      !AppendText(command, DOCUMENT_BUFFER_SIZE, "\\shell\\open\\command") ||
+      command[0] == '\0' || !AppendText(command, DOCUMENT_BUFFER_SIZE, "\\shell\\open\\command") ||
       QueryClassesRootDefault(HKEY_CLASSES_ROOT, command, command) != ERROR_SUCCESS ||
       command[0] == '\0') {
     return;

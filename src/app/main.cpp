@@ -1,11 +1,12 @@
 #include <windows.h>
 
-#include "../data/uninstall_data.h"
-#include "main_flow.h"
-#include "startup.h"
 #include "../data/state.h"
+#include "../data/uninstall_data.h"
+#include "../ui/ui.h"
+#include "main_flow.h"
+#include "own_data.h"
+#include "startup.h"
 #include "switches.h"
-#include "ui.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   DetectOperatingSystem();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "../data/messages.h"
+#include "../data/state.h"
 #include "../data/uninstall_data.h"
 #include "../removal/directories.h"
 #include "../removal/emptied_folders.h"
@@ -10,17 +11,11 @@
 #include "../removal/registry.h"
 #include "../removal/shortcuts.h"
 #include "../resources/resource.h"
+#include "../ui/ui.h"
 #include "closing_document.h"
 #include "pre_uninstall.h"
 #include "self_delete.h"
 #include "startup.h"
-#include "../data/state.h"
-#include "ui.h"
-
-bool QuietMode;
-bool SwitchS;
-bool SwitchX;
-uint32_t ProgressTotal;
 
 // MessageBoxA styles of the prompts.
 enum : uint32_t {

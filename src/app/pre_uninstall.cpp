@@ -2,11 +2,11 @@
 
 #include <string.h>
 
-#include "../paths/backslash.h"
-#include "resolve.h"
 #include "../data/state.h"
-#include "ui.h"
 #include "../data/working_buffer.h"
+#include "../paths/backslash.h"
+#include "../ui/ui.h"
+#include "resolve.h"
 
 int StartPreUninstallProgram(const char *command, uint32_t wait) {
   char *expansion;

@@ -2,10 +2,10 @@
 
 #include <string.h>
 
-#include "../paths/backslash.h"
-#include "../paths/path_macros.h"
 #include "../data/state.h"
 #include "../data/working_buffer.h"
+#include "../paths/backslash.h"
+#include "../paths/path_macros.h"
 
 // --- The pre-uninstall program
 
@@ -74,8 +74,7 @@ static void SplitCommand(char *text, char **program, char **arguments) {
   CutTrailingBlanks(*program);
 }
 
-bool ResolveProgramLine(const char *command, char **expansion, char **program,
-                        char **arguments) {
+bool ResolveProgramLine(const char *command, char **expansion, char **program, char **arguments) {
   const size_t quoted = command[0] == '"' ? 1 : 0;
   const size_t startAt = quoted + CountBlanks(command + quoted);
   *expansion = command[startAt] == '#' ? ExpandCommand(command, startAt) : nullptr;
@@ -94,9 +93,8 @@ bool BuildProgramLine(char *line, const char *program, const char *arguments) {
     return false;
   }
   wsprintfA(line, "\"%s\"", program);
-  return argumentsLength == 0 ||
-         (AppendText(line, PROGRAM_LINE_SIZE, " ") &&
-          AppendText(line, PROGRAM_LINE_SIZE, arguments));
+  return argumentsLength == 0 || (AppendText(line, PROGRAM_LINE_SIZE, " ") &&
+                                  AppendText(line, PROGRAM_LINE_SIZE, arguments));
 }
 
 // The backslash is cut after, not at: a program in the root C:\ gets the

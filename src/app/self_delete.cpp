@@ -3,14 +3,14 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../paths/backslash.h"
-#include "resolve.h"
 #include "../data/state.h"
-#include "ui.h"
+#include "../paths/backslash.h"
+#include "../ui/ui.h"
+#include "resolve.h"
 
 enum : uint32_t {
   DIRECTORY_BUFFER_SIZE = 520,
-  BATCH_NAME_LIMIT = 999,    // names 1 to 998
+  BATCH_NAME_LIMIT = 999,      // names 1 to 998
   FORMATTED_NAME_SIZE = 1025,  // the most wsprintfA writes
   // The template's own text and four paths, each in quotes with every
   // character a doubled "%" at worst.
@@ -74,14 +74,11 @@ static bool BuildBatchText(char *text, const char *exe, const char *folder, cons
                            bool isCmd) {
   text[0] = '\0';
   return AppendText(text, BATCH_TEXT_SIZE, "@echo off\r\n:Repeat\r\ndel ") &&
-         AppendBatchPath(text, exe, isCmd) &&
-         AppendText(text, BATCH_TEXT_SIZE, "\r\nif exist ") &&
+         AppendBatchPath(text, exe, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\nif exist ") &&
          AppendBatchPath(text, exe, isCmd) &&
          AppendText(text, BATCH_TEXT_SIZE, " goto Repeat\r\nrmdir ") &&
-         AppendBatchPath(text, folder, isCmd) &&
-         AppendText(text, BATCH_TEXT_SIZE, "\r\ndel ") &&
-         AppendBatchPath(text, batch, isCmd) &&
-         AppendText(text, BATCH_TEXT_SIZE, "\r\n");
+         AppendBatchPath(text, folder, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\ndel ") &&
+         AppendBatchPath(text, batch, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\n");
 }
 
 // Converts InstallFolder and WorkPath in place, and the batch's own path into

@@ -5,9 +5,9 @@
 #include <string.h>
 
 #include "../data/memory.h"
-#include "../paths/backslash.h"
 #include "../data/state.h"
-#include "ui.h"
+#include "../paths/backslash.h"
+#include "../ui/ui.h"
 
 typedef HRESULT(WINAPI *SetThemeAppPropertiesFn)(DWORD);
 

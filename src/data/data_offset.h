@@ -9,6 +9,10 @@
 #include <stdint.h>
 
 enum : uint32_t { DATA_OFFSET_MARKER_SIZE = 6 };
+// The marker, "wwgT)H", as an initialiser list: the stub's field and the
+// tools that look for it spell it from here. Only the stub's field may hold
+// it as data, so it is no array of its own.
+#define DATA_OFFSET_MARKER_BYTES 0x77, 0x77, 0x67, 0x54, 0x29, 0x48
 
 #pragma pack(push, 1)
 struct DataOffsetField {
@@ -17,7 +21,3 @@ struct DataOffsetField {
 };
 #pragma pack(pop)
 static_assert(sizeof(DataOffsetField) == 10, "no bytes between marker and offset");
-
-#ifdef _WIN32
-extern DataOffsetField DataOffsetMarker;
-#endif

@@ -8,7 +8,9 @@ typedef void *FileHandle;
 
 // The value OpenExistingFile and CreateOutputFile return on failure (the same
 // bits as Win32's INVALID_HANDLE_VALUE).
-inline FileHandle InvalidFileHandle() { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1)); }
+inline FileHandle InvalidFileHandle() {
+  return reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
+}
 
 enum OpenMode {
   OPEN_READ = 0,        // read access, others may read

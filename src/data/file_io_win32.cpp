@@ -8,8 +8,8 @@ FileHandle OpenExistingFile(const char *path, int mode) {
   static const DWORD access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
   static const DWORD share[] = {FILE_SHARE_READ, 0, FILE_SHARE_READ};
   if (mode < OPEN_READ || mode > OPEN_READ_WRITE) return InvalidFileHandle();
-  return CreateFileA(path, access[mode], share[mode], nullptr, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(path, access[mode], share[mode], nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
 }
 
 FileHandle CreateOutputFile(const char *path) {

@@ -4,7 +4,7 @@
 
 #include "memory_posix.h"
 
-static uint32_t AllocationCount;  // allocations since the last reset
+static uint32_t AllocationCount;    // allocations since the last reset
 static uint32_t FailingAllocation;  // the one that fails; 0 for none
 
 void FailNthAllocation(uint32_t n) {

@@ -37,7 +37,7 @@ void FormatMessageArg(char *destination, int number, const char *argument);
 
 // Shows `text` in a message box of `style` (MessageBoxA styles) under the
 // caption message 0, owned by the main window once it exists. Returns the
-// button id, 0 on failure. Defined by the stub's windows (app/ui.cpp); the
-// host build records instead (app/show_message_posix.cpp), and the Windows
-// build of the tool stays silent.
+// button id, 0 on failure. Twins: show_message_win32.cpp shows the box;
+// show_message_posix.cpp, on the host, records what it was asked to show.
+// The Windows build of the tool links a silent one of its own instead.
 int ShowMessage(const char *text, uint32_t style);

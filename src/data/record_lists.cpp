@@ -143,9 +143,8 @@ template <class T> static void DropRecords(T **slots, uint32_t *count) {
 // The loop all three kinds share: read `count` records with `readOne` into
 // `slots`, keeping only the records that fit their staging size. A chunk that
 // runs out before its last record is damage, and keeps none of its records.
-template <class T>
-static int ReadRecords(ChunkBody *body, T **slots, uint32_t count, uint32_t *stored,
-                       bool (*readOne)(ChunkBody *, T **)) {
+template <class T> static int ReadRecords(ChunkBody *body, T **slots, uint32_t count,
+                                          uint32_t *stored, bool (*readOne)(ChunkBody *, T **)) {
   *stored = 0;
   for (uint32_t i = 0; i < count; ++i) {
     T *entry = nullptr;
@@ -163,9 +162,8 @@ static int ReadRecords(ChunkBody *body, T **slots, uint32_t count, uint32_t *sto
 }
 
 // Count, room in the list, records, and only then the new count.
-template <class T>
-static int ReadList(ChunkBody *body, T ***list, uint32_t *listCount, uint32_t minRecord,
-                    bool (*readOne)(ChunkBody *, T **)) {
+template <class T> static int ReadList(ChunkBody *body, T ***list, uint32_t *listCount,
+                                       uint32_t minRecord, bool (*readOne)(ChunkBody *, T **)) {
   uint32_t count = TakeU32(body);
   if (!CountFits(body, count, minRecord)) return READ_ERR_HEADER;
   if (!GrowList(list, *listCount, count)) return READ_ERR_MEMORY;

@@ -54,12 +54,12 @@ enum SettingsLayout : uint32_t {
 
 // Reader results. The non-zero codes double as the number of the message shown.
 enum ReadResult {
-  READ_ERR_NO_FILE = -1,     // no block, or the file cannot be opened: no message
+  READ_ERR_NO_FILE = -1,  // no block, or the file cannot be opened: no message
   READ_OK = 0,
   READ_ERR_BODY = 1,         // a raw body is rejected or cannot be read in full
   READ_ERR_BODY_MEMORY = 5,  // no memory for a raw body
   READ_ERR_MEMORY = 7,       // no memory for a list, record or message
-  READ_ERR_HEADER = 8,       // the data ends before CHUNK_END, or a count or string runs past its chunk
+  READ_ERR_HEADER = 8,  // the data ends before CHUNK_END, or a count or string runs past its chunk
 };
 
 // Per-record size limits of the strings, set by the reader's staging areas.
@@ -103,7 +103,7 @@ enum : int { MAX_MESSAGE_TABLES = 1 };
 
 // Message tables: arrays of string pointers ended by a null entry.
 extern char **MessageTable[MAX_MESSAGE_TABLES];
-extern FileEntry **FileList;          // in file order
+extern FileEntry **FileList;  // in file order
 extern uint32_t FileListCount;
 extern ShortcutEntry **ShortcutList;
 extern uint32_t ShortcutListCount;
@@ -137,8 +137,4 @@ uint32_t SettingsFlags();
 const char *SettingsString(uint32_t fieldAt);
 
 #ifdef _WIN32
-// The stub's own entry to the reader: reads the block that DataOffsetMarker
-// points at from the running executable, whose path goes into ModulePath.
-// Returns 1 when the whole block was read, 0 otherwise.
-int ReadUninstallData();
 #endif

@@ -5,8 +5,8 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include "../data/state.h"
 #include "../data/memory.h"
+#include "../data/state.h"
 #include "backslash.h"
 #include "folder_sources.h"
 #include "macro_names.h"

@@ -29,8 +29,8 @@ static bool RunTool(char *commandLine) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION tool;
   memset(&tool, 0, sizeof tool);
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                      nullptr, nullptr, &startup, &tool)) {
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                      nullptr, &startup, &tool)) {
     return false;
   }
   if (tool.hProcess) {

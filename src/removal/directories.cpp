@@ -6,8 +6,8 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../data/state.h"
 #include "../data/memory.h"
+#include "../data/state.h"
 #include "../data/uninstall_data.h"
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"

@@ -5,11 +5,11 @@
 #include <windows.h>
 
 #include "../data/state.h"
-#include "../app/ui.h"
 #include "../data/uninstall_data.h"
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
+#include "../ui/ui.h"
 #include "rules.h"
 
 // The InstallFolder must not be the current directory while its emptied

@@ -5,14 +5,14 @@
 #include <string.h>
 #include <windows.h>
 
-#include "../data/state.h"
-#include "../app/ui.h"
 #include "../data/file_io.h"
 #include "../data/memory.h"
 #include "../data/messages.h"
+#include "../data/state.h"
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
 #include "../resources/resource.h"
+#include "../ui/ui.h"
 #include "com_server.h"
 #include "fonts.h"
 #include "rules.h"
@@ -65,8 +65,7 @@ static int ReadOnlyAnswer = READ_ONLY_ASK;
 
 static const char SharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-// MessageBoxA's MB_YESNO | MB_ICONQUESTION.
-enum : uint32_t { SHARED_FILE_STYLE = 0x24 };
+enum : uint32_t { SHARED_FILE_STYLE = MB_YESNO | MB_ICONQUESTION };
 
 // Takes one reference off the file's count. A file that others still use
 // stays; the count is written back unless a file in use would drop to zero.

@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "../data/state.h"
-#include "../app/ui.h"
 #include "../data/uninstall_data.h"
+#include "../ui/ui.h"
 #include "rules.h"
 
 enum : uint32_t { SUBKEY_NAME_SIZE = 1024 };

@@ -38,8 +38,7 @@ static const char *const SHARED_HIVE_KEYS[] = {
     "SYSTEM\\CurrentControlSet\\Services",
 };
 
-template <size_t N>
-static bool InTable(const char *const (&table)[N], const char *key) {
+template <size_t N> static bool InTable(const char *const (&table)[N], const char *key) {
   for (const char *entry : table) {
     if (EqualIgnoringAsciiCase(entry, key)) return true;
   }
@@ -78,19 +77,15 @@ int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
   char key[KEY_TEXT_SIZE];
   if (!CanonicalKey(keyPath, key) || key[0] == '\0') return 1;
   switch (rootKey) {
-    case ROOT_CLASSES:
-      return InTable(SHARED_CLASS_KEYS, key);
+    case ROOT_CLASSES: return InTable(SHARED_CLASS_KEYS, key);
     case ROOT_LOCAL_MACHINE:
-    case ROOT_CURRENT_USER:
-      return IsSharedHiveKey(key);
+    case ROOT_CURRENT_USER: return IsSharedHiveKey(key);
     case ROOT_USERS: {
       // Below each user's hive lies the layout of HKEY_CURRENT_USER.
       const char *hivePath = strchr(key, '\\');
       return !hivePath || IsSharedHiveKey(hivePath + 1);
     }
-    case ROOT_CURRENT_CONFIG:
-      return !strchr(key, '\\');
-    default:
-      return 0;
+    case ROOT_CURRENT_CONFIG: return !strchr(key, '\\');
+    default: return 0;
   }
 }

@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include "../data/state.h"
-#include "../app/ui.h"
 #include "../data/uninstall_data.h"
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
+#include "../ui/ui.h"
 #include "rules.h"
 
 // Both passes report over the same stretch of the bar, after the files'.

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/show_message_posix.h"
+#include "data/show_message_posix.h"
 #include "temp_file.h"
 #include "data/uninstall_data.h"
 #include "writer/uninstall_writer.h"

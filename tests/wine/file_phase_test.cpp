@@ -16,7 +16,7 @@
 
 #include "../host/truetype_file.h"
 #include "data/state.h"
-#include "app/ui.h"
+#include "ui/ui.h"
 #include "com_record.h"
 #include "data/uninstall_data.h"
 #include "file_lock.h"

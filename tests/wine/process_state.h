@@ -3,8 +3,8 @@
 // that no case sees a WorkPath that points into a finished case's stack.
 #pragma once
 
-#include "app/ui.h"
 #include "data/state.h"
+#include "ui/ui.h"
 
 namespace quenrid::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "data/state.h"
-#include "app/ui.h"
+#include "ui/ui.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
 #include "removal/emptied_folders.h"

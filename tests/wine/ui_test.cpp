@@ -17,7 +17,7 @@
 #include "app/main_flow.h"
 #include "app/startup.h"
 #include "data/state.h"
-#include "app/ui.h"
+#include "ui/ui.h"
 #include "data/messages.h"
 #include "data/uninstall_data.h"
 #include "harness.h"

@@ -135,14 +135,10 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
 
 std::string RootName(uint32_t rootKey) {
   switch (rootKey) {
-    case 0x80000000u:
-      return "HKCR";
-    case 0x80000001u:
-      return "HKCU";
-    case 0x80000002u:
-      return "HKLM";
-    case 0x80000003u:
-      return "HKU";
+    case 0x80000000u: return "HKCR";
+    case 0x80000001u: return "HKCU";
+    case 0x80000002u: return "HKLM";
+    case 0x80000003u: return "HKU";
     default: {
       char hex[16];
       std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));

@@ -18,12 +18,12 @@
 #include <nlohmann/json.hpp>
 
 #include "app/resolve.h"
-#include "data/state.h"
 #include "app/switches.h"
-#include "data/working_buffer.h"
 #include "data/file_io.h"
 #include "data/messages.h"
+#include "data/state.h"
 #include "data/uninstall_data.h"
+#include "data/working_buffer.h"
 #include "paths/protected_folders.h"
 #include "quenrid/commands.h"
 #include "removal/rules.h"
@@ -44,8 +44,8 @@ struct PlanOptions {
 // and the terminal take UTF-8.
 std::string Utf8(const std::string &ansi) {
   if (ansi.empty()) return ansi;
-  const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                       nullptr, 0);
+  const int wide =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring text(static_cast<size_t>(wide), L'\0');
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &text[0], wide);
   const int narrow =
@@ -92,9 +92,7 @@ class Model {
   DWORD Attributes(const std::string &path) const {
     return Gone(path) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
   }
-  bool Exists(const std::string &path) const {
-    return Attributes(path) != INVALID_FILE_ATTRIBUTES;
-  }
+  bool Exists(const std::string &path) const { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
   // Empty once what the run removed before is gone; `except` (a full path)
   // counts as gone too.
   bool IsEmpty(const std::string &folder, const std::string &except = "") const {
@@ -242,8 +240,8 @@ class Planner {
     if (!BuildProgramLine(line, program, arguments)) {
       step["outcome"] = "not run: the command line does not fit";
     } else {
-      step["outcome"] = (exists ? "started as " : "cannot be started (no such program) as ") +
-                        Utf8(line);
+      step["outcome"] =
+          (exists ? "started as " : "cannot be started (no such program) as ") + Utf8(line);
     }
     FreeWorkingBuffer(expansion);
   }
@@ -518,8 +516,8 @@ class Planner {
         !model_.KeyGone(root + "\\" + keyPath + "\\\\" + valueName) &&
         RegOpenKeyExA(RootHandle(entry->rootKey), keyPath, 0, KEY_QUERY_VALUE, &key) ==
             ERROR_SUCCESS) {
-      present = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS;
+      present =
+          RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
       RegCloseKey(key);
     }
     step["state"] = present ? "present" : "missing";
@@ -538,15 +536,14 @@ class Planner {
     }
     HKEY key;
     DWORD subkeys = 0;
-    if (model_.KeyGone(name) ||
-        RegOpenKeyExA(RootHandle(entry->rootKey), entry->keyPath, 0, KEY_READ, &key) !=
-            ERROR_SUCCESS) {
+    if (model_.KeyGone(name) || RegOpenKeyExA(RootHandle(entry->rootKey), entry->keyPath, 0,
+                                              KEY_READ, &key) != ERROR_SUCCESS) {
       step["state"] = "missing";
       step["outcome"] = "nothing to delete";
       return;
     }
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
     RegCloseKey(key);
     step["state"] = "present";
     step["subkeys"] = subkeys;
@@ -662,9 +659,9 @@ std::string TextOf(const std::string &name, const Json &value) {
   std::string text;
   for (const Json &item : value) {
     if (!text.empty()) text += ", ";
-    text += item.is_object() ? item["path"].get<std::string>() + " (" +
-                                   item["state"].get<std::string>() + ")"
-                             : item.get<std::string>();
+    text += item.is_object()
+                ? item["path"].get<std::string>() + " (" + item["state"].get<std::string>() + ")"
+                : item.get<std::string>();
   }
   return text;
 }
@@ -688,8 +685,8 @@ std::string Text(const Json &plan) {
     if (step.contains("outcome")) text += " => " + step["outcome"].get<std::string>();
     text += "\n";
   }
-  text += "\n" + std::to_string(plan["removed"].size()) +
-          " files, folders, keys and values removed";
+  text +=
+      "\n" + std::to_string(plan["removed"].size()) + " files, folders, keys and values removed";
   if (!plan["removedOnYes"].empty()) {
     text += ", " + std::to_string(plan["removedOnYes"].size()) + " more on Yes";
   }

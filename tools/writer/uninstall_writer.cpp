@@ -4,15 +4,16 @@
 #include <cstdio>
 #include <limits>
 
+#include "data/data_offset.h"
 #include "data/uninstall_data.h"
 
 namespace quenrid {
 
 namespace {
 
-const char kMarker[] = {0x77, 0x77, 0x67, 0x54, 0x29, 0x48};
+const char kMarker[] = {DATA_OFFSET_MARKER_BYTES};
 constexpr size_t kMarkerSize = sizeof kMarker;
-constexpr size_t kFieldSize = 4;
+constexpr size_t kFieldSize = sizeof(DataOffsetField) - kMarkerSize;
 
 // Longest string pieces a record may carry: the staging area less one NUL per
 // string, so the reader never cuts or skips a record we wrote.

@@ -6,7 +6,6 @@
 #include "../data/state.h"
 
 HINSTANCE AppInstance;
-HWND MainWindow;
 HWND ProgressDialog;
 HWND ProgressBar;
 uint32_t ProgressPosition;
@@ -14,10 +13,6 @@ HFONT DialogFont;
 
 // The bar keeps its default range, so positions are percentages.
 enum : uint32_t { PROGRESS_FULL = 100 };
-
-int ShowMessage(const char *text, uint32_t style) {
-  return MessageBoxA(MainWindow, text, LookupMessage(0, MSG_CAPTION), style);
-}
 
 void PumpMessages() {
   MSG message;

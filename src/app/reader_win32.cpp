@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "state.h"
-#include "data_offset.h"
-#include "uninstall_data.h"
+#include "../data/state.h"
+#include "../data/uninstall_data.h"
+#include "own_data.h"
 
 int ReadUninstallData() {
   uint32_t offset = DataOffsetMarker.offset;

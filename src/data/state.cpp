@@ -1,13 +1,17 @@
-#include "../data/state.h"
+#include "state.h"
 
 #include <string.h>
-#include <windows.h>
 
 bool IsNtPlatform;
 bool IsNtVersion6;
+bool QuietMode;
+bool SwitchS;
+bool SwitchX;
 char *InstallFolder;
 char *WorkPath;
 char *ModulePath;
+uint32_t ProgressTotal;
+HWND MainWindow;
 
 void DetectOperatingSystem() {
   OSVERSIONINFOA version;

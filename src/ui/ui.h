@@ -7,12 +7,12 @@
 #include <stdint.h>
 
 #include "../data/messages.h"  // ShowMessage
+#include "../data/state.h"     // MainWindow
 
 #ifdef _WIN32
 #include <windows.h>
 
 extern HINSTANCE AppInstance;      // the module instance given to WinMain
-extern HWND MainWindow;            // hidden owner of every box and dialog; null until made
 extern HWND ProgressDialog;        // the modeless progress dialog while it exists
 extern HWND ProgressBar;           // its progress bar control
 extern uint32_t ProgressPosition;  // last percentage sent to the bar, from 0

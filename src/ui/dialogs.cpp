@@ -46,9 +46,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
       ApplyDialogFont(dialog);
       SetWindowTextA(dialog, LookupMessage(0, MSG_CAPTION));
       return TRUE;
-    case WM_COMMAND:
-      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 1);
-      return TRUE;
+    case WM_COMMAND: SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 1); return TRUE;
   }
   return FALSE;
 }
@@ -69,9 +67,7 @@ INT_PTR CALLBACK QuestionDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       ApplyDialogFont(dialog);
       SetQuestionTexts(dialog, reinterpret_cast<const char *>(lParam));
       return TRUE;
-    case WM_COMMAND:
-      EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
+    case WM_COMMAND: EndDialog(dialog, LOWORD(wParam)); return TRUE;
   }
   return FALSE;
 }

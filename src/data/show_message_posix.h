@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "../data/messages.h"
+#include "messages.h"
 
 struct ShownMessage {
   char text[MESSAGE_BUFFER_SIZE];

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "../data/messages.h"
+#include "messages.h"
 
 ShownMessage LastShownMessage;
 uint32_t ShownMessageCount;
