@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../data/working_buffer.h"
 #include "../paths/backslash.h"
@@ -43,21 +44,6 @@ static bool EnterProgramFolder(char *saved, char *folder, const char *program) {
   return true;
 }
 
-// The program gets the system's default window placement and show state.
-static HANDLE CreateProgramProcess(char *line) {
-  STARTUPINFOA startup;
-  memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION created;
-  memset(&created, 0, sizeof created);
-  if (!CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &created)) {
-    return nullptr;
-  }
-  CloseHandle(created.hThread);
-  return created.hProcess;
-}
-
 int LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
   *process = nullptr;
   char *line = AllocWorkingBuffer(PROGRAM_LINE_SIZE);
@@ -74,7 +60,8 @@ int LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
   char *saved = directories;
   char *folder = directories + PATH_BUFFER_SIZE;
   const bool moved = EnterProgramFolder(saved, folder, program);
-  *process = CreateProgramProcess(line);
+  // The program gets the system's default window placement and show state.
+  *process = StartProcess(line, TRUE, NORMAL_PRIORITY_CLASS, SHOW_DEFAULT_WINDOW);
   if (moved) SetCurrentDirectoryA(saved);
   FreeWorkingBuffer(directories);
   FreeWorkingBuffer(line);

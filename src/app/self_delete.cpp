@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../paths/backslash.h"
 #include "../ui/ui.h"
@@ -115,19 +116,9 @@ static bool BuildBatchCommandLine(char *line, const char *interpreter, bool isCm
 }
 
 static bool StartHidden(char *line) {
-  STARTUPINFOA startup;
-  memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION started;
-  memset(&started, 0, sizeof started);
-  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    return false;
-  }
-  CloseHandle(started.hProcess);
-  CloseHandle(started.hThread);
+  HANDLE started = StartProcess(line, FALSE, 0, SW_HIDE);
+  if (!started) return false;
+  CloseHandle(started);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../data/working_buffer.h"
 #include "../paths/backslash.h"
@@ -24,20 +25,10 @@ static void WaitForTool(HANDLE process) {
 
 // True when the tool started; it has ended when this returns.
 static bool RunTool(char *commandLine) {
-  STARTUPINFOA startup;
-  memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION tool;
-  memset(&tool, 0, sizeof tool);
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &tool)) {
-    return false;
-  }
-  if (tool.hProcess) {
-    WaitForTool(tool.hProcess);
-    CloseHandle(tool.hProcess);
-  }
-  if (tool.hThread) CloseHandle(tool.hThread);
+  HANDLE tool = StartProcess(commandLine, TRUE, NORMAL_PRIORITY_CLASS, SHOW_DEFAULT_WINDOW);
+  if (!tool) return false;
+  WaitForTool(tool);
+  CloseHandle(tool);
   return true;
 }
 

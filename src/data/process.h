@@ -1,0 +1,13 @@
+// Starting other programs: the pre-uninstall program, regsvr32 and the
+// self-deleting batch all start the same way.
+#pragma once
+
+#include <windows.h>
+
+enum : WORD { SHOW_DEFAULT_WINDOW = 0xFFFF };  // the system's default placement and show state
+
+// Runs CreateProcessA on `line` (which it may write into) with `inherit` and
+// `flags` as given, showing the first window as `show` unless that is
+// SHOW_DEFAULT_WINDOW. Returns the process handle, for the caller to close,
+// or null when nothing started; the thread handle is closed here.
+HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show);
