@@ -8,8 +8,9 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -155,11 +156,6 @@ bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Lowered(std::string path) {
-  for (char &c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return path;
-}
-
 // Key and value name of a registry item; no value name for a key.
 struct RegistryItem {
   HKEY root;
@@ -271,10 +267,11 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
 // The plan lists `path`, or a folder or key it lies in, under `list`.
 bool PlanLists(const nlohmann::json &plan, const char *list, std::string path) {
   if (path.rfind("HK", 0) != 0 && path.back() == '\\') path.pop_back();
-  path = Lowered(path);
-  for (const auto &removed : plan[list]) {
-    const std::string gone = Lowered(removed.get<std::string>());
-    if (path == gone || path.rfind(gone + "\\", 0) == 0) return true;
+  for (const auto &listed : plan[list]) {
+    const std::string folder = listed.get<std::string>() + "\\";
+    if (SamePath(path + "\\", folder) || !_strnicmp(path.c_str(), folder.c_str(), folder.size())) {
+      return true;
+    }
   }
   return false;
 }
@@ -517,12 +514,10 @@ class RemovalPhases : public ::testing::Test {
     }
     CleanUp(items, folder, id);
     const std::set<std::string> watchedAfter = Watched();
-    for (const std::string &name : watchedBefore) {
-      EXPECT_TRUE(watchedAfter.count(name)) << "gone from outside the row: " << name;
-    }
-    for (const std::string &name : watchedAfter) {
-      EXPECT_TRUE(watchedBefore.count(name)) << "new outside the row: " << name;
-    }
+    std::vector<std::string> changed;
+    std::set_symmetric_difference(watchedBefore.begin(), watchedBefore.end(), watchedAfter.begin(),
+                                  watchedAfter.end(), std::back_inserter(changed));
+    EXPECT_EQ(changed, std::vector<std::string>()) << "gone from or new outside the row";
   }
 
   void RunAll(const std::vector<Case> &rows) {
