@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -180,18 +181,15 @@ RegistryItem ParseRegistryItem(const std::string &path) {
   return item;
 }
 
-bool RegistryExists(const RegistryItem &item) {
-  HKEY key;
-  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key)) return false;
-  const bool found = !item.value || RegQueryValueExA(key, item.value->c_str(), nullptr, nullptr,
-                                                     nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return found;
-}
-
 // A file, folder, registry key or value of a row.
 bool ItemExists(const std::string &path) {
-  return path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path);
+  if (path.rfind("HK", 0) != 0) return Exists(path);
+  const RegistryItem item = ParseRegistryItem(path);
+  HKEY key;
+  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key)) return false;
+  const bool found = !item.value || !RegQueryValueExA(key, item.value->c_str(), 0, 0, 0, 0);
+  RegCloseKey(key);
+  return found;
 }
 
 // A subkey that is a link to a key that does not exist.
@@ -217,13 +215,6 @@ void DeleteLink(const RegistryItem &item) {
     ntDeleteKey(link);
     RegCloseKey(link);
   }
-}
-
-void CreateRegistryItem(const RegistryItem &item) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(item.root, item.key.c_str(), &key), ERROR_SUCCESS) << item.key;
-  if (item.value) RegSetValueExA(key, item.value->c_str(), 0, REG_SZ, (const BYTE *)"x", 2);
-  RegCloseKey(key);
 }
 
 // The shared count of `path`, or none when there is no value.
@@ -279,29 +270,22 @@ bool PlanLists(const nlohmann::json &plan, const char *list, std::string path) {
   return false;
 }
 
-// Waits for message `number` about `path` and gives `answer`.
+// Waits for message `number` about `path`: 10 in a Yes/No message box, 9 in
+// the read-only question; and gives `answer`.
 void AnswerQuestion(const Process &run, int number, const std::string &answer,
                     const std::string &path) {
   SCOPED_TRACE("message " + std::to_string(number) + " about " + path);
-  const std::string text = WithArgument(TestMessages()[number], path);
-  HWND dialog = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [number](HWND w) {
-    return number == 10 ? ui::IsMessageBox(w)
-                        : !ui::IsMessageBox(w) && ui::HasControl(w, IDC_NO_TO_ALL);
+  const bool box = number == 10;
+  HWND dialog = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [box](HWND w) {
+    return ui::IsMessageBox(w) == box && (box || ui::HasControl(w, IDC_NO_TO_ALL));
   });
   ASSERT_NE(dialog, nullptr) << "never asked";
-  if (number == 10) {
-    const ui::DialogInfo info = ui::Describe(dialog);
-    EXPECT_EQ(info.text, text);
-    EXPECT_EQ(info.buttons.size(), 2u);
-  } else {
-    EXPECT_EQ(ui::ControlText(dialog, IDC_MESSAGE_TEXT), text);
-  }
-  const int id = answer == "yes"  ? IDYES
-                 : answer == "no" ? IDNO
-                 : answer == "all" ? IDC_YES_TO_ALL
-                 : answer == "none" ? IDC_NO_TO_ALL
-                                    : IDCANCEL;
-  Answer(dialog, id, answer == "esc");
+  EXPECT_EQ(box ? ui::Describe(dialog).text : ui::ControlText(dialog, IDC_MESSAGE_TEXT),
+            WithArgument(TestMessages()[number], path));
+  EXPECT_TRUE(!box || ui::Buttons(dialog).size() == 2u) << "not a Yes/No box";
+  const std::map<std::string, int> ids = {{"yes", IDYES}, {"no", IDNO}, {"esc", IDCANCEL},
+                                          {"all", IDC_YES_TO_ALL}, {"none", IDC_NO_TO_ALL}};
+  Answer(dialog, ids.at(answer), answer == "esc");
 }
 
 class RemovalPhases : public ::testing::Test {
@@ -411,9 +395,15 @@ class RemovalPhases : public ::testing::Test {
     if (path.rfind("HK", 0) == 0) {
       const RegistryItem key = ParseRegistryItem(path);
       if (item.Is('k')) return CreateDeadLink(key);
-      if (!item.Is('a')) return CreateRegistryItem(key);
-      ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's " << path << " would be lost";
-      ASSERT_EQ(RegDeleteKeyA(key.root, key.key.c_str()), ERROR_SUCCESS);
+      if (item.Is('a')) {
+        ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's " << path << " would go";
+        ASSERT_EQ(RegDeleteKeyA(key.root, key.key.c_str()), ERROR_SUCCESS);
+        return;
+      }
+      HKEY created;
+      ASSERT_EQ(RegCreateKeyA(key.root, key.key.c_str(), &created), ERROR_SUCCESS) << key.key;
+      if (key.value) RegSetValueExA(created, key.value->c_str(), 0, REG_SZ, (const BYTE *)"x", 2);
+      RegCloseKey(created);
       return;
     }
     CreateFolders(path);
