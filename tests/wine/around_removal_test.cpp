@@ -372,10 +372,9 @@ INSTANTIATE_TEST_SUITE_P(Document, ClosingDocument, ::testing::ValuesIn(kDocumen
 
 // --- Self-deletion --------------------------------------------------------------
 
+// Quiet runs, in folders whose names a batch must quote.
 struct SelfDeletionCase {
   const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
   bool deletes;                   // the uninstaller deletes itself
   const char *install = "app";    // the uninstaller's folder
   const char *temp = "temp";      // the temporary folder
@@ -385,26 +384,22 @@ struct SelfDeletionCase {
   bool taken = false;             // delme1.bat exists already
 };
 
+// Which runs delete themselves at all, every program and document row checks.
 // clang-format off
 const SelfDeletionCase kSelfDeletionCases[] = {
-    {"QuietRun", "/Q", false, true},
-    {"ConfirmedRun", "", false, true},
-    {"FolderWithBlanks", "/Q", false, true, "My App"},
-    {"FolderHoldingMoreStays", "/Q", false, true, "app", "temp", nullptr, "keep.txt"},
+    {"FolderWithBlanks", true, "My App"},
+    {"FolderHoldingMoreStays", true, "app", "temp", nullptr, "keep.txt"},
     // Each of these would make an unquoted or unescaped batch name the decoy.
-    {"FolderWithAPercentSign", "/Q", false, true, "50%", "temp", "50\\uninst.exe"},
-    {"TemporaryFolderWithBlanks", "/Q", false, true, "app", "my temp", "my"},
-    {"TemporaryFolderWithAnAmpersand", "/Q", false, true, "app", "a&b", "a"},
+    {"FolderWithAPercentSign", true, "50%", "temp", "50\\uninst.exe"},
+    {"TemporaryFolderWithBlanks", true, "app", "my temp", "my"},
+    {"TemporaryFolderWithAnAmpersand", true, "app", "a&b", "a"},
     // The batch reads its own path in the OEM code page: e acute is 0xE9 in
     // the ANSI code page 1252 and 0x82 in the OEM code page 437.
-    {"TemporaryFolderWithAnAccent", "/Q", false, true, "app", "temp\xE9"},
+    {"TemporaryFolderWithAnAccent", true, "app", "temp\xE9"},
     // The euro sign has no OEM form: its "?" would be a wildcard to "del".
-    {"NoBatchForAPathWithoutAnOemForm", "/Q", false, false, "app", "temp\x80"},
-    {"FirstBatchNameTaken", "/Q", false, true, "app", "temp", nullptr, nullptr, nullptr, true},
-    {"Windows98", "/Q", false, true, "app", "temp", nullptr, nullptr, "win98"},
-    {"NotAfterARefusal", "", true, false},
-    {"NotAfterSilent", "/S", false, false},
-    {"NotAfterPartial", "/X", false, false},
+    {"NoBatchForAPathWithoutAnOemForm", false, "app", "temp\x80"},
+    {"FirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, nullptr, true},
+    {"Windows98", true, "app", "temp", nullptr, nullptr, "win98"},
 };
 // clang-format on
 
@@ -428,7 +423,7 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   // With delme1.bat taken, the batch is delme2.bat; the held executable keeps
   // it waiting, to be read, until the test lets go.
   HANDLE hold = nullptr;
-  Run(c.switches, c.cancel, {}, c.taken ? &hold : nullptr);
+  Run("/Q", false, {}, c.taken ? &hold : nullptr);
   if (hold) {
     const std::string batch = temp_ + "\\delme2.bat", exe = "\"" + ShortPath(Exe()) + "\"";
     EXPECT_EQ(Batches(), (std::vector<std::string>{"delme1.bat", "delme2.bat"}));

@@ -255,10 +255,8 @@ TEST_F(Paths, ExpansionsOnEachFamily) {
        "C:\\Documents and Settings\\user\\Local Settings\\Application Data"},
       {true, "#LocalAppData#", [] { machine.shell = {{CSIDL_APPDATA, "AppData"}}; },
        "C:\\WINDOWS\\Profiles\\Administrator\\Local Settings\\Application Data"},
-      {true, "#AllUsersDir#", NoShellFolders, "C:\\WINDOWS\\Profiles\\All Users"},
       {true, "#UserDir#", NoShellFolders, "c:\\"},
       {false, "#AppData#", NoShellFolders, "C:\\WINDOWS\\Application Data"},
-      {false, "#AllUsersDocuments#", NoShellFolders, "C:\\WINDOWS\\All Users\\Documents"},
       {false, "#UserDir#", NoShellFolders, "C:\\WINDOWS"},
       // A source that fails, without a fall-back, keeps its token.
       {true, "#AppData#", [] { NoShellFolders(); machine.windows = ""; }, "#AppData#"},
