@@ -36,10 +36,16 @@ namespace quenrid::test {
 namespace {
 
 enum : uint32_t { HKCR = 0x80000000, HKCU = 0x80000001, HKLM = 0x80000002 };
-enum Systems { NT = 1, WIN9X = 2, BOTH = 3 };
+// The Windows versions a row runs under: wine's default NT 6, Windows XP
+// (NT 5) and Windows 98.
+enum Systems { NT = 1, WIN9X = 2, BOTH = 3, XP = 4, ALL = 7 };
+const struct System {
+  int bit;
+  const char *version, *name;
+} kSystems[] = {{NT, nullptr, "nt"}, {XP, "winxp", "xp"}, {WIN9X, "win98", "9x"}};
 // How the directory list ends in the data.
 enum ListForm { LIST_CLOSED, LIST_UNCLOSED, LIST_LAST_UNTERMINATED };
-enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT };
+enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FILE_FLAG_COM_SERVER };
 
 // Placeholders in every string of a row:
 //   $          the row's own folder; the stub runs from $\app
@@ -51,6 +57,7 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT };
 //              and $\public, so that even a faulty phase cannot reach the
 //              prefix's own (some of which are the host's home folder)
 //   <Temp>     the prefix's temporary folder
+//   <NtFonts> <9xFonts>  the font keys of each family, below HKLM\Software
 // An item is "-" (must be gone after the run) or "+" (must still be there),
 // then a path, with these before it and a colon:
 //   r   a read-only file, still read-only if it stays
@@ -59,6 +66,12 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT };
 //       deleted
 //   sB>A  a shared file with count B before and A after (none if empty)
 //   a   a registry key that is absent during the run and put back after it
+//   c   a copy of the COM server that records its calls, x of the one that
+//       crashes: each must be unregistered once, by regsvr32 on NT 6, else
+//       by the stub itself from the server's folder
+//   f   a TrueType file whose Macintosh full name, w one whose Windows full
+//       name, is "Quenrid <id> " and the file's name without .ttf
+//   n   something the plan does not speak of
 // A path ending in a backslash is a folder. A path that starts with HK is a
 // registry key, or a value after a double backslash (the default value when
 // nothing follows it).
@@ -339,6 +352,8 @@ class RemovalPhases : public ::testing::Test {
     }
     ReplaceAll(text, "<Public>", rowFolder + "\\public");
     ReplaceAll(text, "<Temp>", temp_);
+    ReplaceAll(text, "<NtFonts>", "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
+    ReplaceAll(text, "<9xFonts>", "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts");
     return text;
   }
 
@@ -390,7 +405,7 @@ class RemovalPhases : public ::testing::Test {
   };
 
   // Makes the item as it is before the run.
-  void Create(const Item &item, std::vector<std::unique_ptr<FileLock>> &locks) {
+  void Create(const Item &item, const std::string &id, std::vector<std::unique_ptr<FileLock>> &locks) {
     const std::string &path = item.path;
     if (path.rfind("HK", 0) == 0) {
       const RegistryItem key = ParseRegistryItem(path);
@@ -408,7 +423,16 @@ class RemovalPhases : public ::testing::Test {
     }
     CreateFolders(path);
     if (path.back() == '\\') return;
-    WriteBinaryFile(path, "quenrid");
+    const std::string stem = path.substr(path.rfind('\\') + 1, path.rfind('.') - path.rfind('\\') - 1);
+    const std::string fullName = "Quenrid " + id + " " + stem;
+    const char *server = item.Is('c') ? QUENRID_RECORDING_SERVER : QUENRID_CRASHING_SERVER;
+    if (item.Is('c') || item.Is('x')) {
+      ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
+    } else {
+      WriteBinaryFile(path, item.Is('f')   ? BuildFont({{{kMacintosh, kFullName, fullName}}})
+                            : item.Is('w') ? BuildFont({{{kWindows, kFullName, fullName}}})
+                                           : "quenrid");
+    }
     if (item.Is('r')) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     if (const std::optional<DWORD> count = item.Shared() ? item.Count(false) : std::nullopt) {
       ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD, &*count,
@@ -443,10 +467,10 @@ class RemovalPhases : public ::testing::Test {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id).c_str());
   }
 
-  void Run(const Case &row, bool nt) {
-    const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_) +
-                           (nt ? "-nt" : "-9x");
-    SCOPED_TRACE(std::string(row.name) + (nt ? " on NT" : " on 95/98/Me"));
+  void Run(const Case &row, const System &system) {
+    const std::string id =
+        std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_) + "-" + system.name;
+    SCOPED_TRACE(std::string(row.name) + " on " + system.name);
     const std::string folder = folder_ / id;
     const std::set<std::string> watchedBefore = Watched();
 
@@ -457,24 +481,26 @@ class RemovalPhases : public ::testing::Test {
       const size_t colon = text.find(':');
       const std::string kind = colon == std::string::npos ? " " : text.substr(1, colon - 1);
       items.push_back({text[0], kind, Expand(text.substr(kind == " " ? 1 : colon + 1), folder, id)});
-      Create(items.back(), locks);
+      Create(items.back(), id, locks);
     }
 
     nlohmann::json plan;
-    const std::string exeName = std::string("uninst-removal-") + (nt ? "nt" : "9x") + ".exe";
+    const std::string exeName = std::string("uninst-removal-") + system.name + ".exe";
+    const std::string exe = folder + "\\app\\" + exeName, record = folder + "\\com-record.txt";
     {
       MovedShellFolders moved(folder);
-      WindowsVersionFor version(exeName, nt ? nullptr : "win98");
-      const std::string exe = folder + "\\app\\" + exeName;
+      WindowsVersionFor version(exeName, system.version);
       WritePackedStub(exe, Block(row, folder, id));
-      WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
+      WindowsVersionFor planVersion("quenrid.exe", system.version);
       plan = nlohmann::json::parse(PlanJson(exe, "/S"));
       for (const Item &item : items) {
         EXPECT_EQ(ItemExists(item.path), !item.Is('a')) << "the plan changed the machine: " << item.path;
       }
       // The file phase's questions come in quiet runs too, without the other
       // prompts around them.
+      SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
       Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
+      SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
       for (const std::string &line : row.dialogue) {
         std::istringstream words(line);
         int number;
@@ -487,7 +513,20 @@ class RemovalPhases : public ::testing::Test {
     }
     locks.clear();
 
-    EXPECT_TRUE(Exists(folder + "\\app\\" + exeName));
+    EXPECT_TRUE(Exists(exe));
+    size_t servers = 0;
+    for (const Item &item : items) servers += item.Is('c') || item.Is('x');
+    std::vector<Event> unregistered;
+    for (const Event &event : ReadEvents(record)) {
+      const bool inStub = SamePath(event.process, exe);
+      EXPECT_FALSE(system.bit == NT && inStub) << event.what << " " << event.dll;
+      if (event.what == "unregister") unregistered.push_back(event);
+      EXPECT_TRUE(!inStub || event.what != "unregister" ||
+                  SamePath(event.directory, event.dll.substr(0, event.dll.rfind('\\'))))
+          << event.directory;
+      EXPECT_TRUE(inStub || event.what != "unregister" || system.bit == NT) << event.process;
+    }
+    EXPECT_EQ(unregistered.size(), servers);
     for (const Item &item : items) {
       const bool exists = ItemExists(item.path);
       EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
@@ -498,7 +537,7 @@ class RemovalPhases : public ::testing::Test {
         EXPECT_EQ(SharedCount(item.path), item.Count(true)) << item.path;
       }
       // What the plan leaves to an answer, the dialogue decides.
-      if (!item.Is('a') && !PlanLists(plan, "removedOnYes", item.path)) {
+      if (!item.Is('a') && !item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
         EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "the plan got wrong: " << item.path;
       }
     }
@@ -515,8 +554,9 @@ class RemovalPhases : public ::testing::Test {
 
   void RunAll(const std::vector<Case> &rows) {
     for (const Case &row : rows) {
-      if (row.systems & NT) Run(row, true);
-      if (row.systems & WIN9X) Run(row, false);
+      for (const System &system : kSystems) {
+        if (row.systems & system.bit) Run(row, system);
+      }
     }
   }
 
@@ -565,6 +605,24 @@ TEST_F(RemovalPhases, Files) {
       {"a read-only font is never asked about; a read-only file in use stays read-only", NT,
        {{"$", "font.ttf", FONT}, {"$", "held.txt"}}, {}, {}, {},
        {"-r:$\\font.ttf", "+rl:$\\held.txt"}},
+      {"COM servers are unregistered; read-only, they go unasked", NT, {{"$", "server.dll", COM}},
+       {}, {}, {}, {"-rc:$\\server.dll"}},
+      {"the stub calls the servers itself; one that crashes neither stops the run nor stays",
+       XP | WIN9X, {{"$", "server.dll", COM}, {"$", "crash.dll", COM}}, {}, {}, {},
+       {"-rc:$\\server.dll", "-x:$\\crash.dll"}},
+      // Only a Macintosh full name is looked for, in the running family's key.
+      {"fonts leave the font key of their family", NT | XP, {{"$", "mac.ttf", FONT},
+       {"$", "win.ttf", FONT}}, {}, {}, {},
+       {"-f:$\\mac.ttf", "-w:$\\win.ttf", "-n:HKLM\\<NtFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> win (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> win (TrueType)"}},
+      {"fonts leave the font key of their family", WIN9X, {{"$", "mac.ttf", FONT},
+       {"$", "win.ttf", FONT}}, {}, {}, {},
+       {"-f:$\\mac.ttf", "-w:$\\win.ttf", "-n:HKLM\\<9xFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> win (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> win (TrueType)"}},
   });
 }
 
@@ -706,103 +764,6 @@ TEST_F(RemovalPhases, AWholeProduct) {
   });
 }
 // clang-format on
-
-// --- What the file phase does beyond deleting files, under each Windows
-// version: COM servers are unregistered and fonts leave the font key of the
-// running family.
-
-// The default NT 6.1 and two older systems.
-const struct System {
-  const char *version;  // null for wine's default
-  const char *name;
-  bool nt6, nt;
-} kSystems[] = {{nullptr, "default", true, true}, {"winxp", "winxp", false, true},
-                {"win98", "win98", false, false}};
-
-class FilePhase : public ::testing::Test {
- protected:
-  // A silent run of the stub, named after the system, that lists `files`.
-  ::testing::AssertionResult Run(const System &system, const std::vector<FileRecord> &files) {
-    const std::string exeName = std::string("uninst-") + system.name + ".exe";
-    WindowsVersionFor version(exeName, system.version);
-    Manifest manifest;
-    manifest.messages = TestMessages();
-    manifest.files = files;
-    WritePackedStub(folder_ / exeName, EncodeBlock(manifest));
-    Process run(folder_ / exeName, "/S");
-    return ExitsSilentlyWith(run, 0);
-  }
-
-  TestFolder folder_;
-};
-
-// On NT 6 regsvr32 unregisters a server and the stub never loads it; before,
-// the stub calls the server itself from the server's folder, and one that
-// crashes neither stops the run nor keeps its file.
-TEST_F(FilePhase, ComServersAreUnregisteredAsTheSystemAllows) {
-  for (const System &system : kSystems) {
-    SCOPED_TRACE(system.name);
-    const std::string record = folder_ / (std::string("record-") + system.name + ".txt");
-    SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
-    std::vector<FileRecord> files = {{folder_.path(), "server.dll", FILE_FLAG_COM_SERVER}};
-    ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_RECORDING_SERVER).c_str(),
-                          (folder_ / "server.dll").c_str(), FALSE));
-    // Read-only, yet deleted without a question, as a server always is.
-    SetFileAttributesA((folder_ / "server.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    if (!system.nt6) {
-      ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_CRASHING_SERVER).c_str(),
-                            (folder_ / "crash.dll").c_str(), FALSE));
-      files.push_back({folder_.path(), "crash.dll", FILE_FLAG_COM_SERVER});
-    }
-    EXPECT_TRUE(Run(system, files));
-    SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
-    EXPECT_FALSE(Exists(folder_ / "server.dll"));
-    EXPECT_FALSE(Exists(folder_ / "crash.dll"));
-    int unregistered = 0;
-    for (const Event &event : ReadEvents(record)) {
-      const bool inStub =
-          SamePath(event.process, folder_ / (std::string("uninst-") + system.name + ".exe"));
-      EXPECT_FALSE(system.nt6 && inStub) << event.what << " " << event.dll;
-      if (event.what != "unregister") continue;
-      ++unregistered;
-      EXPECT_EQ(inStub, !system.nt6) << event.process;
-      EXPECT_TRUE(!inStub || SamePath(event.directory, folder_.path())) << event.directory;
-    }
-    EXPECT_EQ(unregistered, system.nt6 ? 1 : 2);
-  }
-}
-
-// Only a Macintosh full name is looked for, and only in the running family's key.
-TEST_F(FilePhase, FontsLeaveTheFontKeyOfTheirFamily) {
-  const char *keys[] = {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
-                        "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"};
-  for (const System &system : kSystems) {
-    SCOPED_TRACE(system.name);
-    const std::string mac = std::string("Quenrid Run Sans ") + system.name;
-    const std::string windows = std::string("Quenrid Run Windows ") + system.name;
-    WriteBinaryFile(folder_ / "mac.ttf", BuildFont({{{kMacintosh, kFullName, mac}}}));
-    WriteBinaryFile(folder_ / "win.ttf", BuildFont({{{kWindows, kFullName, windows}}}));
-    for (const char *key : keys) {
-      for (const std::string &name : {mac, windows}) {
-        ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, (name + " (TrueType)").c_str(), REG_SZ,
-                                  "x.ttf", 6),
-                  ERROR_SUCCESS);
-      }
-    }
-    EXPECT_TRUE(Run(system, {{folder_.path(), "mac.ttf", FILE_FLAG_FONT},
-                             {folder_.path(), "win.ttf", FILE_FLAG_FONT}}));
-    EXPECT_FALSE(Exists(folder_ / "mac.ttf"));
-    for (int k = 0; k < 2; ++k) {
-      for (const std::string &name : {mac, windows}) {
-        const std::string value = name + " (TrueType)";
-        const bool present = RegGetValueA(HKEY_LOCAL_MACHINE, keys[k], value.c_str(), RRF_RT_ANY,
-                                          nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        EXPECT_EQ(present, name != mac || (k == 0) != system.nt) << keys[k] << ": " << value;
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, keys[k], value.c_str());
-      }
-    }
-  }
-}
 
 }  // namespace
 }  // namespace quenrid::test
