@@ -43,7 +43,8 @@ bool RemoveTreeOnce(const std::string &path) {
   }
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  return RemoveDirectoryA(path.c_str()) ||
+         GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 ::testing::AssertionResult CheckExit(Process &process, DWORD expected, DWORD timeoutMs,
@@ -52,7 +53,7 @@ bool RemoveTreeOnce(const std::string &path) {
   const std::optional<DWORD> code =
       process.WaitForExit(timeoutMs, mustStayHidden ? &sawWindow : nullptr);
   if (!code) {
-    return ::testing::AssertionFailure() << "still running after " << timeoutMs << " ms; terminated";
+    return ::testing::AssertionFailure() << "still running after " << timeoutMs << " ms";
   }
   if (*code != expected) {
     return ::testing::AssertionFailure()

@@ -273,8 +273,10 @@ TEST_F(Paths, ExpansionsOnEachFamily) {
        "C:\\Shell\\My Docs|C:\\Shell\\Desk|C:\\Temp"},
       {true, "#Desktop#", [] { machine.shell[CSIDL_DESKTOPDIRECTORY] = "D:\\"; }, "D:\\"},
       // The longest fall-back behind the longest Windows directory.
-      {true, "#LocalAppData#", [] { NoShellFolders(); machine.windows = "C:\\" + std::string(256, 'W'); },
-       "C:\\" + std::string(256, 'W') + "\\Profiles\\Administrator\\Local Settings\\Application Data"},
+      {true, "#LocalAppData#",
+       [] { NoShellFolders(); machine.windows = "C:\\" + std::string(256, 'W'); },
+       "C:\\" + std::string(256, 'W') +
+           "\\Profiles\\Administrator\\Local Settings\\Application Data"},
       // The registry: a missing common files folder is derived, and a value
       // stored without a terminator is read as far as it goes, unless it fills
       // all 260 bytes.
@@ -289,14 +291,16 @@ TEST_F(Paths, ExpansionsOnEachFamily) {
       {true, "#CommonFiles#|#Program Files#",
        [] { machine.registry = {{"ProgramFilesDir", Sz("D:\\Apps\\")}}; },
        "D:\\Apps\\Common Files|D:\\Apps"},
-      {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = "D:\\Apps"; }, "D:\\Apps"},
+      {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = "D:\\Apps"; },
+       "D:\\Apps"},
       {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = std::string(260, 'P'); },
        "#Program Files#"},
       // Each hash pairs with the next in the source, never in what a macro gave.
       {true, "", Unchanged, ""}, {true, "#Unknown#\\x", Unchanged, "\\x"},
       {true, "##x", Unchanged, "x"}, {true, "50#", Unchanged, "50#"},
       {true, "#Foo#Windows#", Unchanged, "Windows#"}, {true, "C:\\a#b#c", Unchanged, "C:\\ac"},
-      {true, "#Windows #", Unchanged, ""}, {true, "#" + std::string(400, 'n') + "#x", Unchanged, "x"},
+      {true, "#Windows #", Unchanged, ""},
+      {true, "#" + std::string(400, 'n') + "#x", Unchanged, "x"},
       {true, "#windows#, #SYSTEM#", Unchanged, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
       {true, "#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
   };

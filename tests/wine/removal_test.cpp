@@ -199,7 +199,9 @@ bool ItemExists(const std::string &path) {
   if (path.rfind("HK", 0) != 0) return Exists(path);
   const RegistryItem item = ParseRegistryItem(path);
   HKEY key;
-  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key)) return false;
+  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key)) {
+    return false;
+  }
   const bool found = !item.value || !RegQueryValueExA(key, item.value->c_str(), 0, 0, 0, 0);
   RegCloseKey(key);
   return found;
@@ -392,26 +394,28 @@ class RemovalPhases : public ::testing::Test {
     char fate;         // '-' or '+'
     std::string kind;  // what stands before the colon
     std::string path;
-    bool Is(char flag) const { return kind.substr(0, kind.find('s')).find(flag) != std::string::npos; }
+    bool Is(char flag) const {
+      return kind.substr(0, kind.find('s')).find(flag) != std::string::npos;
+    }
     bool Shared() const { return kind.find('>') != std::string::npos; }
     // The shared count before or after the run.
     std::optional<DWORD> Count(bool after) const {
-      const size_t arrow = kind.find('>');
-      const std::string digits = after ? kind.substr(arrow + 1)
-                                       : kind.substr(kind.find('s') + 1, arrow - kind.find('s') - 1);
+      const size_t arrow = kind.find('>'), from = after ? arrow + 1 : kind.find('s') + 1;
+      const std::string digits = kind.substr(from, after ? std::string::npos : arrow - from);
       if (digits.empty()) return std::nullopt;
       return static_cast<DWORD>(std::stoul(digits));
     }
   };
 
   // Makes the item as it is before the run.
-  void Create(const Item &item, const std::string &id, std::vector<std::unique_ptr<FileLock>> &locks) {
+  void Create(const Item &item, const std::string &id,
+              std::vector<std::unique_ptr<FileLock>> &locks) {
     const std::string &path = item.path;
     if (path.rfind("HK", 0) == 0) {
       const RegistryItem key = ParseRegistryItem(path);
       if (item.Is('k')) return CreateDeadLink(key);
       if (item.Is('a')) {
-        ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's " << path << " would go";
+        ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's would go: " << path;
         ASSERT_EQ(RegDeleteKeyA(key.root, key.key.c_str()), ERROR_SUCCESS);
         return;
       }
@@ -423,8 +427,8 @@ class RemovalPhases : public ::testing::Test {
     }
     CreateFolders(path);
     if (path.back() == '\\') return;
-    const std::string stem = path.substr(path.rfind('\\') + 1, path.rfind('.') - path.rfind('\\') - 1);
-    const std::string fullName = "Quenrid " + id + " " + stem;
+    const size_t name = path.rfind('\\') + 1;
+    const std::string fullName = "Quenrid " + id + " " + path.substr(name, path.rfind('.') - name);
     const char *server = item.Is('c') ? QUENRID_RECORDING_SERVER : QUENRID_CRASHING_SERVER;
     if (item.Is('c') || item.Is('x')) {
       ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
@@ -480,7 +484,8 @@ class RemovalPhases : public ::testing::Test {
     for (const std::string &text : row.items) {
       const size_t colon = text.find(':');
       const std::string kind = colon == std::string::npos ? " " : text.substr(1, colon - 1);
-      items.push_back({text[0], kind, Expand(text.substr(kind == " " ? 1 : colon + 1), folder, id)});
+      const std::string path = text.substr(kind == " " ? 1 : colon + 1);
+      items.push_back({text[0], kind, Expand(path, folder, id)});
       Create(items.back(), id, locks);
     }
 
@@ -494,7 +499,7 @@ class RemovalPhases : public ::testing::Test {
       WindowsVersionFor planVersion("quenrid.exe", system.version);
       plan = nlohmann::json::parse(PlanJson(exe, "/S"));
       for (const Item &item : items) {
-        EXPECT_EQ(ItemExists(item.path), !item.Is('a')) << "the plan changed the machine: " << item.path;
+        EXPECT_EQ(ItemExists(item.path), !item.Is('a')) << "the plan changed: " << item.path;
       }
       // The file phase's questions come in quiet runs too, without the other
       // prompts around them.
@@ -538,7 +543,7 @@ class RemovalPhases : public ::testing::Test {
       }
       // What the plan leaves to an answer, the dialogue decides.
       if (!item.Is('a') && !item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
-        EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "the plan got wrong: " << item.path;
+        EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "plan wrong: " << item.path;
       }
     }
     for (const auto &removed : plan["removed"]) {
@@ -572,7 +577,8 @@ class RemovalPhases : public ::testing::Test {
 TEST_F(RemovalPhases, Files) {
   RunAll({
       {"files go in reverse order before their folders; protected and busy folders stay", BOTH,
-       {{"$\\sub", ""}, {"$\\sub", "a.txt"}, {"$\\kept", ""}, {"<Public>\\Documents", ""}, {".", ""}},
+       {{"$\\sub", ""}, {"$\\sub", "a.txt"}, {"$\\kept", ""}, {"<Public>\\Documents", ""},
+        {".", ""}},
        {}, {}, {},
        {"-$\\sub\\a.txt", "-$\\sub\\", "+$\\kept\\unlisted.txt", "+<Public>\\Documents\\"}},
       {"a count above one is lowered and asks nothing; one in use keeps its last", NT,
