@@ -189,55 +189,57 @@ class Paths : public ::testing::Test {
   char installFolder_[PATH_BUFFER_SIZE];
 };
 
-TEST_F(Paths, EveryMacroResolvesToWinesFolder) {
+// Wine's folders: what their macros give, and which are protected, in any
+// case and with a trailing backslash, without their subfolders.
+TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
-  const std::pair<std::string, std::string> macros[] = {
-      {"#Windows#", WineDirectory(GetWindowsDirectoryA)},
-      {"#System#", WineDirectory(GetSystemDirectoryA)},
-      {"#TempDir#", std::string(temp, strlen(temp) - 1)},
-      {"#CommonFiles#", WineValue("CommonFilesDir")},
-      {"#Program Files#", WineValue("ProgramFilesDir")},
-      {"#MyDocuments#", WineFolder(CSIDL_PERSONAL)},
-      {"#Desktop#", WineFolder(CSIDL_DESKTOPDIRECTORY)}, {"#AppData#", WineFolder(CSIDL_APPDATA)},
-      {"#LocalAppData#", WineFolder(CSIDL_LOCAL_APPDATA)},
-      {"#AllUsersAppData#", WineFolder(CSIDL_COMMON_APPDATA)},
-      {"#AllUsersDocuments#", WineFolder(CSIDL_COMMON_DOCUMENTS)},
-      {"#AllUsersDesktop#", WineFolder(CSIDL_COMMON_DESKTOPDIRECTORY)},
-      {"#UserDir#", WineFolder(CSIDL_PROFILE)}, {"#AllUsersDir#", WineAllUsers()},
-      {"#InstallDir#", "C:\\Apps\\Tool"}};
-  for (const auto &[macro, folder] : macros) {
-    ASSERT_GE(folder.size(), 4u) << macro << " unknown to Wine";
-    EXPECT_NE(folder.back(), '\\') << macro;
-    EXPECT_EQ(Expand(Cased(macro, tolower) + "\\Data"), folder + "\\Data") << macro;
+  const struct {
+    const char *macro;  // null: none names it
+    std::string folder;
+    bool isProtected;
+  } folders[] = {
+      {"#Windows#", WineDirectory(GetWindowsDirectoryA), true},
+      {"#System#", WineDirectory(GetSystemDirectoryA), true},
+      {"#TempDir#", std::string(temp, strlen(temp) - 1), false},
+      {"#CommonFiles#", WineValue("CommonFilesDir"), true},
+      {"#Program Files#", WineValue("ProgramFilesDir"), true},
+      {"#MyDocuments#", WineFolder(CSIDL_PERSONAL), true},
+      {"#Desktop#", WineFolder(CSIDL_DESKTOPDIRECTORY), true},
+      {"#AppData#", WineFolder(CSIDL_APPDATA), true},
+      {"#UserDir#", WineFolder(CSIDL_PROFILE), true},
+      {"#LocalAppData#", WineFolder(CSIDL_LOCAL_APPDATA), true},
+      {"#AllUsersAppData#", WineFolder(CSIDL_COMMON_APPDATA), true},
+      {"#AllUsersDocuments#", WineFolder(CSIDL_COMMON_DOCUMENTS), true},
+      {"#AllUsersDesktop#", WineFolder(CSIDL_COMMON_DESKTOPDIRECTORY), true},
+      {"#AllUsersDir#", WineAllUsers(), true}, {"#InstallDir#", "C:\\Apps\\Tool", false},
+      {nullptr, WineFolder(CSIDL_DESKTOP), true}, {nullptr, WineFolder(CSIDL_FONTS), true},
+      {nullptr, WineFolder(CSIDL_PROGRAMS), true}, {nullptr, WineFolder(CSIDL_STARTUP), true},
+      {nullptr, WineFolder(CSIDL_STARTMENU), true},
+      {nullptr, WineFolder(CSIDL_COMMON_STARTMENU), true},
+      {nullptr, WineFolder(CSIDL_COMMON_PROGRAMS), true},
+      {nullptr, WineFolder(CSIDL_COMMON_STARTUP), true},
+      {nullptr, WineFolder(CSIDL_APPDATA) + kQuickLaunch, true},
+      {nullptr, WineFolder(CSIDL_COMMON_APPDATA) + kQuickLaunch, true},
+  };
+  for (const auto &f : folders) {
+    ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
+    if (f.macro) {
+      EXPECT_EQ(Expand(Cased(f.macro, tolower) + "\\Data"), f.folder + "\\Data") << f.macro;
+    }
+    if (!f.isProtected) continue;
+    for (const std::string &written :
+         {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
+      EXPECT_EQ(Protected(written), 1) << written;
+    }
+    EXPECT_EQ(Protected(f.folder + "\\Quenrid Sub"), 0) << f.folder;
   }
+  const std::string quickLaunch = WineFolder(CSIDL_APPDATA) + kQuickLaunch;
+  EXPECT_EQ(Protected(quickLaunch.substr(0, quickLaunch.rfind('\\'))), 0);
   char buffer[PATH_BUFFER_SIZE] = "untouched";
   EXPECT_EQ(GetShellFolderPath(buffer, 0x7E), 0);  // no such folder number
   EXPECT_STREQ(buffer, "untouched");
   EXPECT_EQ(GetShellFolderPath(buffer, CSIDL_DRIVES), 0);  // a folder without a path
-}
-
-TEST_F(Paths, WinesProtectedFoldersAreProtectedButNotTheirSubfolders) {
-  std::vector<std::string> folders = {
-      WineDirectory(GetWindowsDirectoryA), WineDirectory(GetSystemDirectoryA),
-      WineValue("ProgramFilesDir"), WineValue("CommonFilesDir"), WineAllUsers(),
-      WineFolder(CSIDL_APPDATA) + kQuickLaunch, WineFolder(CSIDL_COMMON_APPDATA) + kQuickLaunch};
-  for (int folder : {CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
-                     CSIDL_FONTS, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU,
-                     CSIDL_COMMON_STARTMENU, CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_APPDATA,
-                     CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS, CSIDL_PERSONAL,
-                     CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) {
-    folders.push_back(WineFolder(folder));
-  }
-  for (const std::string &folder : folders) {
-    ASSERT_GE(folder.size(), 4u);
-    for (const std::string &written :
-         {folder, Cased(folder, toupper), Cased(folder, tolower), folder + "\\"}) {
-      EXPECT_EQ(Protected(written), 1) << written;
-    }
-    EXPECT_EQ(Protected(folder + "\\Quenrid Sub"), 0) << folder;
-  }
-  EXPECT_EQ(Protected(folders[5].substr(0, folders[5].rfind('\\'))), 0);  // above Quick Launch
 }
 
 // Expansions on replaced sources: the fall-backs of each family, the
