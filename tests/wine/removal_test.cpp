@@ -3,7 +3,6 @@
 // asks and their answers, and what must be gone or still there after it.
 // Every row also checks that the user's and the shell's places look as they
 // did, and that `quenrid plan`, run just before, predicted what the run did.
-// After them, what the file phase does under each Windows version.
 #include <windows.h>
 
 #include <gtest/gtest.h>
