@@ -32,26 +32,11 @@ bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = kSettleMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(50);
+bool WaitUntil(const std::function<bool()> &done) {
+  for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
+    if (GetTickCount() - start > kSettleMs) return false;
   }
   return true;
-}
-
-// Names of the files in `folder` that match `pattern`.
-std::vector<std::string> FilesIn(const std::string &folder, const std::string &pattern) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
 }
 
 std::string ReplaceAll(std::string text, const std::string &from, const std::string &to) {
@@ -61,23 +46,17 @@ std::string ReplaceAll(std::string text, const std::string &from, const std::str
   return text;
 }
 
-std::string CurrentDirectory() {
-  char path[MAX_PATH] = "";
-  GetCurrentDirectoryA(MAX_PATH, path);
-  return path;
-}
-
 std::string ShortPath(const std::string &path) {
   char shortPath[MAX_PATH] = "";
   GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
   return shortPath;
 }
 
-// One start of the recorder, as it noted it.
+// One start of the recorder, as it noted it: folder, command line, and
+// whether probe.txt beside it still existed as it ended.
 struct Record {
-  std::string directory;
-  std::string line;
-  bool probe = false;  // probe.txt beside it still existed as it ended
+  std::string directory, line;
+  bool probe;
 };
 
 std::vector<Record> ReadRecords(const std::string &recorder) {
@@ -87,8 +66,7 @@ std::vector<Record> ReadRecords(const std::string &recorder) {
   for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
        start = end + 2) {
     const std::string entry = text.substr(start, end - start);
-    const size_t first = entry.find('\t');
-    const size_t last = entry.rfind('\t');
+    const size_t first = entry.find('\t'), last = entry.rfind('\t');
     records.push_back({entry.substr(0, first), entry.substr(first + 1, last - first - 1),
                        entry.substr(last + 1) == "1"});
   }
@@ -96,35 +74,30 @@ std::vector<Record> ReadRecords(const std::string &recorder) {
 }
 
 // The default value of a key under HKEY_CLASSES_ROOT, set for the test; what
-// was there is put back, and a key that did not exist is removed with its
-// whole tree, when the object goes.
+// was there is put back, and the highest key of the path that was missing is
+// removed with its tree, when the object goes.
 class ClassesRootDefault {
  public:
   ClassesRootDefault(const std::string &key, const std::string &value) : key_(key) {
-    // The highest key of the path that is missing goes again at the end.
     for (size_t at = 0; at != std::string::npos && created_.empty();) {
       at = key.find('\\', at + 1);
-      const std::string prefix = key.substr(0, at);
       HKEY probe;
-      if (RegOpenKeyExA(HKEY_CLASSES_ROOT, prefix.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-        RegCloseKey(probe);
+      if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.substr(0, at).c_str(), 0, KEY_READ, &probe)) {
+        created_ = key.substr(0, at);
       } else {
-        created_ = prefix;
+        RegCloseKey(probe);
       }
     }
     char old[1024];
     LONG size = sizeof old;
-    if (created_.empty() && RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size) == 0) {
-      old_ = old;
-    }
+    if (created_.empty() && !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) old_ = old;
     EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
                            static_cast<DWORD>(value.size())),
               ERROR_SUCCESS);
   }
   ~ClassesRootDefault() {
-    if (!created_.empty()) {
-      RegDeleteTreeA(HKEY_CLASSES_ROOT, created_.c_str());
-    } else if (old_) {
+    if (!created_.empty()) RegDeleteTreeA(HKEY_CLASSES_ROOT, created_.c_str());
+    if (old_) {
       RegSetValueA(HKEY_CLASSES_ROOT, key_.c_str(), REG_SZ, old_->c_str(),
                    static_cast<DWORD>(old_->size()));
     }
@@ -133,23 +106,9 @@ class ClassesRootDefault {
   ClassesRootDefault &operator=(const ClassesRootDefault &) = delete;
 
  private:
-  std::string key_;
-  std::string created_;
+  std::string key_, created_;
   std::optional<std::string> old_;
 };
-
-// What a run is started with and how its prompts are answered.
-struct RunPlan {
-  const char *switches;  // "" for an interactive run
-  bool cancel;           // an interactive run refused at the confirmation
-  Settings settings;
-  std::string exeName = "uninst.exe";
-};
-
-// Without a refusal, /S or /X, the uninstaller deletes itself.
-bool DeletesItself(const RunPlan &run) {
-  return !run.cancel && !std::strpbrk(run.switches, "SsXx");
-}
 
 class AroundRemoval : public ::testing::Test {
  protected:
@@ -168,18 +127,18 @@ class AroundRemoval : public ::testing::Test {
   // `pattern` with {install}, {temp}, {cwd} and {viewer} filled in, and {xN}
   // as N letters x.
   std::string Expand(const std::string &pattern) const {
-    std::string text = ReplaceAll(pattern, "{install}", install_);
-    text = ReplaceAll(text, "{temp}", temp_);
-    text = ReplaceAll(text, "{cwd}", CurrentDirectory());
-    text = ReplaceAll(text, "{viewer}", Viewer());
+    char cwd[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    std::string text = ReplaceAll(ReplaceAll(pattern, "{install}", install_), "{temp}", temp_);
+    text = ReplaceAll(ReplaceAll(text, "{cwd}", cwd), "{viewer}", Viewer());
     for (size_t at; (at = text.find("{x")) != std::string::npos;) {
-      const size_t end = text.find('}', at);
-      text.replace(at, end - at + 1, std::string(std::atoi(text.c_str() + at + 2), 'x'));
+      text.replace(at, text.find('}', at) - at + 1, std::string(std::atoi(&text[at + 2]), 'x'));
     }
     return text;
   }
 
   std::string Viewer() const { return folder_ / "viewer\\viewer.exe"; }
+  std::string Exe() const { return install_ + "\\" + exeName_; }
 
   // A copy of the recorder at `path`, its folder made first.
   static void PlaceRecorder(const std::string &path) {
@@ -188,39 +147,42 @@ class AroundRemoval : public ::testing::Test {
         << path;
   }
 
-  std::string Exe() const { return install_ + "\\" + run_.exeName; }
-
-  // Packs the uninstaller, which lists probe.txt beside it, and runs it to
-  // its end, answering an interactive run's prompts. `hold`, when given,
-  // receives a handle that keeps the executable from being deleted.
-  void Run(const RunPlan &run, HANDLE *hold = nullptr) {
-    run_ = run;
+  // Packs the uninstaller, which lists probe.txt beside it, and runs it with
+  // `switches` ("" for an interactive run, confirmed unless `cancel`) to its
+  // end. `hold`, when given, receives a handle that keeps the executable from
+  // being deleted.
+  void Run(const char *switches, bool cancel, const Settings &settings, HANDLE *hold = nullptr) {
+    deletesItself_ = !cancel && !std::strpbrk(switches, "SsXx");
     WriteBinaryFile(install_ + "\\probe.txt", "probe");
     Manifest manifest;
     manifest.messages = TestMessages();
     manifest.files = {{install_, "probe.txt", 0}};
-    manifest.settings = run.settings;
+    manifest.settings = settings;
     WritePackedStub(Exe(), EncodeBlock(manifest));
     if (hold) {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
       ASSERT_NE(*hold, INVALID_HANDLE_VALUE);
     }
-    Process process(Exe(), run.switches);
-    if (run.switches[0] == '\0') {
+    Process process(Exe(), switches);
+    if (switches[0] == '\0') {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
-             run.cancel ? IDCANCEL : IDOK);
-      if (!run.cancel) {
-        Answer(ui::WaitForDialog(process.id(), kExitTimeoutMs, ui::IsMessageBox), IDOK);
-      }
+             cancel ? IDCANCEL : IDOK);
+      if (!cancel) Answer(ui::WaitForDialog(process.id(), kExitTimeoutMs, ui::IsMessageBox), IDOK);
     }
     EXPECT_TRUE(ExitsWith(process, 0));
-    EXPECT_EQ(Exists(install_ + "\\probe.txt"), run.cancel) << "the removal did not run as it should";
+    EXPECT_EQ(Exists(install_ + "\\probe.txt"), cancel) << "the removal did not run as it should";
   }
 
   // The batches left in the temporary folder.
   std::vector<std::string> Batches() const {
-    std::vector<std::string> names = FilesIn(temp_, "delme*.bat");
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((temp_ + "\\delme*.bat").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -229,14 +191,10 @@ class AroundRemoval : public ::testing::Test {
   // afterwards the executable is gone or still there, and the batches in the
   // temporary folder are exactly `left`.
   void ExpectSelfDeletion(bool deletes, const std::vector<std::string> &left = {}) {
-    if (deletes) {
-      EXPECT_TRUE(WaitUntil([&] { return !Exists(Exe()) && Batches() == left; }))
-          << "executable still there: " << Exists(Exe()) << ", batches: " << Batches().size();
-    } else {
-      Sleep(kQuietMs);
-      EXPECT_TRUE(Exists(Exe()));
-      EXPECT_EQ(Batches(), left);
-    }
+    if (!deletes) Sleep(kQuietMs);
+    EXPECT_TRUE(deletes ? WaitUntil([&] { return !Exists(Exe()) && Batches() == left; })
+                        : Exists(Exe()) && Batches() == left)
+        << "executable still there: " << Exists(Exe()) << ", batches: " << Batches().size();
   }
 
   // The one start the recorder at `path` noted, once it has ended; none when
@@ -255,13 +213,11 @@ class AroundRemoval : public ::testing::Test {
   }
 
   TestFolder folder_;
-  std::string install_;
-  std::string temp_;
-  RunPlan run_{"", false, {}};
+  std::string install_, temp_, exeName_ = "uninst.exe";
+  bool deletesItself_ = false;  // without a refusal, /S or /X
 };
 
-template <class Case>
-std::string CaseName(const ::testing::TestParamInfo<Case> &info) {
+template <class Case> std::string CaseName(const ::testing::TestParamInfo<Case> &info) {
   return info.param.name;
 }
 
@@ -269,61 +225,52 @@ std::string CaseName(const ::testing::TestParamInfo<Case> &info) {
 
 struct ProgramCase {
   const char *name;
-  const char *switches;   // "" for an interactive run, confirmed unless `cancel`
+  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
   bool cancel;
-  const char *command;    // the settings' program line
-  bool wait;
-  const char *recorder;   // where the program lies
-  const char *line;       // the command line it must get; null: it must not start
-  const char *directory;  // the folder it must start in
-  int probe;              // 1: it ended before the removal; 0: after; -1: either
+  const char *command;   // the settings' program line
+  const char *line;      // the command line it must get; null: it must not start
+  const char *directory = "{install}";         // the folder it must start in
+  const char *recorder = "{install}\\setup.exe";  // where the program lies
+  bool wait = false;
+  int probe = -1;  // 1: it ended before the removal; 0: after; -1: either
 };
 
-void PrintTo(const ProgramCase &c, std::ostream *os) { *os << c.name; }
-
-const char kSetup[] = "{install}\\setup.exe";
 const char kSetupLine[] = "\"{install}\\setup.exe\"";
+const char kSleepLine[] = "\"{install}\\setup.exe\" sleep=1500";
 
+// clang-format off
 const ProgramCase kProgramCases[] = {
-    {"Quiet", "/Q", false, "\"setup.exe\" /u", false, kSetup, "\"{install}\\setup.exe\" /u",
-     "{install}", -1},
-    {"Silent", "/S", false, "\" setup.exe  \"   /u  /v", false, kSetup,
-     "\"{install}\\setup.exe\" /u  /v", "{install}", -1},
-    {"PartialSkipsIt", "/X", false, "setup.exe", false, kSetup, nullptr, nullptr, -1},
-    {"SilentAndPartialRunIt", "/S /X", false, "setup.exe", false, kSetup, kSetupLine, "{install}",
-     -1},
-    {"RefusedRunNeverStartsIt", "", true, "setup.exe", false, kSetup, nullptr, nullptr, -1},
-    {"InstallDirMacro", "/S", false, "\"#InstallDir#\\bin\\setup.exe\" /u", false,
-     "{install}\\bin\\setup.exe", "\"{install}\\bin\\setup.exe\" /u", "{install}\\bin", -1},
-    {"MacroOutsideTheInstallFolder", "/S", false, "#TEMPDIR#\\tool.exe", false,
-     "{temp}\\tool.exe", "\"{temp}\\tool.exe\"", "{temp}", -1},
-    {"UnknownMacroLeavesABareName", "/S", false, "#Nothing#setup.exe", false, kSetup,
-     "\"setup.exe\"", "{cwd}", -1},
+    {"Quiet", "/Q", false, "\"setup.exe\" /u", "\"{install}\\setup.exe\" /u"},
+    {"Silent", "/S", false, "\" setup.exe  \"   /u  /v", "\"{install}\\setup.exe\" /u  /v"},
+    {"PartialSkipsIt", "/X", false, "setup.exe", nullptr},
+    {"SilentAndPartialRunIt", "/S /X", false, "setup.exe", kSetupLine},
+    {"RefusedRunNeverStartsIt", "", true, "setup.exe", nullptr},
+    {"InstallDirMacro", "/S", false, "\"#InstallDir#\\bin\\setup.exe\" /u",
+     "\"{install}\\bin\\setup.exe\" /u", "{install}\\bin", "{install}\\bin\\setup.exe"},
+    {"MacroOutsideTheInstallFolder", "/S", false, "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\"",
+     "{temp}", "{temp}\\tool.exe"},
+    {"UnknownMacroLeavesABareName", "/S", false, "#Nothing#setup.exe", "\"setup.exe\"", "{cwd}"},
     // Unquoted, the arguments are part of the program's name: it cannot start.
-    {"UnquotedArgumentsAreNoArguments", "/S", false, "setup.exe /u", false, kSetup, nullptr,
-     nullptr, -1},
-    {"AnAbsolutePathIsStillRelative", "/S", false, "{install}\\setup.exe", false, kSetup, nullptr,
-     nullptr, -1},
-    {"ProgramPathWithBlanks", "/S", false, "\"tools dir\\my tool.exe\" /u", false,
-     "{install}\\tools dir\\my tool.exe", "\"{install}\\tools dir\\my tool.exe\" /u",
-     "{install}\\tools dir", -1},
-    {"QuotedWithoutArguments", "/S", false, "\"setup.exe\"", false, kSetup, kSetupLine,
-     "{install}", -1},
-    {"WaitedFor", "/S", false, "\"setup.exe\" sleep=1500", true, kSetup,
-     "\"{install}\\setup.exe\" sleep=1500", "{install}", 1},
-    {"WaitedForInAnInteractiveRun", "", false, "\"setup.exe\" sleep=1500", true, kSetup,
-     "\"{install}\\setup.exe\" sleep=1500", "{install}", 1},
-    {"NotWaitedFor", "/S", false, "\"setup.exe\" sleep=1500", false, kSetup,
-     "\"{install}\\setup.exe\" sleep=1500", "{install}", 0},
+    {"UnquotedArgumentsAreNoArguments", "/S", false, "setup.exe /u", nullptr},
+    {"AnAbsolutePathIsStillRelative", "/S", false, "{install}\\setup.exe", nullptr},
+    {"ProgramPathWithBlanks", "/S", false, "\"tools dir\\my tool.exe\" /u",
+     "\"{install}\\tools dir\\my tool.exe\" /u", "{install}\\tools dir",
+     "{install}\\tools dir\\my tool.exe"},
+    {"QuotedWithoutArguments", "/S", false, "\"setup.exe\"", kSetupLine},
+    {"WaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
+     "{install}\\setup.exe", true, 1},
+    {"WaitedForInAnInteractiveRun", "", false, "\"setup.exe\" sleep=1500", kSleepLine,
+     "{install}", "{install}\\setup.exe", true, 1},
+    {"NotWaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
+     "{install}\\setup.exe", false, 0},
     // The exit code that reads as "still running" must not hold the run forever.
-    {"ExitCode259EndsTheWait", "/S", false, "\"setup.exe\" exit=259", true, kSetup,
-     "\"{install}\\setup.exe\" exit=259", "{install}", 1},
+    {"ExitCode259EndsTheWait", "/S", false, "\"setup.exe\" exit=259",
+     "\"{install}\\setup.exe\" exit=259", "{install}", "{install}\\setup.exe", true, 1},
     // Never cut into a shorter command line.
-    {"TooLongForThePathBuffer", "/S", false, "\"setup.exe\" {x250}", false, kSetup, nullptr,
-     nullptr, -1},
-    {"TooLongForTheCommandLine", "/S", false, "\"#InstallDir#\\setup.exe\" {x520}", false, kSetup,
-     nullptr, nullptr, -1},
+    {"TooLongForThePathBuffer", "/S", false, "\"setup.exe\" {x250}", nullptr},
+    {"TooLongForTheCommandLine", "/S", false, "\"#InstallDir#\\setup.exe\" {x520}", nullptr},
 };
+// clang-format on
 
 class PreUninstall : public AroundRemoval, public ::testing::WithParamInterface<ProgramCase> {};
 
@@ -332,18 +279,16 @@ TEST_P(PreUninstall, StartsAsTheSwitchesAndTheLineSay) {
   UseFolders("app", "temp");
   const std::string recorder = Expand(c.recorder);
   PlaceRecorder(recorder);
-  RunPlan run{c.switches, c.cancel, {}};
-  run.settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
-  run.settings.program = Expand(c.command);
-  Run(run);
+  Settings settings;
+  settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
+  settings.program = Expand(c.command);
+  Run(c.switches, c.cancel, settings);
   if (std::optional<Record> start = RecordedStart(recorder, c.line != nullptr)) {
     EXPECT_EQ(start->line, Expand(c.line));
     EXPECT_TRUE(SamePath(start->directory, Expand(c.directory))) << start->directory;
-    if (c.probe >= 0) {
-      EXPECT_EQ(start->probe, c.probe == 1);
-    }
+    EXPECT_TRUE(c.probe < 0 || start->probe == (c.probe == 1)) << "ended before the removal";
   }
-  ExpectSelfDeletion(DeletesItself(run));
+  ExpectSelfDeletion(deletesItself_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, PreUninstall, ::testing::ValuesIn(kProgramCases),
@@ -353,15 +298,13 @@ INSTANTIATE_TEST_SUITE_P(Program, PreUninstall, ::testing::ValuesIn(kProgramCase
 
 struct DocumentCase {
   const char *name;
-  const char *switches;    // "" for an interactive run, confirmed unless `cancel`
+  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
   bool cancel;
   const char *document;
-  const char *htmCommand;  // the open command of the ".htm" class; null: none
-  const char *line;        // the viewer's command line; null: nothing is opened
-  const char *directory;   // the folder the viewer starts in; null: not checked
+  const char *line;                  // the viewer's command line; null: nothing is opened
+  const char *directory = nullptr;   // the folder the viewer starts in; null: not checked
+  const char *htmCommand = nullptr;  // the open command of the ".htm" class; null: none
 };
-
-void PrintTo(const DocumentCase &c, std::ostream *os) { *os << c.name; }
 
 // The shell knows the ".qrdoc" files; it knows nothing of ".qrnone", which
 // leaves such a document to the ".htm" class's command.
@@ -369,31 +312,32 @@ const char kShellDocument[] = "{install}\\docs\\bye.qrdoc";
 const char kShellLine[] = "\"{viewer}\" \"{install}\\docs\\bye.qrdoc\"";
 const char kOtherDocument[] = "{install}\\docs\\bye.qrnone";
 
+// clang-format off
 const DocumentCase kDocumentCases[] = {
-    {"ShellOpensItFromItsFolder", "", false, kShellDocument, nullptr, kShellLine,
-     "{install}\\docs"},
-    {"QuietRunsOpenItToo", "/Q", false, kShellDocument, nullptr, kShellLine, "{install}\\docs"},
-    {"NotAfterSilent", "/S", false, kShellDocument, nullptr, nullptr, nullptr},
-    {"NotAfterPartial", "/X", false, kShellDocument, nullptr, nullptr, nullptr},
-    {"NotAfterARefusal", "", true, kShellDocument, nullptr, nullptr, nullptr},
+    {"ShellOpensItFromItsFolder", "", false, kShellDocument, kShellLine, "{install}\\docs"},
+    {"QuietRunsOpenItToo", "/Q", false, kShellDocument, kShellLine, "{install}\\docs"},
+    {"NotAfterSilent", "/S", false, kShellDocument, nullptr},
+    {"NotAfterPartial", "/X", false, kShellDocument, nullptr},
+    {"NotAfterARefusal", "", true, kShellDocument, nullptr},
     // A web address has no folder, whatever the case of its scheme.
-    {"WebAddressInCapitals", "/Q", false, "HTTP://quenrid.invalid/a\\b", nullptr,
-     "\"{viewer}\" \"HTTP://quenrid.invalid/a\\b\"", nullptr},
-    {"SecureWebAddress", "/Q", false, "hTtPs://quenrid.invalid/a\\b", nullptr,
-     "\"{viewer}\" \"hTtPs://quenrid.invalid/a\\b\"", nullptr},
+    {"WebAddressInCapitals", "/Q", false, "HTTP://quenrid.invalid/a\\b",
+     "\"{viewer}\" \"HTTP://quenrid.invalid/a\\b\""},
+    {"SecureWebAddress", "/Q", false, "hTtPs://quenrid.invalid/a\\b",
+     "\"{viewer}\" \"hTtPs://quenrid.invalid/a\\b\""},
     {"FallBackDropsTheQuotedPlaceholderAndWhatFollows", "/Q", false, kOtherDocument,
-     "\"{viewer}\" \"%1\" /after", "\"{viewer}\"  {install}\\docs\\bye.qrnone", nullptr},
-    {"FallBackDropsABarePlaceholder", "/Q", false, kOtherDocument, "\"{viewer}\" /view %1 /after",
-     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", nullptr},
-    {"FallBackAppendsWithoutAPlaceholder", "/Q", false, kOtherDocument, "\"{viewer}\" /view",
-     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", nullptr},
-    {"FallBackWithoutACommandOpensNothing", "/Q", false, kOtherDocument, nullptr, nullptr, nullptr},
+     "\"{viewer}\"  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" \"%1\" /after"},
+    {"FallBackDropsABarePlaceholder", "/Q", false, kOtherDocument,
+     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view %1 /after"},
+    {"FallBackAppendsWithoutAPlaceholder", "/Q", false, kOtherDocument,
+     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view"},
+    {"FallBackWithoutACommandOpensNothing", "/Q", false, kOtherDocument, nullptr},
     // Never cut into another document.
-    {"TooLongADocumentIsNotOpened", "/Q", false, "{install}\\docs\\{x520}.qrnone",
-     "\"{viewer}\" \"%1\"", nullptr, nullptr},
-    {"TooLongAFallBackIsNotRun", "/Q", false, "{install}\\docs\\{x240}.qrnone",
-     "\"{viewer}\" /{x150}", nullptr, nullptr},
+    {"TooLongADocumentIsNotOpened", "/Q", false, "{install}\\docs\\{x520}.qrnone", nullptr,
+     nullptr, "\"{viewer}\" \"%1\""},
+    {"TooLongAFallBackIsNotRun", "/Q", false, "{install}\\docs\\{x240}.qrnone", nullptr, nullptr,
+     "\"{viewer}\" /{x150}"},
 };
+// clang-format on
 
 class ClosingDocument : public AroundRemoval, public ::testing::WithParamInterface<DocumentCase> {};
 
@@ -409,22 +353,18 @@ TEST_P(ClosingDocument, OpensAsTheSwitchesAndTheRegistrySay) {
   ClassesRootDefault web("http\\shell\\open\\command", viewerCommand);
   ClassesRootDefault secureWeb("https\\shell\\open\\command", viewerCommand);
   ClassesRootDefault page(".htm", "Quenrid.TestPage");
-  std::optional<ClassesRootDefault> pageCommand;
-  if (c.htmCommand) {
-    pageCommand.emplace("Quenrid.TestPage\\shell\\open\\command", Expand(c.htmCommand));
-  } else {
-    pageCommand.emplace("Quenrid.TestPage", "");
-  }
-  RunPlan run{c.switches, c.cancel, {}};
-  run.settings.document = Expand(c.document);
-  Run(run);
+  ClassesRootDefault pageCommand(c.htmCommand ? "Quenrid.TestPage\\shell\\open\\command"
+                                              : "Quenrid.TestPage",
+                                 c.htmCommand ? Expand(c.htmCommand) : "");
+  Settings settings;
+  settings.document = Expand(c.document);
+  Run(c.switches, c.cancel, settings);
   if (std::optional<Record> start = RecordedStart(Viewer(), c.line != nullptr)) {
     EXPECT_EQ(start->line, Expand(c.line));
-    if (c.directory) {
-      EXPECT_TRUE(SamePath(start->directory, Expand(c.directory))) << start->directory;
-    }
+    EXPECT_TRUE(!c.directory || SamePath(start->directory, Expand(c.directory)))
+        << start->directory;
   }
-  ExpectSelfDeletion(DeletesItself(run));
+  ExpectSelfDeletion(deletesItself_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Document, ClosingDocument, ::testing::ValuesIn(kDocumentCases),
@@ -432,58 +372,39 @@ INSTANTIATE_TEST_SUITE_P(Document, ClosingDocument, ::testing::ValuesIn(kDocumen
 
 // --- Self-deletion --------------------------------------------------------------
 
+// Quiet runs, in folders whose names a batch must quote.
 struct SelfDeletionCase {
   const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
-  const char *install;   // the uninstaller's folder
-  const char *temp;      // the temporary folder
-  const char *version;   // wine's Windows version for the run; null: its default
-  const char *keep;      // a file beside the uninstaller that the data does not list
-  const char *decoy;     // a file of the test folder that the batch must not name
-  bool taken;            // delme1.bat exists already
-  bool deletes;          // the uninstaller deletes itself
+  bool deletes;                   // the uninstaller deletes itself
+  const char *install = "app";    // the uninstaller's folder
+  const char *temp = "temp";      // the temporary folder
+  const char *decoy = nullptr;    // a file of the test folder that the batch must not name
+  const char *keep = nullptr;     // a file beside the uninstaller that the data does not list
+  const char *version = nullptr;  // wine's Windows version for the run; null: its default
+  bool taken = false;             // delme1.bat exists already
 };
 
-void PrintTo(const SelfDeletionCase &c, std::ostream *os) { *os << c.name; }
-
+// Which runs delete themselves at all, every program and document row checks.
+// clang-format off
 const SelfDeletionCase kSelfDeletionCases[] = {
-    {"QuietRun", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, false, true},
-    {"ConfirmedRun", "", false, "app", "temp", nullptr, nullptr, nullptr, false, true},
-    {"FolderWithBlanks", "/Q", false, "My App", "temp", nullptr, nullptr, nullptr, false, true},
-    {"FolderHoldingMoreStays", "/Q", false, "app", "temp", nullptr, "keep.txt", nullptr, false,
-     true},
+    {"FolderWithBlanks", true, "My App"},
+    {"FolderHoldingMoreStays", true, "app", "temp", nullptr, "keep.txt"},
     // Each of these would make an unquoted or unescaped batch name the decoy.
-    {"FolderWithAPercentSign", "/Q", false, "50%", "temp", nullptr, nullptr, "50\\uninst.exe",
-     false, true},
-    {"TemporaryFolderWithBlanks", "/Q", false, "app", "my temp", nullptr, nullptr, "my", false,
-     true},
-    {"TemporaryFolderWithAnAmpersand", "/Q", false, "app", "a&b", nullptr, nullptr, "a", false,
-     true},
+    {"FolderWithAPercentSign", true, "50%", "temp", "50\\uninst.exe"},
+    {"TemporaryFolderWithBlanks", true, "app", "my temp", "my"},
+    {"TemporaryFolderWithAnAmpersand", true, "app", "a&b", "a"},
     // The batch reads its own path in the OEM code page: e acute is 0xE9 in
     // the ANSI code page 1252 and 0x82 in the OEM code page 437.
-    {"TemporaryFolderWithAnAccent", "/Q", false, "app", "temp\xE9", nullptr, nullptr, nullptr,
-     false, true},
+    {"TemporaryFolderWithAnAccent", true, "app", "temp\xE9"},
     // The euro sign has no OEM form: its "?" would be a wildcard to "del".
-    {"NoBatchForAPathWithoutAnOemForm", "/Q", false, "app", "temp\x80", nullptr, nullptr,
-     nullptr, false, false},
-    {"FirstBatchNameTaken", "/Q", false, "app", "temp", nullptr, nullptr, nullptr, true, true},
-    {"Windows98", "/Q", false, "app", "temp", "win98", nullptr, nullptr, false, true},
-    {"NotAfterARefusal", "", true, "app", "temp", nullptr, nullptr, nullptr, false, false},
-    {"NotAfterSilent", "/S", false, "app", "temp", nullptr, nullptr, nullptr, false, false},
-    {"NotAfterPartial", "/X", false, "app", "temp", nullptr, nullptr, nullptr, false, false},
+    {"NoBatchForAPathWithoutAnOemForm", false, "app", "temp\x80"},
+    {"FirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, nullptr, true},
+    {"Windows98", true, "app", "temp", nullptr, nullptr, "win98"},
 };
+// clang-format on
 
 class SelfDeletion : public AroundRemoval,
-                     public ::testing::WithParamInterface<SelfDeletionCase> {
- protected:
-  // The batch as it must read, for the executable that `hold` keeps.
-  std::string ExpectedBatch(const std::string &batch) const {
-    const std::string exe = "\"" + ShortPath(Exe()) + "\"";
-    return "@echo off\r\n:Repeat\r\ndel " + exe + "\r\nif exist " + exe +
-           " goto Repeat\r\nrmdir \"" + ShortPath(install_) + "\"\r\ndel \"" + batch + "\"\r\n";
-  }
-};
+                     public ::testing::WithParamInterface<SelfDeletionCase> {};
 
 TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   const SelfDeletionCase &c = GetParam();
@@ -496,18 +417,19 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   }
   const std::string taken = temp_ + "\\delme1.bat";
   if (c.taken) WriteBinaryFile(taken, "rem taken\r\n");
-  RunPlan run{c.switches, c.cancel, {}};
-  if (c.version) run.exeName = std::string("uninst-") + c.version + ".exe";
-  WindowsVersionFor version(run.exeName, c.version);
+  if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
+  WindowsVersionFor version(exeName_, c.version);
 
   // With delme1.bat taken, the batch is delme2.bat; the held executable keeps
   // it waiting, to be read, until the test lets go.
   HANDLE hold = nullptr;
-  Run(run, c.taken ? &hold : nullptr);
+  Run("/Q", false, {}, c.taken ? &hold : nullptr);
   if (hold) {
-    const std::string batch = temp_ + "\\delme2.bat";
+    const std::string batch = temp_ + "\\delme2.bat", exe = "\"" + ShortPath(Exe()) + "\"";
     EXPECT_EQ(Batches(), (std::vector<std::string>{"delme1.bat", "delme2.bat"}));
-    EXPECT_EQ(ReadBinaryFile(batch), ExpectedBatch(batch));
+    EXPECT_EQ(ReadBinaryFile(batch), "@echo off\r\n:Repeat\r\ndel " + exe + "\r\nif exist " + exe +
+                                         " goto Repeat\r\nrmdir \"" + ShortPath(install_) +
+                                         "\"\r\ndel \"" + batch + "\"\r\n");
     CloseHandle(hold);
   }
   ExpectSelfDeletion(c.deletes, c.taken ? std::vector<std::string>{"delme1.bat"}

@@ -12,10 +12,9 @@ FileLock::FileLock(const std::string &path) {
   release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
   locker_ = std::make_unique<Process>(HostPathToWindows(QUENRID_LOCKER_PATH),
                                       "\"" + path + "\" " + name);
-  if (WaitForSingleObject(held_, kDialogTimeoutMs) != WAIT_OBJECT_0) {
-    Release();
-    throw std::runtime_error("the locker did not get hold of " + path);
-  }
+  if (WaitForSingleObject(held_, kDialogTimeoutMs) == WAIT_OBJECT_0) return;
+  Release();
+  throw std::runtime_error("the locker did not get hold of " + path);
 }
 
 FileLock::~FileLock() {

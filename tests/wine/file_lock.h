@@ -2,8 +2,6 @@
 // holds its files, until the test lets it go.
 #pragma once
 
-#include <windows.h>
-
 #include <memory>
 #include <string>
 
@@ -19,13 +17,11 @@ class FileLock {
   ~FileLock();
   FileLock(const FileLock &) = delete;
   FileLock &operator=(const FileLock &) = delete;
-
   // Lets go of the file and waits until the locker has ended.
   void Release();
 
  private:
-  HANDLE held_;
-  HANDLE release_;
+  HANDLE held_, release_;
   std::unique_ptr<Process> locker_;
 };
 

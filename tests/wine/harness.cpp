@@ -1,12 +1,10 @@
 #include "harness.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 
 #include "ui_driver.h"
@@ -17,10 +15,8 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 
-std::string LastErrorText(const std::string &what) {
-  std::ostringstream text;
-  text << what << " (error " << GetLastError() << ")";
-  return text.str();
+std::runtime_error LastError(const std::string &what) {
+  return std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
 }
 
 // The running test's full name, fit for a file name.
@@ -35,41 +31,44 @@ std::string CurrentTestName() {
   return name;
 }
 
-// Unique within the run and readable in a listing of C:\ should one be left.
-std::string FolderNameForCurrentTest() {
-  static int serial = 0;
-  return "quenrid-test-" + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-         std::to_string(++serial);
-}
-
 bool RemoveTreeOnce(const std::string &path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTreeOnce(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+    const std::string name = found.cFileName, child = path + "\\" + name;
+    if (name == "." || name == "..") continue;
+    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? (void)RemoveTreeOnce(child)
+                                                        : (void)DeleteFileA(child.c_str());
   }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  return RemoveDirectoryA(path.c_str()) ||
+         GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+::testing::AssertionResult CheckExit(Process &process, DWORD expected, DWORD timeoutMs,
+                                     bool mustStayHidden) {
+  bool sawWindow = false;
+  const std::optional<DWORD> code =
+      process.WaitForExit(timeoutMs, mustStayHidden ? &sawWindow : nullptr);
+  if (!code) {
+    return ::testing::AssertionFailure() << "still running after " << timeoutMs << " ms";
+  }
+  if (*code != expected) {
+    return ::testing::AssertionFailure()
+           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
+           << "), expected " << std::dec << static_cast<int>(expected);
+  }
+  if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace
 
 std::string HostPathToWindows(const std::string &unixPath) {
   std::string path = "Z:" + unixPath;
-  for (char &c : path) {
-    if (c == '/') c = '\\';
-  }
+  std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 
@@ -98,18 +97,23 @@ void WriteBinaryFile(const std::string &path, const std::string &bytes) {
 
 // A process that has just ended may still hold its image for a moment.
 bool RemoveTree(const std::string &path) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
+  for (int attempt = 0; attempt < 50; ++attempt, Sleep(kPollMs)) {
     if (RemoveTreeOnce(path)) return true;
-    Sleep(kPollMs);
   }
   return false;
 }
 
-TestFolder::TestFolder() : path_("C:\\" + FolderNameForCurrentTest()) {
+bool SamePath(const std::string &a, const std::string &b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// Unique within the run and readable in a listing of C:\ should one be left.
+TestFolder::TestFolder() {
+  static int serial = 0;
+  path_ = "C:\\quenrid-test-" + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) +
+          "-" + std::to_string(++serial);
   RemoveTree(path_);
-  if (!CreateDirectoryA(path_.c_str(), nullptr)) {
-    throw std::runtime_error(LastErrorText("cannot create " + path_));
-  }
+  if (!CreateDirectoryA(path_.c_str(), nullptr)) throw LastError("cannot create " + path_);
 }
 
 TestFolder::~TestFolder() {
@@ -132,20 +136,18 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    throw std::runtime_error(LastErrorText("cannot create " + output));
-  }
+  if (file == INVALID_HANDLE_VALUE) throw LastError("cannot create " + output);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = startup.hStdError = file;
-  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) +
-                     "\" plan --json --switches " + switches + " \"" + exe + "\"";
+  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches " +
+                     switches + " \"" + exe + "\"";
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &info);
   CloseHandle(file);
-  if (!started) throw std::runtime_error(LastErrorText("cannot start " + line));
+  if (!started) throw LastError("cannot start " + line);
   const bool ended = WaitForSingleObject(info.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0;
   if (!ended) TerminateProcess(info.hProcess, 1);
   CloseHandle(info.hThread);
@@ -158,13 +160,12 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
 
 Process::Process(const std::string &exePath, const std::string &arguments,
                  const std::string &directory) {
-  std::string commandLine = "\"" + exePath + "\"";
-  if (!arguments.empty()) commandLine += " " + arguments;
+  std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                       directory.empty() ? nullptr : directory.c_str(), &startup, &info_)) {
-    throw std::runtime_error(LastErrorText("cannot start " + commandLine));
+    throw LastError("cannot start " + commandLine);
   }
 }
 
@@ -178,11 +179,10 @@ Process::~Process() {
 }
 
 std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
-  const DWORD start = GetTickCount();
-  for (;;) {
+  for (const DWORD start = GetTickCount();;) {
     if (sawWindow && ui::HasVisibleWindow(id())) *sawWindow = true;
-    DWORD elapsed = GetTickCount() - start;
-    DWORD slice = elapsed >= timeoutMs ? 0 : std::min(timeoutMs - elapsed, kPollMs);
+    const DWORD elapsed = GetTickCount() - start;
+    const DWORD slice = elapsed >= timeoutMs ? 0 : std::min(timeoutMs - elapsed, kPollMs);
     if (WaitForSingleObject(info_.hProcess, slice) == WAIT_OBJECT_0) break;
     if (slice == 0) {
       TerminateProcess(info_.hProcess, 1);
@@ -194,27 +194,6 @@ std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
   GetExitCodeProcess(info_.hProcess, &code);
   return code;
 }
-
-namespace {
-
-::testing::AssertionResult CheckExit(Process &process, DWORD expected, DWORD timeoutMs,
-                                     bool mustStayHidden) {
-  bool sawWindow = false;
-  std::optional<DWORD> code = process.WaitForExit(timeoutMs, mustStayHidden ? &sawWindow : nullptr);
-  if (!code) {
-    return ::testing::AssertionFailure()
-           << "still running after " << timeoutMs << " ms; terminated";
-  }
-  if (*code != expected) {
-    return ::testing::AssertionFailure()
-           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
-           << "), expected " << std::dec << static_cast<int>(expected);
-  }
-  if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";
-  return ::testing::AssertionSuccess();
-}
-
-}  // namespace
 
 ::testing::AssertionResult ExitsWith(Process &process, DWORD expected, DWORD timeoutMs) {
   return CheckExit(process, expected, timeoutMs, false);
@@ -233,10 +212,6 @@ WindowsVersionFor::WindowsVersionFor(const std::string &exeName, const char *ver
 }
 
 WindowsVersionFor::~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
-
-bool SamePath(const std::string &a, const std::string &b) {
-  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
 
 void Answer(HWND dialog, int id, bool asCommand) {
   ASSERT_NE(dialog, nullptr);

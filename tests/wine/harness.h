@@ -21,10 +21,8 @@ constexpr DWORD kDialogTimeoutMs = 30000;
 
 // The Windows path of a file of the build tree (wine maps / to Z:\).
 std::string HostPathToWindows(const std::string &unixPath);
-
 // The freshly built stub, as the build left it.
 std::string StubPath();
-
 // The stub files that the checks which do not run them read: this build's
 // stub and, in an x86-64 tree, the shipped i686 one as well.
 std::vector<std::string> InspectedStubPaths();
@@ -32,9 +30,10 @@ std::vector<std::string> InspectedStubPaths();
 // Whole-file reads and writes; both throw std::runtime_error on failure.
 std::string ReadBinaryFile(const std::string &path);
 void WriteBinaryFile(const std::string &path, const std::string &bytes);
-
 // Deletes a folder and everything below it, read-only files included.
 bool RemoveTree(const std::string &path);
+// Paths compared as Windows compares them, letters in any case.
+bool SamePath(const std::string &a, const std::string &b);
 
 // A folder of its own directly under C:\, named after the running test, that
 // goes away with the object. A folder that cannot be removed fails the test.
@@ -44,9 +43,7 @@ class TestFolder {
   ~TestFolder();
   TestFolder(const TestFolder &) = delete;
   TestFolder &operator=(const TestFolder &) = delete;
-
   const std::string &path() const { return path_; }
-  // `name` inside the folder.
   std::string operator/(const std::string &name) const { return path_ + "\\" + name; }
 
  private:
@@ -66,7 +63,7 @@ void WritePackedStub(const std::string &exePath, const std::string &block);
 // cannot be started or does not end.
 std::string PlanJson(const std::string &exe, const std::string &switches);
 
-// A started program. It is terminated, if still running, when the object goes.
+// A started program, terminated if still running when the object goes.
 class Process {
  public:
   // Starts `exePath` with `arguments`, in `directory` when one is given, else
@@ -101,18 +98,14 @@ class WindowsVersionFor {
   std::string key_;
 };
 
-// Paths compared as Windows compares them, letters in any case.
-bool SamePath(const std::string &a, const std::string &b);
-
 // Presses button `id` of the dialog, or posts it as a command (as Esc does)
 // when `asCommand`, and waits until the dialog has closed.
 void Answer(HWND dialog, int id, bool asCommand = false);
 
-// Asserts that the process ends with `expected` within the time-out.
+// Asserts that the process ends with `expected` within the time-out; the
+// silent form also that it showed no visible window meanwhile.
 ::testing::AssertionResult ExitsWith(Process &process, DWORD expected,
                                      DWORD timeoutMs = kExitTimeoutMs);
-
-// As ExitsWith, and also that the process showed no visible window meanwhile.
 ::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected,
                                              DWORD timeoutMs = kExitTimeoutMs);
 

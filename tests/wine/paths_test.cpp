@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "data/state.h"
 #include "paths/folder_sources.h"
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"
 #include "paths/shell_folders.h"
+#include "process_state.h"
 
 namespace quenrid::test {
 namespace {
@@ -26,21 +26,34 @@ namespace {
 // in a result.
 const char kLeftOver[] = "X:\\left over";
 const HKEY kFakeKey = reinterpret_cast<HKEY>(0x5150);
-constexpr size_t kGuard = 16;
-constexpr char kGuardByte = '\x5A';
+constexpr char kGuard = '\x5A';
 const std::string kQuickLaunch = "\\Microsoft\\Internet Explorer\\Quick Launch";
 const std::string kAppData = "C:\\Documents and Settings\\user\\Application Data";
+
+// A registry string as stored, with its terminator.
+std::string Sz(const std::string &text) { return text + '\0'; }
 
 // The machine that the replaced sources describe. An empty directory, or a
 // folder or value that is not listed, makes its source fail.
 struct FakeMachine {
-  std::string windows, system, temp;
-  std::map<int, std::string> shell;
-  std::map<std::string, std::string> registry;  // raw bytes as stored
+  std::string windows = "C:\\WINDOWS", system = "C:\\WINDOWS\\System32", temp = "C:\\Temp\\";
+  std::map<int, std::string> shell = {
+      {CSIDL_DESKTOP, "C:\\Shell\\Desktop"}, {CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
+      {CSIDL_PERSONAL, "C:\\Shell\\My Docs\\"}, {CSIDL_FONTS, "C:\\WINDOWS\\Fonts"},
+      {CSIDL_STARTMENU, "C:\\Menu"}, {CSIDL_PROGRAMS, "C:\\Menu\\Programs"},
+      {CSIDL_STARTUP, "C:\\Menu\\Startup"}, {CSIDL_COMMON_STARTMENU, "C:\\Common\\Menu"},
+      {CSIDL_COMMON_PROGRAMS, "C:\\Common\\Menu\\Programs"},
+      {CSIDL_COMMON_STARTUP, "C:\\Common\\Menu\\Startup"},
+      {CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Common\\Desktop"}, {CSIDL_APPDATA, kAppData},
+      {CSIDL_LOCAL_APPDATA, "C:\\Local\\user"}, {CSIDL_COMMON_APPDATA, "C:\\Common\\Data"},
+      {CSIDL_PROFILE, "C:\\Profile\\user"}, {CSIDL_COMMON_DOCUMENTS, "C:\\Common\\Shared Docs"}};
+  // Raw bytes as stored.
+  std::map<std::string, std::string> registry = {
+      {"ProgramFilesDir", Sz("C:\\Program Files")},
+      {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
   bool keyOpens = true;
   int opens = 0, closes = 0;
-};
-FakeMachine machine;
+} machine;
 
 UINT WriteFolder(const std::string &folder, char *buffer, UINT size) {
   if (folder.empty()) {
@@ -85,52 +98,23 @@ LONG WINAPI FakeQueryValue(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data,
 }
 
 LONG WINAPI FakeCloseKey(HKEY key) {
-  if (key == kFakeKey) ++machine.closes;
+  machine.closes += key == kFakeKey;
   return ERROR_SUCCESS;
 }
 
-std::string Sz(const std::string &text) { return text + '\0'; }
-
-// Replaces every source by a machine of the given family that has every
-// folder, each distinct from what a fall-back would give.
-void UseFakeMachine(bool nt) {
-  EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
-  machine = FakeMachine();
-  machine.windows = "C:\\WINDOWS";
-  machine.system = "C:\\WINDOWS\\System32";
-  machine.temp = "C:\\Temp\\";
-  machine.shell = {
-      {CSIDL_DESKTOP, "C:\\Shell\\Desktop"}, {CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
-      {CSIDL_PERSONAL, "C:\\Shell\\My Docs\\"}, {CSIDL_FONTS, "C:\\WINDOWS\\Fonts"},
-      {CSIDL_STARTMENU, "C:\\Menu"}, {CSIDL_PROGRAMS, "C:\\Menu\\Programs"},
-      {CSIDL_STARTUP, "C:\\Menu\\Startup"}, {CSIDL_COMMON_STARTMENU, "C:\\Common\\Menu"},
-      {CSIDL_COMMON_PROGRAMS, "C:\\Common\\Menu\\Programs"},
-      {CSIDL_COMMON_STARTUP, "C:\\Common\\Menu\\Startup"},
-      {CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Common\\Desktop"},
-      {CSIDL_APPDATA, kAppData}, {CSIDL_LOCAL_APPDATA, "C:\\Local\\user"},
-      {CSIDL_COMMON_APPDATA, "C:\\Common\\Data"}, {CSIDL_PROFILE, "C:\\Profile\\user"},
-      {CSIDL_COMMON_DOCUMENTS, "C:\\Common\\Shared Docs"}};
-  machine.registry = {{"ProgramFilesDir", Sz("C:\\Program Files")},
-                      {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
-  Folders = {FakeWindows,    FakeSystem,   FakeTemp,           FakeOpenKey,
-             FakeQueryValue, FakeCloseKey, FakeShellFolderPath};
-  IsNtPlatform = nt;
-}
-
 // How a case's machine differs from the full one.
-template <int folder> void Lacks() { machine.shell.erase(folder); }
 void Unchanged() {}
 void NoShellFolders() { machine.shell = {}; }
-void OnlyAppData(const char *appData) { machine.shell = {{CSIDL_APPDATA, appData}}; }
-void CommonDocuments(const char *folder) { machine.shell[CSIDL_COMMON_DOCUMENTS] = folder; }
+void Nothing() { machine = FakeMachine{"", "", "", {}, {}}; }
+template <int folder> void Lacks() { machine.shell.erase(folder); }
 
 // Expands as the pre-uninstall start does: measure, then write into a buffer
 // of exactly that size, here followed by guard bytes.
 std::string Expand(const std::string &source) {
   const uint32_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
-  std::string output(length + 1 + kGuard, kGuardByte);
+  std::string output(length + 17, kGuard);
   EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), length + 1), length) << source;
-  EXPECT_EQ(output.substr(length + 1), std::string(kGuard, kGuardByte)) << source;
+  EXPECT_EQ(output.substr(length + 1), std::string(16, kGuard)) << source;
   EXPECT_EQ(strlen(output.c_str()), length) << source;
   return output.c_str();
 }
@@ -138,7 +122,7 @@ std::string Expand(const std::string &source) {
 // IsProtectedFolder on a 260-byte copy of `path`, which must come back unchanged.
 int Protected(const std::string &path) {
   char buffer[PATH_BUFFER_SIZE], before[PATH_BUFFER_SIZE];
-  memset(buffer, kGuardByte, sizeof buffer);
+  memset(buffer, kGuard, sizeof buffer);
   strcpy(buffer, path.c_str());
   memcpy(before, buffer, sizeof buffer);
   const int result = IsProtectedFolder(buffer);
@@ -151,28 +135,27 @@ std::string Cased(std::string text, int (*change)(int)) {
   return text;
 }
 
-// Wine's folders, through other calls than those under test where Windows
-// has them.
-std::string ShellFolder(int folder) {
+// Wine's folders, through other calls than those under test, without a
+// trailing backslash.
+std::string WineFolder(int folder) {
   char path[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
+  std::string text = path;
+  if (text.size() >= 4 && text.back() == '\\') text.pop_back();
+  return text;
 }
-
-std::string Stripped(std::string folder) {
-  if (folder.size() >= 4 && folder.back() == '\\') folder.pop_back();
-  return folder;
+std::string WineAllUsers() {
+  const std::string documents = WineFolder(CSIDL_COMMON_DOCUMENTS);
+  return documents.substr(0, documents.rfind('\\'));
 }
-
-std::string CurrentVersionValue(const char *name) {
+std::string WineValue(const char *name) {
   char value[MAX_PATH] = "";
   DWORD size = sizeof value;
   RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", name,
                RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
   return value;
 }
-
-std::string Directory(UINT(WINAPI *call)(LPSTR, UINT)) {
+std::string WineDirectory(UINT(WINAPI *call)(LPSTR, UINT)) {
   char path[MAX_PATH] = "";
   call(path, sizeof path);
   return path;
@@ -185,166 +168,120 @@ class Paths : public ::testing::Test {
     InstallFolder = installFolder_;
     DetectOperatingSystem();
   }
-
   void TearDown() override {
     Folders = savedSources_;
-    IsNtPlatform = savedNt_;
-    IsNtVersion6 = savedNt6_;
-    InstallFolder = savedInstallFolder_;
     EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
     machine = FakeMachine();
   }
 
+  // Replaces every source by a machine of the given family that has every
+  // folder, each distinct from what a fall-back would give.
+  void UseFakeMachine(bool nt) {
+    EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
+    machine = FakeMachine();
+    Folders = {FakeWindows,    FakeSystem,   FakeTemp,           FakeOpenKey,
+               FakeQueryValue, FakeCloseKey, FakeShellFolderPath};
+    IsNtPlatform = nt;
+  }
+
+  ProcessState state_;
   const FolderSources savedSources_ = Folders;
-  const bool savedNt_ = IsNtPlatform;
-  const bool savedNt6_ = IsNtVersion6;
-  char *const savedInstallFolder_ = InstallFolder;
   char installFolder_[PATH_BUFFER_SIZE];
 };
 
-TEST_F(Paths, EveryMacroResolvesToWinesFolderInAnyCase) {
+// Wine's folders: what their macros give, and which are protected, in any
+// case and with a trailing backslash, without their subfolders.
+TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
-  const std::string commonDocuments = ShellFolder(CSIDL_COMMON_DOCUMENTS);
-  const std::pair<std::string, std::string> macros[] = {
-      {"#Windows#", Directory(GetWindowsDirectoryA)},
-      {"#System#", Directory(GetSystemDirectoryA)},
-      {"#TempDir#", Stripped(temp)},
-      {"#CommonFiles#", CurrentVersionValue("CommonFilesDir")},
-      {"#Program Files#", CurrentVersionValue("ProgramFilesDir")},
-      {"#MyDocuments#", Stripped(ShellFolder(CSIDL_PERSONAL))},
-      {"#Desktop#", Stripped(ShellFolder(CSIDL_DESKTOPDIRECTORY))},
-      {"#AppData#", Stripped(ShellFolder(CSIDL_APPDATA))},
-      {"#LocalAppData#", Stripped(ShellFolder(CSIDL_LOCAL_APPDATA))},
-      {"#AllUsersAppData#", Stripped(ShellFolder(CSIDL_COMMON_APPDATA))},
-      {"#AllUsersDocuments#", Stripped(commonDocuments)},
-      {"#AllUsersDesktop#", Stripped(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY))},
-      {"#UserDir#", Stripped(ShellFolder(CSIDL_PROFILE))},
-      {"#AllUsersDir#", commonDocuments.substr(0, commonDocuments.rfind('\\'))},
-      {"#InstallDir#", "C:\\Apps\\Tool"},
+  const struct {
+    const char *macro;  // null: none names it
+    std::string folder;
+    bool isProtected;
+  } folders[] = {
+      {"#Windows#", WineDirectory(GetWindowsDirectoryA), true},
+      {"#System#", WineDirectory(GetSystemDirectoryA), true},
+      {"#TempDir#", std::string(temp, strlen(temp) - 1), false},
+      {"#CommonFiles#", WineValue("CommonFilesDir"), true},
+      {"#Program Files#", WineValue("ProgramFilesDir"), true},
+      {"#MyDocuments#", WineFolder(CSIDL_PERSONAL), true},
+      {"#Desktop#", WineFolder(CSIDL_DESKTOPDIRECTORY), true},
+      {"#AppData#", WineFolder(CSIDL_APPDATA), true},
+      {"#UserDir#", WineFolder(CSIDL_PROFILE), true},
+      {"#LocalAppData#", WineFolder(CSIDL_LOCAL_APPDATA), true},
+      {"#AllUsersAppData#", WineFolder(CSIDL_COMMON_APPDATA), true},
+      {"#AllUsersDocuments#", WineFolder(CSIDL_COMMON_DOCUMENTS), true},
+      {"#AllUsersDesktop#", WineFolder(CSIDL_COMMON_DESKTOPDIRECTORY), true},
+      {"#AllUsersDir#", WineAllUsers(), true}, {"#InstallDir#", "C:\\Apps\\Tool", false},
+      {nullptr, WineFolder(CSIDL_DESKTOP), true}, {nullptr, WineFolder(CSIDL_FONTS), true},
+      {nullptr, WineFolder(CSIDL_PROGRAMS), true}, {nullptr, WineFolder(CSIDL_STARTUP), true},
+      {nullptr, WineFolder(CSIDL_STARTMENU), true},
+      {nullptr, WineFolder(CSIDL_COMMON_STARTMENU), true},
+      {nullptr, WineFolder(CSIDL_COMMON_PROGRAMS), true},
+      {nullptr, WineFolder(CSIDL_COMMON_STARTUP), true},
+      {nullptr, WineFolder(CSIDL_APPDATA) + kQuickLaunch, true},
+      {nullptr, WineFolder(CSIDL_COMMON_APPDATA) + kQuickLaunch, true},
   };
-  for (const auto &[macro, folder] : macros) {
-    ASSERT_GE(folder.size(), 4u) << macro << " unknown to Wine";
-    EXPECT_NE(folder.back(), '\\') << macro;
-    for (const std::string &written : {macro, Cased(macro, toupper), Cased(macro, tolower)}) {
-      EXPECT_EQ(Expand(written + "\\Data"), folder + "\\Data") << written;
+  for (const auto &f : folders) {
+    ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
+    if (f.macro) {
+      EXPECT_EQ(Expand(Cased(f.macro, tolower) + "\\Data"), f.folder + "\\Data") << f.macro;
     }
+    if (!f.isProtected) continue;
+    for (const std::string &written :
+         {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
+      EXPECT_EQ(Protected(written), 1) << written;
+    }
+    EXPECT_EQ(Protected(f.folder + "\\Quenrid Sub"), 0) << f.folder;
   }
-}
-
-TEST_F(Paths, ShellFolderLookupThatFailsReportsIt) {
+  const std::string quickLaunch = WineFolder(CSIDL_APPDATA) + kQuickLaunch;
+  EXPECT_EQ(Protected(quickLaunch.substr(0, quickLaunch.rfind('\\'))), 0);
   char buffer[PATH_BUFFER_SIZE] = "untouched";
   EXPECT_EQ(GetShellFolderPath(buffer, 0x7E), 0);  // no such folder number
   EXPECT_STREQ(buffer, "untouched");
   EXPECT_EQ(GetShellFolderPath(buffer, CSIDL_DRIVES), 0);  // a folder without a path
 }
 
-TEST_F(Paths, WinesProtectedFoldersAreProtectedButNotTheirSubfolders) {
-  std::vector<std::string> folders = {
-      Directory(GetWindowsDirectoryA), Directory(GetSystemDirectoryA),
-      CurrentVersionValue("ProgramFilesDir"), CurrentVersionValue("CommonFilesDir"),
-      Stripped(ShellFolder(CSIDL_APPDATA)) + kQuickLaunch,
-      Stripped(ShellFolder(CSIDL_COMMON_APPDATA)) + kQuickLaunch};
-  for (int folder : {CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY,
-                     CSIDL_FONTS, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS, CSIDL_STARTMENU,
-                     CSIDL_COMMON_STARTMENU, CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_APPDATA,
-                     CSIDL_COMMON_APPDATA, CSIDL_COMMON_DOCUMENTS, CSIDL_PERSONAL,
-                     CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) {
-    folders.push_back(Stripped(ShellFolder(folder)));
-  }
-  const std::string commonDocuments = ShellFolder(CSIDL_COMMON_DOCUMENTS);
-  folders.push_back(commonDocuments.substr(0, commonDocuments.rfind('\\')));  // all users
-  for (const std::string &folder : folders) {
-    ASSERT_GE(folder.size(), 4u);
-    for (const std::string &written :
-         {folder, Cased(folder, toupper), Cased(folder, tolower), folder + "\\"}) {
-      EXPECT_EQ(Protected(written), 1) << written;
-    }
-    EXPECT_EQ(Protected(folder + "\\Quenrid Sub"), 0) << folder;
-  }
-  const std::string quickLaunch = folders[4];
-  EXPECT_EQ(Protected(quickLaunch.substr(0, quickLaunch.rfind('\\'))), 0);
-}
-
-struct MacroCase {
-  bool nt;
-  const char *source;
-  void (*alter)();
-  const char *expected;
-};
-
-void ExpectExpansions(std::initializer_list<MacroCase> cases) {
-  for (const MacroCase &macro : cases) {
-    UseFakeMachine(macro.nt);
-    macro.alter();
-    EXPECT_EQ(Expand(macro.source), macro.expected) << macro.source << (macro.nt ? " NT" : " 9x");
-  }
-}
-
-TEST_F(Paths, FallBacksOfEachFamily) {
-  ExpectExpansions({
+// Expansions on replaced sources: the fall-backs of each family, the
+// registry macros, and how the scanner pairs the hashes.
+TEST_F(Paths, ExpansionsOnEachFamily) {
+  const struct {
+    bool nt;
+    std::string source;
+    void (*alter)();
+    std::string expected;
+  } cases[] = {
       {true, "#AppData#", Lacks<CSIDL_APPDATA>,
        "C:\\WINDOWS\\Profiles\\Administrator\\Application Data"},
-      {true, "#AppData#", [] { NoShellFolders(); machine.windows = ""; }, "#AppData#"},
       {true, "#LocalAppData#", Lacks<CSIDL_LOCAL_APPDATA>,
        "C:\\Documents and Settings\\user\\Local Settings\\Application Data"},
-      {true, "#LocalAppData#", NoShellFolders,
+      {true, "#LocalAppData#", [] { machine.shell = {{CSIDL_APPDATA, "AppData"}}; },
        "C:\\WINDOWS\\Profiles\\Administrator\\Local Settings\\Application Data"},
-      {true, "#LocalAppData#", [] { OnlyAppData("AppData"); },
-       "C:\\WINDOWS\\Profiles\\Administrator\\Local Settings\\Application Data"},
-      {true, "#AllUsersAppData#", Lacks<CSIDL_COMMON_APPDATA>,
-       "C:\\Documents and Settings\\All Users\\Application Data"},
-      {true, "#AllUsersAppData#", NoShellFolders,
-       "C:\\WINDOWS\\Profiles\\All Users\\Application Data"},
-      {true, "#AllUsersDocuments#", Lacks<CSIDL_COMMON_DOCUMENTS>,
-       "C:\\Documents and Settings\\All Users\\Documents"},
-      {true, "#AllUsersDocuments#", NoShellFolders, "C:\\WINDOWS\\Profiles\\All Users\\Documents"},
-      {true, "#AllUsersDesktop#", Lacks<CSIDL_COMMON_DESKTOPDIRECTORY>,
-       "C:\\Documents and Settings\\All Users\\Desktop"},
-      {true, "#AllUsersDesktop#", [] { OnlyAppData("C:\\AppData"); },
-       "C:\\WINDOWS\\Profiles\\All Users\\Desktop"},
-      {true, "#UserDir#", Lacks<CSIDL_PROFILE>, "C:\\Documents and Settings\\user"},
       {true, "#UserDir#", NoShellFolders, "c:\\"},
-      {true, "#UserDir#", [] { OnlyAppData("AppData"); }, "c:\\"},
-      {true, "#AllUsersDir#", Lacks<CSIDL_COMMON_DOCUMENTS>,
-       "C:\\Documents and Settings\\All Users"},
-      {true, "#AllUsersDir#", NoShellFolders, "C:\\WINDOWS\\Profiles\\All Users"},
       {false, "#AppData#", NoShellFolders, "C:\\WINDOWS\\Application Data"},
-      {false, "#LocalAppData#", Lacks<CSIDL_LOCAL_APPDATA>, "C:\\WINDOWS\\Application Data"},
-      {false, "#AllUsersAppData#", NoShellFolders, "C:\\WINDOWS\\All Users\\Application Data"},
-      {false, "#AllUsersDocuments#", NoShellFolders, "C:\\WINDOWS\\All Users\\Documents"},
-      {false, "#AllUsersDesktop#", NoShellFolders, "C:\\WINDOWS\\All Users\\Desktop"},
       {false, "#UserDir#", NoShellFolders, "C:\\WINDOWS"},
-      {false, "#AllUsersDir#", NoShellFolders, "C:\\WINDOWS\\All Users"},
-      {false, "#AllUsersDesktop#", Unchanged, "C:\\Common\\Desktop"},
-      // Sources without a fall-back keep their token on both families.
-      {false, "#Windows##System##TempDir#", [] { machine = FakeMachine(); },
-       "#Windows##System##TempDir#"},
+      // A source that fails, without a fall-back, keeps its token.
+      {true, "#AppData#", [] { NoShellFolders(); machine.windows = ""; }, "#AppData#"},
+      {false, "#Windows##System##TempDir#", Nothing, "#Windows##System##TempDir#"},
       {true, "#MyDocuments##Desktop#", NoShellFolders, "#MyDocuments##Desktop#"},
       {false, "#MyDocuments##Desktop#", NoShellFolders, "#MyDocuments##Desktop#"},
       // The parent of the common documents, and the drive roots.
-      {true, "#AllUsersDir#", [] { CommonDocuments("D:\\Docs"); }, "D:\\"},
-      {true, "#AllUsersDir#", [] { CommonDocuments("D:\\"); }, "D:\\"},
-      {true, "#AllUsersDir#", [] { CommonDocuments("Docs"); }, "c:\\"},
-      {true, "#AllUsersDir#", [] { CommonDocuments("\\Docs"); }, ""},
-      {true, "#AllUsersDir#",
-       [] { CommonDocuments("C:\\Documents and Settings\\All Users\\Documents"); },
-       "C:\\Documents and Settings\\All Users"},
+      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "D:\\Docs"; }, "D:\\"},
+      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "D:\\"; }, "D:\\"},
+      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "Docs"; }, "c:\\"},
+      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "\\Docs"; }, ""},
       // One trailing backslash goes, but a root keeps its own.
       {true, "#MyDocuments#|#Desktop#|#TempDir#", Unchanged,
        "C:\\Shell\\My Docs|C:\\Shell\\Desk|C:\\Temp"},
       {true, "#Desktop#", [] { machine.shell[CSIDL_DESKTOPDIRECTORY] = "D:\\"; }, "D:\\"},
-  });
-  // The longest fall-back behind the longest Windows directory.
-  UseFakeMachine(true);
-  NoShellFolders();
-  machine.windows = "C:\\" + std::string(256, 'W');
-  EXPECT_EQ(Expand("#LocalAppData#"),
-            machine.windows + "\\Profiles\\Administrator\\Local Settings\\Application Data");
-}
-
-TEST_F(Paths, RegistryMacrosReadTheCurrentVersionKey) {
-  ExpectExpansions({
+      // The longest fall-back behind the longest Windows directory.
+      {true, "#LocalAppData#",
+       [] { NoShellFolders(); machine.windows = "C:\\" + std::string(256, 'W'); },
+       "C:\\" + std::string(256, 'W') +
+           "\\Profiles\\Administrator\\Local Settings\\Application Data"},
+      // The registry: a missing common files folder is derived, and a value
+      // stored without a terminator is read as far as it goes, unless it fills
+      // all 260 bytes.
       {true, "#CommonFiles#|#Program Files#", Unchanged,
        "C:\\Program Files\\Shared|C:\\Program Files"},
       {true, "#CommonFiles#", [] { machine.registry.erase("CommonFilesDir"); },
@@ -356,33 +293,24 @@ TEST_F(Paths, RegistryMacrosReadTheCurrentVersionKey) {
       {true, "#CommonFiles#|#Program Files#",
        [] { machine.registry = {{"ProgramFilesDir", Sz("D:\\Apps\\")}}; },
        "D:\\Apps\\Common Files|D:\\Apps"},
-      // Stored without a terminator: read as far as it goes, unless it fills all 260 bytes.
       {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = "D:\\Apps"; },
        "D:\\Apps"},
       {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = std::string(260, 'P'); },
        "#Program Files#"},
-  });
-}
-
-TEST_F(Paths, ScannerPairsEachHashWithTheNextInTheSourceOnly) {
-  UseFakeMachine(true);
-  const std::pair<std::string, std::string> cases[] = {
-      {"C:\\plain\\path", "C:\\plain\\path"},
-      {"", ""},
-      {"#Unknown#\\x", "\\x"},
-      {"##x", "x"},
-      {"50#", "50#"},
-      {"a#b", "a#b"},
-      {"#Foo#Windows#", "Windows#"},
-      {"C:\\a#b#c", "C:\\ac"},
-      {"#Windows #", ""},
-      {"#" + std::string(400, 'n') + "#x", "x"},
-      {"#windows#, #SYSTEM#", "C:\\WINDOWS, C:\\WINDOWS\\System32"},
-      {"#InstallDir#\\Data", "C:\\Apps\\Tool\\Data"},
+      // Each hash pairs with the next in the source, never in what a macro gave.
+      {true, "", Unchanged, ""}, {true, "#Unknown#\\x", Unchanged, "\\x"},
+      {true, "##x", Unchanged, "x"}, {true, "50#", Unchanged, "50#"},
+      {true, "#Foo#Windows#", Unchanged, "Windows#"}, {true, "C:\\a#b#c", Unchanged, "C:\\ac"},
+      {true, "#Windows #", Unchanged, ""},
+      {true, "#" + std::string(400, 'n') + "#x", Unchanged, "x"},
+      {true, "#windows#, #SYSTEM#", Unchanged, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
+      {true, "#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
   };
-  for (const auto &[source, expected] : cases) EXPECT_EQ(Expand(source), expected) << source;
-  machine.windows = "C:\\W#System#";
-  EXPECT_EQ(Expand("#Windows#x"), "C:\\W#System#x");
+  for (const auto &c : cases) {
+    UseFakeMachine(c.nt);
+    c.alter();
+    EXPECT_EQ(Expand(c.source), c.expected) << c.source << (c.nt ? " NT" : " 9x");
+  }
   InstallFolder = nullptr;
   EXPECT_EQ(Expand("#InstallDir#"), "#InstallDir#");
 }
@@ -392,83 +320,72 @@ TEST_F(Paths, OutputNeverGetsMoreThanItsSize) {
   const std::string expanded = "C:\\WINDOWS\\x";
   char output[32];
   for (uint32_t size : {0u, 1u, 5u, 12u, 13u}) {
-    memset(output, kGuardByte, sizeof output);
+    memset(output, kGuard, sizeof output);
     EXPECT_EQ(ExpandPathMacros(output, "#Windows#\\x", size), expanded.size()) << size;
     if (size) {
       EXPECT_EQ(std::string(output), expanded.substr(0, size - 1)) << size;
     }
-    for (size_t i = size; i < sizeof output; ++i) ASSERT_EQ(output[i], kGuardByte) << size;
+    for (size_t i = size; i < sizeof output; ++i) ASSERT_EQ(output[i], kGuard) << size;
   }
-}
-
-TEST_F(Paths, ExpansionBeyondTheWorkingBufferStopsAtItsEnd) {
-  UseFakeMachine(true);
+  // Beyond the working buffer, the expansion stops at its end.
   machine.windows = "C:\\" + std::string(256, 'W');
   std::string source;
   for (int i = 0; i < 300; ++i) source += "#Windows#";
   const uint32_t length = 300 * 259;
   EXPECT_EQ(ExpandPathMacros(nullptr, source.c_str(), 65500), length);
-  std::string output(length + 1 + kGuard, kGuardByte);
-  EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), length + 1), length);
-  EXPECT_EQ(strlen(output.c_str()), 65499u);
-  EXPECT_EQ(output.substr(65500), std::string(output.size() - 65500, kGuardByte));
+  std::string big(length + 17, kGuard);
+  EXPECT_EQ(ExpandPathMacros(&big[0], source.c_str(), length + 1), length);
+  EXPECT_EQ(strlen(big.c_str()), 65499u);
+  EXPECT_EQ(big.substr(65500), std::string(big.size() - 65500, kGuard));
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
+// Each path on a machine of the NT and of the 95/98/Me family: 1 protected,
+// 0 not, -1 not tried.
 TEST_F(Paths, ProtectedFoldersOfEachFamily) {
   const struct {
-    bool nt;
     std::string path;
     void (*alter)();
-    int expected;
+    int nt, win9x;
   } cases[] = {
-      {true, "", [] { machine = FakeMachine(); }, 1},
-      {true, "C:", [] { machine = FakeMachine(); }, 1},
-      {true, "C:\\", [] { machine = FakeMachine(); }, 1},
-      {true, "c:\\windows\\", Unchanged, 1},
-      {true, "C:\\WINDOWS\\\\", Unchanged, 0},
-      {true, "C:/WINDOWS", Unchanged, 0},
-      {true, "C:\\Shell\\Desk", Unchanged, 1},
-      {true, "C:\\Program Files\\Shared\\", Unchanged, 1},
-      {true, "C:\\Program Files", [] { machine.registry.erase("CommonFilesDir"); }, 1},
-      {true, "C:\\Program Files", [] { machine.keyOpens = false; }, 0},
-      {true, "C:\\Common\\Data" + kQuickLaunch, Unchanged, 1},
-      {false, kAppData + kQuickLaunch, Unchanged, 1},
+      {"", Nothing, 1, -1}, {"C:", Nothing, 1, -1}, {"C:\\", Nothing, 1, -1},
+      {"c:\\windows\\", Unchanged, 1, -1}, {"C:\\WINDOWS\\\\", Unchanged, 0, -1},
+      {"C:/WINDOWS", Unchanged, 0, -1}, {"C:\\Shell\\Desk", Unchanged, 1, -1},
+      {"C:\\Program Files\\Shared\\", Unchanged, 1, -1},
+      {"C:\\Program Files", [] { machine.registry.erase("CommonFilesDir"); }, 1, -1},
+      {"C:\\Program Files", [] { machine.keyOpens = false; }, 0, -1},
+      {"C:\\Common\\Data" + kQuickLaunch, Unchanged, 1, -1},
+      {kAppData + kQuickLaunch, Unchanged, -1, 1},
       // A failed source is skipped, and what it left is no candidate.
-      {true, kLeftOver, [] { NoShellFolders(); machine.windows = ""; }, 0},
-      {true, kLeftOver + kQuickLaunch, NoShellFolders, 0},
-      {true, "C:\\WINDOWS\\System32", [] { NoShellFolders(); machine.windows = ""; }, 1},
-      // The user's own folders that macros name, on both families, and not
-      // their subfolders; they need no registry.
-      {true, "C:\\Shell\\My Docs", Unchanged, 1},
-      {false, "c:\\shell\\my docs\\", Unchanged, 1},
-      {true, "C:\\Shell\\My Docs\\Product", Unchanged, 0},
-      {false, "C:\\Local\\user", Unchanged, 1},
-      {true, "C:\\Profile\\user", [] { machine.keyOpens = false; }, 1},
-      {false, "C:\\Profile\\user", Unchanged, 1},
-      {true, "C:\\Profile\\user\\Product", Unchanged, 0},
-      {true, "C:\\Common", Unchanged, 1},
-      {false, "C:\\Common", Unchanged, 1},
-      {true, "C:\\Documents and Settings\\All Users", [] { OnlyAppData(kAppData.c_str()); }, 1},
+      {kLeftOver, [] { NoShellFolders(); machine.windows = ""; }, 0, -1},
+      {kLeftOver + kQuickLaunch, NoShellFolders, 0, -1},
+      {"C:\\WINDOWS\\System32", [] { NoShellFolders(); machine.windows = ""; }, 1, -1},
+      // The user's own folders that macros name, and not their subfolders;
+      // they need no registry.
+      {"C:\\Shell\\My Docs", Unchanged, 1, -1}, {"c:\\shell\\my docs\\", Unchanged, -1, 1},
+      {"C:\\Shell\\My Docs\\Product", Unchanged, 0, -1}, {"C:\\Local\\user", Unchanged, -1, 1},
+      {"C:\\Profile\\user", [] { machine.keyOpens = false; }, 1, -1},
+      {"C:\\Profile\\user", Unchanged, -1, 1}, {"C:\\Profile\\user\\Product", Unchanged, 0, -1},
+      {"C:\\Common", Unchanged, 1, 1},
+      {"C:\\Documents and Settings\\All Users", [] { machine.shell = {{CSIDL_APPDATA, kAppData}}; },
+       1, -1},
       // The 64-bit program and common files, with or without a backslash.
-      {true, "D:\\Program Files",
-       [] { machine.registry["ProgramW6432Dir"] = Sz("D:\\Program Files\\"); }, 1},
-      {false, "D:\\Program Files\\Common Files",
-       [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Program Files\\Common Files"); }, 1},
-      {true, "D:\\Program Files", [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Other"); }, 0},
+      {"D:\\Program Files", [] { machine.registry["ProgramW6432Dir"] = Sz("D:\\Program Files\\"); },
+       1, -1},
+      {"D:\\Program Files\\Common Files",
+       [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Program Files\\Common Files"); }, -1, 1},
+      {"D:\\Program Files", [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Other"); }, 0, -1},
+      // The all-users folders that only NT has.
+      {"C:\\Common\\Desktop", Unchanged, 1, 0}, {"C:\\Common\\Menu\\Programs", Unchanged, 1, 0},
+      {"C:\\Common\\Menu", Unchanged, 1, 0}, {"C:\\Common\\Menu\\Startup", Unchanged, 1, 0},
   };
-  for (const auto &folder : cases) {
-    UseFakeMachine(folder.nt);
-    folder.alter();
-    EXPECT_EQ(Protected(folder.path), folder.expected) << folder.path << (folder.nt ? " NT" : "");
-  }
-  // The all-users folders that only NT has.
-  for (const char *ntOnly : {"C:\\Common\\Desktop", "C:\\Common\\Menu\\Programs",
-                             "C:\\Common\\Menu", "C:\\Common\\Menu\\Startup"}) {
-    UseFakeMachine(true);
-    EXPECT_EQ(Protected(ntOnly), 1) << ntOnly;
-    IsNtPlatform = false;
-    EXPECT_EQ(Protected(ntOnly), 0) << ntOnly;
+  for (const auto &c : cases) {
+    for (const bool nt : {true, false}) {
+      if ((nt ? c.nt : c.win9x) < 0) continue;
+      UseFakeMachine(nt);
+      c.alter();
+      EXPECT_EQ(Protected(c.path), nt ? c.nt : c.win9x) << c.path << (nt ? " NT" : " 9x");
+    }
   }
 }
 

@@ -8,35 +8,23 @@
 
 namespace quenrid::test {
 
-class ProcessState {
+template <class T> class Restored {
  public:
-  ProcessState() = default;
-  ~ProcessState() {
-    IsNtPlatform = isNtPlatform_;
-    IsNtVersion6 = isNtVersion6_;
-    QuietMode = quietMode_;
-    SwitchS = switchS_;
-    SwitchX = switchX_;
-    InstallFolder = installFolder_;
-    WorkPath = workPath_;
-    ModulePath = modulePath_;
-    ProgressTotal = progressTotal_;
-    ProgressPosition = progressPosition_;
-  }
-  ProcessState(const ProcessState &) = delete;
-  ProcessState &operator=(const ProcessState &) = delete;
+  explicit Restored(T &variable) : variable_(variable), value_(variable) {}
+  ~Restored() { variable_ = value_; }
+  Restored(const Restored &) = delete;
+  Restored &operator=(const Restored &) = delete;
 
  private:
-  bool isNtPlatform_ = IsNtPlatform;
-  bool isNtVersion6_ = IsNtVersion6;
-  bool quietMode_ = QuietMode;
-  bool switchS_ = SwitchS;
-  bool switchX_ = SwitchX;
-  char *installFolder_ = InstallFolder;
-  char *workPath_ = WorkPath;
-  char *modulePath_ = ModulePath;
-  uint32_t progressTotal_ = ProgressTotal;
-  uint32_t progressPosition_ = ProgressPosition;
+  T &variable_;
+  const T value_;
+};
+
+struct ProcessState {
+  Restored<bool> isNtPlatform{IsNtPlatform}, isNtVersion6{IsNtVersion6}, quietMode{QuietMode},
+      switchS{SwitchS}, switchX{SwitchX};
+  Restored<char *> installFolder{InstallFolder}, workPath{WorkPath}, modulePath{ModulePath};
+  Restored<uint32_t> progressTotal{ProgressTotal}, progressPosition{ProgressPosition};
 };
 
 }  // namespace quenrid::test

@@ -1,20 +1,17 @@
 // What the removal phases decide without the whole stub around them: the
-// registry guard, the bounds of the work path, and the progress of each phase.
+// registry guard, and paths too long for the work path, which stays empty.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 
-#include "data/state.h"
-#include "ui/ui.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
-#include "removal/emptied_folders.h"
-#include "removal/files.h"
+#include "process_state.h"
 #include "removal/registry.h"
+#include "removal/rules.h"
 #include "removal/shortcuts.h"
 #include "writer/uninstall_writer.h"
 
@@ -22,11 +19,8 @@ namespace quenrid::test {
 namespace {
 
 enum : uint32_t {
-  HKCR = ROOT_CLASSES,
-  HKCU = ROOT_CURRENT_USER,
-  HKLM = ROOT_LOCAL_MACHINE,
-  HKU = ROOT_USERS,
-  HKCC = ROOT_CURRENT_CONFIG,
+  HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOCAL_MACHINE,
+  HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG,
 };
 
 TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
@@ -35,37 +29,24 @@ TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
     const char *keyPath;
     int guarded;
   } cases[] = {
-      {HKLM, "", 1},
-      {HKCR, "\\", 1},
-      {HKCU, "\\\\\\", 1},
-      {HKLM, "Software", 1},
-      {HKLM, "\\Software", 1},
-      {HKLM, "SOFTWARE\\\\", 1},
-      {HKU, ".DEFAULT", 1},
-      {HKU, ".DEFAULT\\Software", 1},
-      {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
-      {HKCC, "System", 1},
-      {HKCR, "CLSID", 1},
-      {HKCR, "clsid\\", 1},
-      {HKCR, "*", 1},
-      {HKLM, "Software\\Classes\\CLSID", 1},
-      {HKCU, "Software\\\\Classes\\Interface\\", 1},
+      {HKLM, "", 1}, {HKCR, "\\", 1}, {HKCU, "\\\\\\", 1}, {HKLM, "Software", 1},
+      {HKLM, "\\Software", 1}, {HKLM, "SOFTWARE\\\\", 1}, {HKU, ".DEFAULT", 1},
+      {HKU, ".DEFAULT\\Software", 1}, {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
+      {HKCC, "System", 1}, {HKCR, "CLSID", 1}, {HKCR, "clsid\\", 1}, {HKCR, "*", 1},
+      {HKLM, "Software\\Classes\\CLSID", 1}, {HKCU, "Software\\\\Classes\\Interface\\", 1},
       {HKLM, "Software\\Microsoft", 1},
       {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 1},
       {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 1},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", 1},
       {HKLM, "Software\\Microsoft\\Windows NT\\CurrentVersion", 1},
-      {HKLM, "SYSTEM\\CurrentControlSet", 1},
-      {HKLM, "system\\currentcontrolset\\services\\", 1},
+      {HKLM, "SYSTEM\\CurrentControlSet", 1}, {HKLM, "system\\currentcontrolset\\services\\", 1},
       // A product's own keys below them still go.
       {HKLM, "Software\\Vendor\\Product", 0},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Product", 0},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\product.exe", 0},
-      {HKCR, ".ext", 0},
-      {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
-      {HKLM, "Software\\Classes\\.ext", 0},
-      {HKU, ".DEFAULT\\Software\\Vendor", 0},
+      {HKCR, ".ext", 0}, {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
+      {HKLM, "Software\\Classes\\.ext", 0}, {HKU, ".DEFAULT\\Software\\Vendor", 0},
       {HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProductService", 0},
       {HKCC, "Software\\Vendor", 0},
   };
@@ -75,58 +56,34 @@ TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
 }
 
 TEST(RegistryGuard, DeleteKeyTreeRefusesAnEmptyName) {
+  const char name[] = "Software\\Quenrid Tree Test";
   HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Quenrid Tree Test", &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, name, &key), ERROR_SUCCESS);
   EXPECT_EQ(DeleteKeyTree(key, ""), ERROR_BADKEY);
   EXPECT_EQ(DeleteKeyTree(key, nullptr), ERROR_BADKEY);
   RegCloseKey(key);
-  EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Quenrid Tree Test", &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, name, &key), ERROR_SUCCESS);
   RegCloseKey(key);
-  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Quenrid Tree Test"), ERROR_SUCCESS);
+  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, name), ERROR_SUCCESS);
 }
 
-// The lists of one block, the shared buffers, and a work path followed by
-// guard bytes that no phase may touch.
-class Phases : public ::testing::Test {
- protected:
-  void Load(const Manifest &manifest) {
-    ReleaseUninstallData();
-    const std::string block = folder_ / "block.dat";
-    WriteBinaryFile(block, std::string(16, '\0') + EncodeBlock(manifest));
-    ASSERT_EQ(ReadUninstallDataFile(block.c_str(), 16), READ_OK);
-  }
-
-  void SetUp() override {
-    memset(work_, 'G', sizeof work_);
-    work_[0] = '\0';
-    strcpy(install_, (folder_.path() + "\\").c_str());
-    WorkPath = work_;
-    InstallFolder = install_;
-    GetCurrentDirectoryA(sizeof savedDirectory_, savedDirectory_);
-  }
-
-  void TearDown() override {
-    for (size_t i = PATH_BUFFER_SIZE; i < sizeof work_; ++i) ASSERT_EQ(work_[i], 'G') << i;
-    ReleaseUninstallData();
-    SetCurrentDirectoryA(savedDirectory_);
-    WorkPath = InstallFolder = nullptr;
-    ProgressTotal = ProgressPosition = 0;
-  }
-
-  TestFolder folder_;
-  char work_[PATH_BUFFER_SIZE + 64];
-  char install_[PATH_BUFFER_SIZE];
-  char savedDirectory_[MAX_PATH];
-};
-
-TEST_F(Phases, PathsThatDoNotFitTheWorkPathLeaveItEmpty) {
+// A path that does not fit is skipped whole, never cut: WorkPath is left
+// empty, and the guard bytes behind it untouched.
+TEST(WorkPath, PathsThatDoNotFitLeaveItEmpty) {
+  ProcessState state;
+  TestFolder folder;
+  char work[PATH_BUFFER_SIZE + 64];
+  memset(work, 'G', sizeof work);
+  char install[PATH_BUFFER_SIZE];
+  strcpy(install, (folder.path() + "\\").c_str());
+  WorkPath = work;
+  InstallFolder = install;
   const std::string tooLong(300, 'x');
-  const FileRecord records[] = {
-      {".\\" + tooLong, "a.txt"}, {folder_.path(), tooLong}, {tooLong, ""}};
   Manifest manifest;
-  manifest.files.assign(std::begin(records), std::end(records));
-  manifest.shortcuts = {{0, folder_.path(), "", tooLong + ".lnk"}};
-  Load(manifest);
+  manifest.files = {{".\\" + tooLong, "a.txt"}, {folder.path(), tooLong}, {tooLong, ""}};
+  manifest.shortcuts = {{0, folder.path(), "", tooLong + ".lnk"}};
+  WriteBinaryFile(folder / "block.dat", std::string(16, '\0') + EncodeBlock(manifest));
+  ASSERT_EQ(ReadUninstallDataFile((folder / "block.dat").c_str(), 16), READ_OK);
   for (uint32_t i = 0; i < FileListCount; ++i) {
     strcpy(WorkPath, "C:\\left over");
     EXPECT_FALSE(ComposeFilePath(FileList[i])) << i;
@@ -135,40 +92,8 @@ TEST_F(Phases, PathsThatDoNotFitTheWorkPathLeaveItEmpty) {
   strcpy(WorkPath, "C:\\left over");
   RemoveShortcutFiles();
   EXPECT_STREQ(WorkPath, "");
-}
-
-// Each phase reports over its own stretch of the bar: values and fonts move
-// nothing, and without a total nothing is sent at all.
-TEST_F(Phases, EachPhaseReportsItsOwnStretch) {
-  const std::string nowhere = folder_ / "nowhere";
-  Manifest manifest;
-  manifest.files = {{nowhere, "a"}, {nowhere, "b"}, {nowhere, "c", FILE_FLAG_FONT}};
-  manifest.shortcuts = {{0, nowhere, "", "a.lnk"}, {0, "", "", ""}};
-  manifest.registry = {{HKCU, "Software\\Quenrid Progress\\Missing"},
-                       {HKCU, ""},
-                       {HKCU, "Software\\Quenrid Progress\\\\Value"},
-                       {HKCU, "Software\\Quenrid Progress\\\\"}};
-  Load(manifest);
-  const uint32_t total = 4 + 2 * 3 + 2;  // registry + 2 x files + shortcuts
-  const struct {
-    const char *phase;
-    std::function<void()> run;
-    uint32_t expected;
-  } cases[] = {
-      {"shortcut files", RemoveShortcutFiles, 100 * (3 + 1) / total},
-      {"shortcut folders", RemoveShortcutFolders, 100 * (3 + 1) / total},
-      {"registry", RemoveRegistryEntries, 100 * (2 + 3 + 1) / total},
-      {"emptied folders", RemoveEmptiedFolders, 100 * (4 + 2 + 3 + 1) / total},
-  };
-  for (const auto &c : cases) {
-    ProgressTotal = 0;
-    ProgressPosition = 99;
-    c.run();
-    EXPECT_EQ(ProgressPosition, 99u) << c.phase;
-    ProgressTotal = total;
-    c.run();
-    EXPECT_EQ(ProgressPosition, c.expected) << c.phase;
-  }
+  ReleaseUninstallData();
+  for (size_t i = PATH_BUFFER_SIZE; i < sizeof work; ++i) ASSERT_EQ(work[i], 'G') << i;
 }
 
 }  // namespace

@@ -1,35 +1,50 @@
-// The directory, shortcut, emptied-folder and registry phases through the
-// real packed stub, as rows of data: what the uninstall data lists, what
-// exists before the run, and what must be gone or still there after it. Every
-// row also checks that the user's and the shell's places look as they did,
-// and that `quenrid plan`, run just before, predicted what the run did.
+// The removal phases through the real packed stub, as rows of data: what the
+// uninstall data lists, what exists before the run, the questions the run
+// asks and their answers, and what must be gone or still there after it.
+// Every row also checks that the user's and the shell's places look as they
+// did, and that `quenrid plan`, run just before, predicted what the run did.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "../host/truetype_file.h"
+#include "com_record.h"
 #include "data/uninstall_data.h"
 #include "file_lock.h"
 #include "harness.h"
+#include "resources/resource.h"
 #include "test_messages.h"
+#include "ui_driver.h"
 #include "writer/uninstall_writer.h"
 
 namespace quenrid::test {
 namespace {
 
 enum : uint32_t { HKCR = 0x80000000, HKCU = 0x80000001, HKLM = 0x80000002 };
-enum Systems { NT = 1, WIN9X = 2, BOTH = 3 };
+// The Windows versions a row runs under: wine's default NT 6, Windows XP
+// (NT 5) and Windows 98.
+enum Systems { NT = 1, WIN9X = 2, BOTH = 3, XP = 4, ALL = 7 };
+const struct System {
+  int bit;
+  const char *version, *name;
+} kSystems[] = {{NT, nullptr, "nt"}, {XP, "winxp", "xp"}, {WIN9X, "win98", "9x"}};
 // How the directory list ends in the data.
 enum ListForm { LIST_CLOSED, LIST_UNCLOSED, LIST_LAST_UNTERMINATED };
+enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FILE_FLAG_COM_SERVER };
 
 // Placeholders in every string of a row:
 //   $          the row's own folder; the stub runs from $\app
@@ -41,12 +56,27 @@ enum ListForm { LIST_CLOSED, LIST_UNCLOSED, LIST_LAST_UNTERMINATED };
 //              and $\public, so that even a faulty phase cannot reach the
 //              prefix's own (some of which are the host's home folder)
 //   <Temp>     the prefix's temporary folder
+//   <NtFonts> <9xFonts>  the font keys of each family, below HKLM\Software
 // An item is "-" (must be gone after the run) or "+" (must still be there),
-// optionally "r:" (a read-only file), "l:" (a file held open) or "k:" (a
-// registry subkey that links nowhere, so it can be neither opened nor
-// deleted), then a path. A path ending in a backslash is a folder. A path
-// that starts with HK is a registry key, or a value after a double
-// backslash (the default value when nothing follows it).
+// then a path, with these before it and a colon:
+//   r   a read-only file, still read-only if it stays
+//   l   a file held open by another process
+//   k   a registry subkey that links nowhere: it can be neither opened nor
+//       deleted
+//   sB>A  a shared file with count B before and A after (none if empty)
+//   a   a registry key that is absent during the run and put back after it
+//   c   a copy of the COM server that records its calls, x of the one that
+//       crashes: each must be unregistered once, by regsvr32 on NT 6, else
+//       by the stub itself from the server's folder
+//   f   a TrueType file whose Macintosh full name, w one whose Windows full
+//       name, is "Quenrid <id> " and the file's name without .ttf
+//   n   something the plan does not speak of
+// A path ending in a backslash is a folder. A path that starts with HK is a
+// registry key, or a value after a double backslash (the default value when
+// nothing follows it).
+// The dialogue lists, in order, "N answer path" for each message N that the
+// run asks about the path (yes, no, esc, all = Yes to all, none = No to all),
+// and "N empty" for a message left empty in the row's data.
 struct Case {
   const char *name;
   int systems;
@@ -55,20 +85,20 @@ struct Case {
   std::vector<RegistryRecord> registry;
   std::vector<std::string> directories;
   std::vector<std::string> items;
+  std::vector<std::string> dialogue = {};
   const char *startIn = nullptr;  // the run's current directory
   ListForm listForm = LIST_CLOSED;
 };
 
 const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // Where a run finds the shell folders of its user: registry value, placeholder,
 // and the folder below the row's own.
 struct MovedFolder {
   HKEY root;
-  const char *value;
-  const char *placeholder;
-  const char *folder;
+  const char *value, *placeholder, *folder;
 };
 const MovedFolder kMovedFolders[] = {
     {HKEY_CURRENT_USER, "Personal", "<Docs>", "user\\Documents"},
@@ -96,8 +126,7 @@ class MovedShellFolders {
   explicit MovedShellFolders(const std::string &folder) {
     for (const MovedFolder &moved : kMovedFolders) {
       char value[MAX_PATH] = "";
-      DWORD size = sizeof value;
-      DWORD type = REG_NONE;
+      DWORD size = sizeof value, type = REG_NONE;
       RegGetValueA(moved.root, kShellFolders, moved.value, RRF_RT_ANY | RRF_NOEXPAND, &type, value,
                    &size);
       saved_.push_back({type, value});
@@ -109,12 +138,13 @@ class MovedShellFolders {
   }
   ~MovedShellFolders() {
     for (size_t i = 0; i < saved_.size(); ++i) {
+      const MovedFolder &moved = kMovedFolders[i];
       if (saved_[i].first == REG_NONE) {
-        RegDeleteKeyValueA(kMovedFolders[i].root, kShellFolders, kMovedFolders[i].value);
-        continue;
+        RegDeleteKeyValueA(moved.root, kShellFolders, moved.value);
+      } else {
+        RegSetKeyValueA(moved.root, kShellFolders, moved.value, saved_[i].first,
+                        saved_[i].second.c_str(), static_cast<DWORD>(saved_[i].second.size() + 1));
       }
-      RegSetKeyValueA(kMovedFolders[i].root, kShellFolders, kMovedFolders[i].value, saved_[i].first,
-                      saved_[i].second.c_str(), static_cast<DWORD>(saved_[i].second.size() + 1));
     }
   }
   MovedShellFolders(const MovedShellFolders &) = delete;
@@ -146,51 +176,41 @@ bool Exists(const std::string &path) {
 struct RegistryItem {
   HKEY root;
   std::string key;
-  bool isValue = false;
-  std::string value;
+  std::optional<std::string> value;
 };
 
 RegistryItem ParseRegistryItem(const std::string &path) {
-  RegistryItem item;
-  const std::string root = path.substr(0, 4);
-  item.root = root == "HKCR"   ? HKEY_CLASSES_ROOT
-              : root == "HKLM" ? HKEY_LOCAL_MACHINE
-                               : HKEY_CURRENT_USER;
-  const std::string rest = path.substr(5);
+  const std::string root = path.substr(0, 4), rest = path.substr(5);
+  RegistryItem item{root == "HKCR"   ? HKEY_CLASSES_ROOT
+                    : root == "HKLM" ? HKEY_LOCAL_MACHINE
+                                     : HKEY_CURRENT_USER,
+                    rest, std::nullopt};
   const size_t pair = rest.rfind("\\\\");
   if (pair != std::string::npos && pair + 1 == rest.rfind('\\')) {
-    item.isValue = true;
     item.key = rest.substr(0, pair);
     item.value = rest.substr(pair + 2);
-  } else {
-    item.key = rest;
   }
   return item;
 }
 
-bool RegistryExists(const RegistryItem &item) {
-  HKEY key;
-  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  bool found = !item.isValue || RegQueryValueExA(key, item.value.c_str(), nullptr, nullptr, nullptr,
-                                                 nullptr) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return found;
-}
-
 // A file, folder, registry key or value of a row.
 bool ItemExists(const std::string &path) {
-  return path.rfind("HK", 0) == 0 ? RegistryExists(ParseRegistryItem(path)) : Exists(path);
+  if (path.rfind("HK", 0) != 0) return Exists(path);
+  const RegistryItem item = ParseRegistryItem(path);
+  HKEY key;
+  if (RegOpenKeyExA(item.root, item.key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key)) {
+    return false;
+  }
+  const bool found = !item.value || !RegQueryValueExA(key, item.value->c_str(), 0, 0, 0, 0);
+  RegCloseKey(key);
+  return found;
 }
 
 // A subkey that is a link to a key that does not exist.
 void CreateDeadLink(const RegistryItem &item) {
   HKEY link;
-  DWORD disposition;
   ASSERT_EQ(RegCreateKeyExA(item.root, item.key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
-                            KEY_ALL_ACCESS, nullptr, &link, &disposition),
+                            KEY_ALL_ACCESS, nullptr, &link, nullptr),
             ERROR_SUCCESS);
   const wchar_t target[] = L"\\Registry\\Machine\\Software\\Quenrid Nowhere";
   RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(target),
@@ -211,16 +231,14 @@ void DeleteLink(const RegistryItem &item) {
   }
 }
 
-void CreateRegistryItem(const RegistryItem &item) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(item.root, item.key.c_str(), &key), ERROR_SUCCESS) << item.key;
-  if (item.isValue) RegSetValueExA(key, item.value.c_str(), 0, REG_SZ, (const BYTE *)"x", 2);
-  RegCloseKey(key);
-}
-
-void DeleteRegistryItem(const RegistryItem &item) {
-  if (item.isValue) RegDeleteKeyValueA(item.root, item.key.c_str(), item.value.c_str());
-  if (!item.isValue) RegDeleteTreeA(item.root, item.key.c_str());
+// The shared count of `path`, or none when there is no value.
+std::optional<DWORD> SharedCount(const std::string &path) {
+  DWORD count = 0, size = sizeof count;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), RRF_RT_REG_DWORD, nullptr, &count,
+                   &size)) {
+    return std::nullopt;
+  }
+  return count;
 }
 
 std::set<std::string> FolderListing(const std::string &folder) {
@@ -228,50 +246,60 @@ std::set<std::string> FolderListing(const std::string &folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.insert(folder + "\\" + found.cFileName);
-  } while (FindNextFileA(search, &found));
+  do names.insert(folder + "\\" + found.cFileName);
+  while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
 }
 
+// Subkeys as "key\sub", values as "key\\value".
 std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   std::set<std::string> names;
   HKEY key;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
   char name[1024];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
+  DWORD size = sizeof name;
+  for (DWORD i = 0; !RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+       ++i, size = sizeof name) {
     names.insert(path + "\\" + name);
   }
-  for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof name;
-    if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
+  size = sizeof name;
+  for (DWORD i = 0; !RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+       ++i, size = sizeof name) {
     names.insert(path + "\\\\" + name);
   }
   RegCloseKey(key);
   return names;
 }
 
-std::string Lowered(std::string path) {
-  for (char &c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return path;
-}
-
-// The plan removes `path` itself or a folder or key it lies in.
-bool PlanRemoves(const nlohmann::json &plan, std::string path) {
+// The plan lists `path`, or a folder or key it lies in, under `list`.
+bool PlanLists(const nlohmann::json &plan, const char *list, std::string path) {
   if (path.rfind("HK", 0) != 0 && path.back() == '\\') path.pop_back();
-  path = Lowered(path);
-  for (const auto &removed : plan["removed"]) {
-    const std::string gone = Lowered(removed.get<std::string>());
-    if (path == gone || path.rfind(gone + "\\", 0) == 0) return true;
+  for (const auto &listed : plan[list]) {
+    const std::string folder = listed.get<std::string>() + "\\";
+    if (SamePath(path + "\\", folder) || !_strnicmp(path.c_str(), folder.c_str(), folder.size())) {
+      return true;
+    }
   }
   return false;
+}
+
+// Waits for message `number` about `path`: 10 in a Yes/No message box, 9 in
+// the read-only question; and gives `answer`.
+void AnswerQuestion(const Process &run, int number, const std::string &answer,
+                    const std::string &path) {
+  SCOPED_TRACE("message " + std::to_string(number) + " about " + path);
+  const bool box = number == 10;
+  HWND dialog = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [box](HWND w) {
+    return ui::IsMessageBox(w) == box && (box || ui::HasControl(w, IDC_NO_TO_ALL));
+  });
+  ASSERT_NE(dialog, nullptr) << "never asked";
+  EXPECT_EQ(box ? ui::Describe(dialog).text : ui::ControlText(dialog, IDC_MESSAGE_TEXT),
+            WithArgument(TestMessages()[number], path));
+  EXPECT_TRUE(!box || ui::Buttons(dialog).size() == 2u) << "not a Yes/No box";
+  const std::map<std::string, int> ids = {{"yes", IDYES}, {"no", IDNO}, {"esc", IDCANCEL},
+                                          {"all", IDC_YES_TO_ALL}, {"none", IDC_NO_TO_ALL}};
+  Answer(dialog, ids.at(answer), answer == "esc");
 }
 
 class RemovalPhases : public ::testing::Test {
@@ -286,16 +314,16 @@ class RemovalPhases : public ::testing::Test {
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
     temp_ = std::string(temp, std::strlen(temp) - 1);
-    // Rows add to these keys and this folder; they exist before the first
-    // look at them.
-    for (const std::string &key :
-         {std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
-          std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"), ownKey_}) {
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    // Rows add to these keys; they exist before the first look at them.
+    for (const std::string &key : {kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall",
+                                   ownKey_, std::string(kSharedDlls)}) {
       HKEY created;
-      ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, key.c_str(), &created), ERROR_SUCCESS);
+      ASSERT_EQ(RegCreateKeyA(key == kSharedDlls ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                              key.c_str(), &created),
+                ERROR_SUCCESS);
       RegCloseKey(created);
     }
-    CreateDirectoryA(temp_.c_str(), nullptr);
   }
 
   void TearDown() override {
@@ -306,19 +334,12 @@ class RemovalPhases : public ::testing::Test {
   // could change.
   std::set<std::string> Watched() const {
     std::set<std::string> all;
-    for (const std::string &place : watched_) {
-      const std::set<std::string> names = FolderListing(place);
-      all.insert(names.begin(), names.end());
+    for (const std::string &place : watched_) all.merge(FolderListing(place));
+    for (const std::string &key : {std::string(), std::string("Software"),
+                                   std::string("Software\\Microsoft"), kCurrentVersion,
+                                   kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall"}) {
+      all.merge(KeyListing(HKEY_CURRENT_USER, key));
     }
-    const std::string currentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
-    for (const std::string &key :
-         {std::string("Software"), std::string("Software\\Microsoft"), currentVersion,
-          currentVersion + "\\Run", currentVersion + "\\Uninstall"}) {
-      const std::set<std::string> names = KeyListing(HKEY_CURRENT_USER, key);
-      all.insert(names.begin(), names.end());
-    }
-    const std::set<std::string> names = KeyListing(HKEY_CURRENT_USER, "");
-    all.insert(names.begin(), names.end());
     return all;
   }
 
@@ -332,13 +353,18 @@ class RemovalPhases : public ::testing::Test {
     }
     ReplaceAll(text, "<Public>", rowFolder + "\\public");
     ReplaceAll(text, "<Temp>", temp_);
+    ReplaceAll(text, "<NtFonts>", "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
+    ReplaceAll(text, "<9xFonts>", "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts");
     return text;
   }
 
   std::string Block(const Case &row, const std::string &folder, const std::string &id) const {
     Manifest manifest;
     manifest.messages = TestMessages();
-    auto expand = [&](std::string text) { return Expand(text, folder, id); };
+    auto expand = [&](const std::string &text) { return Expand(text, folder, id); };
+    for (const std::string &line : row.dialogue) {
+      if (line.find(" empty") != std::string::npos) manifest.messages[std::stoi(line)] = "";
+    }
     for (FileRecord file : row.files) {
       file.folder = expand(file.folder);
       manifest.files.push_back(file);
@@ -354,108 +380,191 @@ class RemovalPhases : public ::testing::Test {
       manifest.registry.push_back(entry);
     }
     std::string directories;
-    for (const std::string &entry : row.directories) directories += expand(entry) + '\0';
-    if (row.listForm == LIST_CLOSED) {
-      for (const std::string &entry : row.directories)
-        manifest.directories.push_back(expand(entry));
-      return EncodeBlock(manifest);
+    for (const std::string &entry : row.directories) {
+      if (row.listForm == LIST_CLOSED) manifest.directories.push_back(expand(entry));
+      directories += expand(entry) + '\0';
     }
+    if (row.listForm == LIST_CLOSED) return EncodeBlock(manifest);
     if (row.listForm == LIST_LAST_UNTERMINATED) directories.pop_back();
     return EncodeChunk(CHUNK_DIRECTORIES, directories) + EncodeBlock(manifest);
   }
 
-  void Run(const Case &row, bool nt) {
-    const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_) +
-                           (nt ? "-nt" : "-9x");
-    SCOPED_TRACE(std::string(row.name) + (nt ? " on NT" : " on 95/98/Me"));
-    const std::string folder = folder_ / id;
-    const std::set<std::string> watchedBefore = Watched();
+  struct Item {
+    char fate;         // '-' or '+'
+    std::string kind;  // what stands before the colon
+    std::string path;
+    bool Is(char flag) const {
+      return kind.substr(0, kind.find('s')).find(flag) != std::string::npos;
+    }
+    bool Shared() const { return kind.find('>') != std::string::npos; }
+    // The shared count before or after the run.
+    std::optional<DWORD> Count(bool after) const {
+      const size_t arrow = kind.find('>'), from = after ? arrow + 1 : kind.find('s') + 1;
+      const std::string digits = kind.substr(from, after ? std::string::npos : arrow - from);
+      if (digits.empty()) return std::nullopt;
+      return static_cast<DWORD>(std::stoul(digits));
+    }
+  };
 
-    struct Created {
-      char fate;  // '-' or '+'
-      char kind;  // 'r', 'l', 'k' or ' '
-      std::string path;
-    };
-    std::vector<Created> created;
-    std::vector<std::unique_ptr<FileLock>> locks;
-    CreateFolders(folder + "\\app\\");
-    for (const std::string &item : row.items) {
-      const char fate = item[0];
-      const char kind = item.size() > 2 && item[2] == ':' ? item[1] : ' ';
-      const std::string path = Expand(item.substr(kind == ' ' ? 1 : 3), folder, id);
-      created.push_back({fate, kind, path});
-      if (path.rfind("HK", 0) == 0) {
-        if (kind == 'k') {
-          CreateDeadLink(ParseRegistryItem(path));
-        } else {
-          CreateRegistryItem(ParseRegistryItem(path));
-        }
-        continue;
+  // Makes the item as it is before the run.
+  void Create(const Item &item, const std::string &id,
+              std::vector<std::unique_ptr<FileLock>> &locks) {
+    const std::string &path = item.path;
+    if (path.rfind("HK", 0) == 0) {
+      const RegistryItem key = ParseRegistryItem(path);
+      if (item.Is('k')) return CreateDeadLink(key);
+      if (item.Is('a')) {
+        ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's would go: " << path;
+        ASSERT_EQ(RegDeleteKeyA(key.root, key.key.c_str()), ERROR_SUCCESS);
+        return;
       }
-      CreateFolders(path);
-      if (path.back() == '\\') continue;
-      WriteBinaryFile(path, "quenrid");
-      if (kind == 'r') SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-      if (kind == 'l') locks.push_back(std::make_unique<FileLock>(path));
+      HKEY created;
+      ASSERT_EQ(RegCreateKeyA(key.root, key.key.c_str(), &created), ERROR_SUCCESS) << key.key;
+      if (key.value) RegSetValueExA(created, key.value->c_str(), 0, REG_SZ, (const BYTE *)"x", 2);
+      RegCloseKey(created);
+      return;
     }
+    CreateFolders(path);
+    if (path.back() == '\\') return;
+    const size_t name = path.rfind('\\') + 1;
+    const std::string fullName = "Quenrid " + id + " " + path.substr(name, path.rfind('.') - name);
+    const char *server = item.Is('c') ? QUENRID_RECORDING_SERVER : QUENRID_CRASHING_SERVER;
+    if (item.Is('c') || item.Is('x')) {
+      ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
+    } else {
+      WriteBinaryFile(path, item.Is('f')   ? BuildFont({{{kMacintosh, kFullName, fullName}}})
+                            : item.Is('w') ? BuildFont({{{kWindows, kFullName, fullName}}})
+                                           : "quenrid");
+    }
+    if (item.Is('r')) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (const std::optional<DWORD> count = item.Shared() ? item.Count(false) : std::nullopt) {
+      ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD, &*count,
+                                sizeof *count),
+                ERROR_SUCCESS);
+    }
+    if (item.Is('l')) locks.push_back(std::make_unique<FileLock>(path));
+  }
 
-    nlohmann::json plan;
-    const std::string exeName = std::string("uninst-removal-") + (nt ? "nt" : "9x") + ".exe";
-    {
-      MovedShellFolders moved(folder);
-      WindowsVersionFor version(exeName, nt ? nullptr : "win98");
-      const std::string exe = folder + "\\app\\" + exeName;
-      WritePackedStub(exe, Block(row, folder, id));
-      WindowsVersionFor planVersion("quenrid.exe", nt ? nullptr : "win98");
-      plan = nlohmann::json::parse(PlanJson(exe, "/S"));
-      for (const Created &item : created) {
-        EXPECT_TRUE(ItemExists(item.path)) << "the plan changed the machine: " << item.path;
-      }
-      Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
-      EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+  // What the row made outside its own folder goes again, links first.
+  void CleanUp(const std::vector<Item> &items, const std::string &folder, const std::string &id) {
+    for (const Item &item : items) {
+      if (item.Is('k')) DeleteLink(ParseRegistryItem(item.path));
     }
-    locks.clear();
-
-    EXPECT_TRUE(Exists(folder + "\\app\\" + exeName));
-    for (const Created &item : created) {
-      const bool exists = ItemExists(item.path);
-      EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
-      EXPECT_EQ(PlanRemoves(plan, item.path), !exists) << "the plan got wrong: " << item.path;
-    }
-    for (const auto &removed : plan["removed"]) {
-      EXPECT_FALSE(ItemExists(removed.get<std::string>())) << "planned, but left: " << removed;
-    }
-    // What the row made outside its own folder goes again, links first.
-    for (const Created &item : created) {
-      if (item.kind == 'k') DeleteLink(ParseRegistryItem(item.path));
-    }
-    for (auto item = created.rbegin(); item != created.rend(); ++item) {
+    for (auto item = items.rbegin(); item != items.rend(); ++item) {
       const std::string &path = item->path;
-      if (path.rfind("HK", 0) == 0) {
-        DeleteRegistryItem(ParseRegistryItem(path));
+      const RegistryItem key = ParseRegistryItem(path);
+      if (path.rfind("HK", 0) == 0 && item->Is('a')) {
+        HKEY created;
+        RegCreateKeyA(key.root, key.key.c_str(), &created);
+        RegCloseKey(created);
+      } else if (path.rfind("HK", 0) == 0) {
+        key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
+                  : (void)RegDeleteTreeA(key.root, key.key.c_str());
       } else if (path.rfind(folder, 0) != 0) {
         path.back() == '\\' ? (void)RemoveTree(path.substr(0, path.size() - 1))
                             : (void)DeleteFileA(path.c_str());
       }
+      if (item->Shared()) RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Quenrid-" + id).c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id).c_str());
+  }
+
+  void Run(const Case &row, const System &system) {
+    const std::string id =
+        std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_) + "-" + system.name;
+    SCOPED_TRACE(std::string(row.name) + " on " + system.name);
+    const std::string folder = folder_ / id;
+    const std::set<std::string> watchedBefore = Watched();
+
+    std::vector<Item> items;
+    std::vector<std::unique_ptr<FileLock>> locks;
+    CreateFolders(folder + "\\app\\");
+    for (const std::string &text : row.items) {
+      const size_t colon = text.find(':');
+      const std::string kind = colon == std::string::npos ? " " : text.substr(1, colon - 1);
+      const std::string path = text.substr(kind == " " ? 1 : colon + 1);
+      items.push_back({text[0], kind, Expand(path, folder, id)});
+      Create(items.back(), id, locks);
+    }
+
+    nlohmann::json plan;
+    const std::string exeName = std::string("uninst-removal-") + system.name + ".exe";
+    const std::string exe = folder + "\\app\\" + exeName, record = folder + "\\com-record.txt";
+    {
+      MovedShellFolders moved(folder);
+      WindowsVersionFor version(exeName, system.version);
+      WritePackedStub(exe, Block(row, folder, id));
+      WindowsVersionFor planVersion("quenrid.exe", system.version);
+      plan = nlohmann::json::parse(PlanJson(exe, "/S"));
+      for (const Item &item : items) {
+        EXPECT_EQ(ItemExists(item.path), !item.Is('a')) << "the plan changed: " << item.path;
+      }
+      // The file phase's questions come in quiet runs too, without the other
+      // prompts around them.
+      SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
+      Process run(exe, "/S", row.startIn ? Expand(row.startIn, folder, id) : "");
+      SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
+      for (const std::string &line : row.dialogue) {
+        std::istringstream words(line);
+        int number;
+        std::string answer, path;
+        words >> number >> answer;
+        std::getline(words >> std::ws, path);
+        if (answer != "empty") AnswerQuestion(run, number, answer, Expand(path, folder, id));
+      }
+      EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+    }
+    locks.clear();
+
+    EXPECT_TRUE(Exists(exe));
+    size_t servers = 0;
+    for (const Item &item : items) servers += item.Is('c') || item.Is('x');
+    std::vector<Event> unregistered;
+    for (const Event &event : ReadEvents(record)) {
+      const bool inStub = SamePath(event.process, exe);
+      EXPECT_FALSE(system.bit == NT && inStub) << event.what << " " << event.dll;
+      if (event.what == "unregister") unregistered.push_back(event);
+      EXPECT_TRUE(!inStub || event.what != "unregister" ||
+                  SamePath(event.directory, event.dll.substr(0, event.dll.rfind('\\'))))
+          << event.directory;
+      EXPECT_TRUE(inStub || event.what != "unregister" || system.bit == NT) << event.process;
+    }
+    EXPECT_EQ(unregistered.size(), servers);
+    for (const Item &item : items) {
+      const bool exists = ItemExists(item.path);
+      EXPECT_EQ(exists, item.fate == '+') << (exists ? "left: " : "removed: ") << item.path;
+      if (exists && item.Is('r')) {
+        EXPECT_TRUE(GetFileAttributesA(item.path.c_str()) & FILE_ATTRIBUTE_READONLY) << item.path;
+      }
+      if (item.Shared()) {
+        EXPECT_EQ(SharedCount(item.path), item.Count(true)) << item.path;
+      }
+      // What the plan leaves to an answer, the dialogue decides.
+      if (!item.Is('a') && !item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
+        EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "plan wrong: " << item.path;
+      }
+    }
+    for (const auto &removed : plan["removed"]) {
+      EXPECT_FALSE(ItemExists(removed.get<std::string>())) << "planned, but left: " << removed;
+    }
+    CleanUp(items, folder, id);
     const std::set<std::string> watchedAfter = Watched();
-    for (const std::string &name : watchedBefore) {
-      EXPECT_TRUE(watchedAfter.count(name)) << "gone from outside the row: " << name;
-    }
-    for (const std::string &name : watchedAfter) {
-      EXPECT_TRUE(watchedBefore.count(name)) << "new outside the row: " << name;
-    }
+    std::vector<std::string> changed;
+    std::set_symmetric_difference(watchedBefore.begin(), watchedBefore.end(), watchedAfter.begin(),
+                                  watchedAfter.end(), std::back_inserter(changed));
+    EXPECT_EQ(changed, std::vector<std::string>()) << "gone from or new outside the row";
   }
 
   void RunAll(const std::vector<Case> &rows) {
     for (const Case &row : rows) {
-      if (row.systems & NT) Run(row, true);
-      if (row.systems & WIN9X) Run(row, false);
+      for (const System &system : kSystems) {
+        if (row.systems & system.bit) Run(row, system);
+      }
     }
   }
 
+  const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
   TestFolder folder_;
   const std::string ownKey_ = "Software\\Quenrid-" + std::to_string(GetCurrentProcessId());
   std::vector<std::string> watched_;
@@ -464,6 +573,64 @@ class RemovalPhases : public ::testing::Test {
 };
 
 // clang-format off
+TEST_F(RemovalPhases, Files) {
+  RunAll({
+      {"files go in reverse order before their folders; protected and busy folders stay", BOTH,
+       {{"$\\sub", ""}, {"$\\sub", "a.txt"}, {"$\\kept", ""}, {"<Public>\\Documents", ""},
+        {".", ""}},
+       {}, {}, {},
+       {"-$\\sub\\a.txt", "-$\\sub\\", "+$\\kept\\unlisted.txt", "+<Public>\\Documents\\"}},
+      {"a count above one is lowered and asks nothing; one in use keeps its last", NT,
+       {{"$", "busy.dll", SHARED}, {"$", "three.dll", SHARED}, {"$", "locked.dll", SHARED}},
+       {}, {}, {}, {"+ls5>4:$\\busy.dll", "+s3>2:$\\three.dll", "+ls1>1:$\\locked.dll"}},
+      {"a run-out count asks, and Yes removes value and file; no value has run out", NT,
+       {{"$", "novalue.dll", SHARED}, {"$", "last.dll", SHARED}}, {}, {}, {},
+       {"-s1>:$\\last.dll", "-s>:$\\novalue.dll"},
+       {"10 yes $\\last.dll", "10 yes $\\novalue.dll"}},
+      {"No to a run-out count leaves the file and a count of zero", NT,
+       {{"$", "last.dll", SHARED}}, {}, {}, {}, {"+s1>0:$\\last.dll"}, {"10 no $\\last.dll"}},
+      {"an empty message 10 removes without asking", NT,
+       {{"$", "last.dll", SHARED}}, {}, {}, {}, {"-s1>:$\\last.dll"}, {"10 empty"}},
+      {"without the shared key every count has run out", NT,
+       {{"$", "nokey.dll", SHARED}}, {}, {}, {},
+       {"-a:HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "-s>:$\\nokey.dll"},
+       {"10 yes $\\nokey.dll"}},
+      {"read-only files follow each answer, the last entry asked first", BOTH,
+       {{"$", "esc.txt"}, {"$", "no.txt"}, {"$", "yes.txt"}}, {}, {}, {},
+       {"-r:$\\yes.txt", "+r:$\\no.txt", "+r:$\\esc.txt"},
+       {"9 yes $\\yes.txt", "9 no $\\no.txt", "9 esc $\\esc.txt"}},
+      {"Yes to all holds for every later read-only file", NT,
+       {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
+       {"-r:$\\a.txt", "-r:$\\b.txt", "-r:$\\c.txt"}, {"9 all $\\c.txt"}},
+      {"No to all holds for every later read-only file", NT,
+       {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
+       {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {"9 none $\\c.txt"}},
+      {"read-only files go unasked when message 9 is empty", NT,
+       {{"$", "plain.txt"}}, {}, {}, {}, {"-r:$\\plain.txt"}, {"9 empty"}},
+      {"a read-only font is never asked about; a read-only file in use stays read-only", NT,
+       {{"$", "font.ttf", FONT}, {"$", "held.txt"}}, {}, {}, {},
+       {"-r:$\\font.ttf", "+rl:$\\held.txt"}},
+      {"COM servers are unregistered; read-only, they go unasked", NT, {{"$", "server.dll", COM}},
+       {}, {}, {}, {"-rc:$\\server.dll"}},
+      {"the stub calls the servers itself; one that crashes neither stops the run nor stays",
+       XP | WIN9X, {{"$", "server.dll", COM}, {"$", "crash.dll", COM}}, {}, {}, {},
+       {"-rc:$\\server.dll", "-x:$\\crash.dll"}},
+      // Only a Macintosh full name is looked for, in the running family's key.
+      {"fonts leave the font key of their family", NT | XP, {{"$", "mac.ttf", FONT},
+       {"$", "win.ttf", FONT}}, {}, {}, {},
+       {"-f:$\\mac.ttf", "-w:$\\win.ttf", "-n:HKLM\\<NtFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> win (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> win (TrueType)"}},
+      {"fonts leave the font key of their family", WIN9X, {{"$", "mac.ttf", FONT},
+       {"$", "win.ttf", FONT}}, {}, {}, {},
+       {"-f:$\\mac.ttf", "-w:$\\win.ttf", "-n:HKLM\\<9xFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> mac (TrueType)",
+        "+n:HKLM\\<9xFonts>\\\\Quenrid <id> win (TrueType)",
+        "+n:HKLM\\<NtFonts>\\\\Quenrid <id> win (TrueType)"}},
+  });
+}
+
 TEST_F(RemovalPhases, Directories) {
   RunAll({
       {"a tree with a read-only file, a file held open and protected subfolders", BOTH, {}, {}, {},
@@ -500,9 +667,9 @@ TEST_F(RemovalPhases, Directories) {
         "#InstallDir#\\ok\\*.*"},
        {"+$\\app\\cut\\a.txt", "+$\\app\\cut2\\a.txt", "-$\\app\\ok\\a.txt"}},
       {"a list without its closing empty string", NT, {}, {}, {}, {"d1\\*.*", "d2\\*.*"},
-       {"-$\\app\\d1\\a.txt", "-$\\app\\d2\\a.txt"}, nullptr, LIST_UNCLOSED},
+       {"-$\\app\\d1\\a.txt", "-$\\app\\d2\\a.txt"}, {}, nullptr, LIST_UNCLOSED},
       {"a last string without its terminator is not used", NT, {}, {}, {}, {"d1\\*.*", "d2\\*.*"},
-       {"-$\\app\\d1\\a.txt", "+$\\app\\d2\\a.txt"}, nullptr, LIST_LAST_UNTERMINATED},
+       {"-$\\app\\d1\\a.txt", "+$\\app\\d2\\a.txt"}, {}, nullptr, LIST_LAST_UNTERMINATED},
   });
 }
 
@@ -523,7 +690,7 @@ TEST_F(RemovalPhases, Shortcuts) {
        {"-$\\n\\grp\\s.lnk", "+$\\n\\grp\\other.txt", "-$\\e\\grp\\"}},
       {"the current directory is left before its folder goes", NT, {},
        {{0, "$\\CW\\GRP", "", "c.lnk"}}, {}, {},
-       {"-$\\cw\\grp\\c.lnk", "-$\\cw\\grp\\", "+$\\cw\\"}, "$\\cw\\grp"},
+       {"-$\\cw\\grp\\c.lnk", "-$\\cw\\grp\\", "+$\\cw\\"}, {}, "$\\cw\\grp"},
   });
 }
 
@@ -535,7 +702,7 @@ TEST_F(RemovalPhases, EmptiedFolders) {
        {"-$\\p\\Sub\\Deep\\f.txt", "-$\\p\\", "-$\\q\\f.txt", "+$\\q\\keep.txt",
         "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\"}},
       {"a folder entry stands for itself; fonts keep their folder", NT,
-       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FILE_FLAG_FONT}}, {}, {}, {},
+       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FONT}}, {}, {}, {},
        {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
   });
 }
