@@ -294,7 +294,9 @@ class Planner {
       step["outcome"] = "nothing to delete";
       return;
     }
-    if (readOnly && !(entry->flags & (FILE_FLAG_FONT | FILE_FLAG_COM_SERVER))) {
+    // An empty message 9 takes every read-only file as Yes to all, unasked.
+    if (readOnly && !(entry->flags & (FILE_FLAG_FONT | FILE_FLAG_COM_SERVER)) &&
+        LookupMessage(0, MSG_READ_ONLY_FILE)[0] != '\0') {
       step["asks"] = MSG_READ_ONLY_FILE;
       asked = true;
     }
