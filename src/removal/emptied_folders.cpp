@@ -23,12 +23,12 @@ static void LeaveInstallFolder() {
 }
 
 // Removes the folder in WorkPath and its parents until one is protected or
-// cannot be removed. The first folder removed becomes `lastRemoved`.
-static void RemoveFolderUpwards(char *lastRemoved) {
-  bool first = true;
-  while (!IsProtectedFolder(WorkPath) && _rmdir(WorkPath) == 0) {
-    if (first) strcpy(lastRemoved, WorkPath);
-    first = false;
+// cannot be removed. A folder that is not there ends the walk before the
+// protected-folder test, which asks the shell for every folder it knows and
+// would only find that there is nothing to remove.
+static void RemoveFolderUpwards() {
+  while (GetFileAttributesA(WorkPath) != INVALID_FILE_ATTRIBUTES && !IsProtectedFolder(WorkPath) &&
+         _rmdir(WorkPath) == 0) {
     char *last = strrchr(WorkPath, '\\');
     if (!last) return;
     *last = '\0';
@@ -40,13 +40,15 @@ static void RemoveFolderUpwards(char *lastRemoved) {
 void RemoveEmptiedFolders() {
   if (!WorkPath || !InstallFolder) return;
   LeaveInstallFolder();
-  char lastRemoved[PATH_BUFFER_SIZE] = "";
+  // Consecutive entries of one folder cost one walk: nothing else removes
+  // folders meanwhile, so a second walk would end as the first did.
+  char lastWalked[PATH_BUFFER_SIZE] = "";
   for (uint32_t i = 0; i < FileListCount; ++i) {
     const FileEntry *entry = FileList[i];
     if (entry->flags & FILE_FLAG_FONT) continue;
-    // Consecutive entries of one folder cost one walk.
-    if (ComposeEntryFolder(entry) && !EqualIgnoringAsciiCase(WorkPath, lastRemoved)) {
-      RemoveFolderUpwards(lastRemoved);
+    if (ComposeEntryFolder(entry) && !EqualIgnoringAsciiCase(WorkPath, lastWalked)) {
+      strcpy(lastWalked, WorkPath);
+      RemoveFolderUpwards();
     }
     ReportProgress(static_cast<uint64_t>(RegistryListCount) + ShortcutListCount + FileListCount +
                    i);
