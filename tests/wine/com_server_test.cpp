@@ -1,7 +1,7 @@
-// COM server unregistration in-process: regsvr32 on NT 6, the server's own
-// export before it, and the guard around that export. The servers record
-// every load, call and unload (tests/support/test_com_server.cpp), so a test
-// sees which process touched them and from which folder.
+// COM server unregistration in-process: regsvr32 on NT 6, where elevation
+// would be lost in this process, the server's own export before it, and the
+// guard around that export. The test servers record every load, call and
+// unload, so a case sees which process touched them and from which folder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "data/state.h"
 #include "com_record.h"
 #include "harness.h"
+#include "process_state.h"
 #include "removal/com_server.h"
 #include "removal/guarded_call.h"
 
@@ -19,11 +19,10 @@ namespace quenrid::test {
 namespace {
 
 constexpr UINT kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
-// Something the code under test never sets, so a missed restore shows.
-constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;
+constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;  // one the code never sets
 
 UINT CurrentErrorMode() {
-  UINT mode = SetErrorMode(0);
+  const UINT mode = SetErrorMode(0);
   SetErrorMode(mode);
   return mode;
 }
@@ -40,182 +39,143 @@ std::string SystemFolder() {
   return buffer;
 }
 
-std::string OwnExecutable() {
-  char buffer[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  return buffer;
-}
-
-// The thread's exception list head, the first field of its TEB, read afresh
-// each time: an earlier read must not stand in for it.
+// The thread's exception list head, the first field of its TEB, read afresh.
 #ifdef _WIN64
 #define TEB_FIELD "%%gs:0"
 #else
 #define TEB_FIELD "%%fs:0"
 #endif
-EXCEPTION_REGISTRATION_RECORD *ExceptionChainHead() {
+EXCEPTION_REGISTRATION_RECORD *ChainHead() {
   EXCEPTION_REGISTRATION_RECORD *head;
   __asm__ __volatile__("mov " TEB_FIELD ", %0" : "=r"(head));
   return head;
 }
 
-void SetExceptionChainHead(EXCEPTION_REGISTRATION_RECORD *head) {
-  __asm__ __volatile__("mov %0, " TEB_FIELD : : "r"(head) : "memory");
-}
-
 // A chain left pointing into an abandoned stack would wreck the rest of the
 // run, its exit code included, so a wrong head is reported and put right.
 ::testing::AssertionResult ChainHeadIs(EXCEPTION_REGISTRATION_RECORD *head) {
-  EXCEPTION_REGISTRATION_RECORD *const found = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const found = ChainHead();
   if (found == head) return ::testing::AssertionSuccess();
-  SetExceptionChainHead(head);
-  return ::testing::AssertionFailure() << std::hex << "exception chain head " << found
-                                       << ", expected " << head;
+  __asm__ __volatile__("mov %0, " TEB_FIELD : : "r"(head) : "memory");
+  return ::testing::AssertionFailure() << "exception chain head " << found << ", expected " << head;
 }
 
-class ComServer : public ::testing::Test {
+using Kinds = std::vector<std::string>;
+
+// A server as installed, unregistered `times` times on NT 6 or before, and
+// the events it must record here and in regsvr32.
+struct Case {
+  const char *name;
+  bool nt6;
+  const char *built;  // null: `text` written as the file, or no file at all
+  const char *text;
+  int times;
+  Kinds here, inRegsvr32;
+};
+
+const Case kCases[] = {
+    {"Nt6Regsvr32DoesTheWork", true, QUENRID_RECORDING_SERVER, nullptr, 1, {}, {"attach", "unregister", "detach"}},
+    {"Nt6ExportlessNeverLoadsHere", true, QUENRID_EXPORTLESS_SERVER, nullptr, 1, {}, {"attach", "detach"}},
+    {"Nt5ExportRunsHere", false, QUENRID_RECORDING_SERVER, nullptr, 1, {"attach", "unregister", "detach"}, {}},
+    {"Nt5CrashIsSurvivedAndFreed", false, QUENRID_CRASHING_SERVER, nullptr, 2,
+     {"attach", "unregister", "detach", "attach", "unregister", "detach"}, {}},
+    {"Nt5ExportlessIsLeftAlone", false, QUENRID_EXPORTLESS_SERVER, nullptr, 1, {"attach", "detach"}, {}},
+    {"Nt5NoLibraryIsLeftAlone", false, nullptr, "not a library", 1, {}, {}},
+    {"Nt5MissingIsLeftAlone", false, nullptr, nullptr, 1, {}, {}},
+};
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
+class ComServer : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(CreateDirectoryA(serverFolder_.c_str(), nullptr));
-    SetEnvironmentVariableA("QUENRID_COM_RECORD", record_.c_str());
-    savedNtVersion6_ = IsNtVersion6;
     savedDirectory_ = CurrentDirectory();
-    ASSERT_TRUE(SetCurrentDirectoryA(folder_.path().c_str()));
     savedErrorMode_ = SetErrorMode(kCallersErrorMode);
   }
-
   void TearDown() override {
     SetErrorMode(savedErrorMode_);
     SetCurrentDirectoryA(savedDirectory_.c_str());
-    IsNtVersion6 = savedNtVersion6_;
     SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
   }
 
-  // Copies a built server into the folder with blanks in its name.
-  std::string Install(const char *builtPath, const std::string &name) {
-    const std::string path = serverFolder_ + "\\" + name;
-    EXPECT_TRUE(CopyFileA(HostPathToWindows(builtPath).c_str(), path.c_str(), FALSE)) << path;
-    return path;
-  }
-
-  // Unregisters and checks what must hold whatever the server did: the
-  // caller's current directory and error mode are back, and the server is
-  // not left loaded here.
-  ::testing::AssertionResult Unregister(const std::string &path) {
-    UnregisterComServer(path.c_str());
-    if (CurrentDirectory() != folder_.path()) {
-      return ::testing::AssertionFailure() << "current directory left at " << CurrentDirectory();
-    }
-    if (CurrentErrorMode() != kCallersErrorMode) {
-      return ::testing::AssertionFailure() << "error mode left at " << CurrentErrorMode();
-    }
-    if (GetModuleHandleA(path.c_str())) return ::testing::AssertionFailure() << "still loaded";
-    return ::testing::AssertionSuccess();
-  }
-
-  std::vector<Event> Events() const { return ReadEvents(record_); }
-
-  std::vector<Event> EventsOfThisProcess() const {
-    std::vector<Event> own;
-    for (const Event &event : Events()) {
-      if (SamePath(event.process, OwnExecutable())) own.push_back(event);
-    }
-    return own;
-  }
-
+  ProcessState state_;
   TestFolder folder_;
-  const std::string serverFolder_ = folder_ / "COM servers";
-  const std::string record_ = folder_ / "record.txt";
-
- private:
-  bool savedNtVersion6_ = false;
   std::string savedDirectory_;
   UINT savedErrorMode_ = 0;
 };
 
-TEST_F(ComServer, OnNt6Regsvr32DoesTheWorkAndTheServerNeverLoadsHere) {
-  IsNtVersion6 = true;
-  const std::string server = Install(QUENRID_RECORDING_SERVER, "recording server.dll");
-  EXPECT_TRUE(Unregister(server));
+// Whatever the server does, the caller's current directory and error mode are
+// back afterwards, no exception record is left behind, and the server is not
+// left loaded here: the file can go.
+TEST_P(ComServer, UnregistersWhereItShouldAndLeavesTheCallerAsItWas) {
+  const Case &c = GetParam();
+  const std::string servers = folder_ / "COM servers", record = folder_ / "record.txt";
+  const std::string server = servers + "\\" + c.name + " server.dll";  // blanks in the path
+  ASSERT_TRUE(CreateDirectoryA(servers.c_str(), nullptr));
+  ASSERT_TRUE(!c.built || CopyFileA(HostPathToWindows(c.built).c_str(), server.c_str(), FALSE));
+  if (c.text) WriteBinaryFile(server, c.text);
+  SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
+  ASSERT_TRUE(SetCurrentDirectoryA(folder_.path().c_str()));
+  IsNtVersion6 = c.nt6;
+  EXCEPTION_REGISTRATION_RECORD *const chainHead = ChainHead();
 
-  const std::vector<Event> events = Events();
-  // The tool has unloaded the server by the time the call returns: it was
+  for (int i = 0; i < c.times; ++i) {
+    UnregisterComServer(server.c_str());
+    EXPECT_TRUE(ChainHeadIs(chainHead));
+    EXPECT_EQ(CurrentDirectory(), folder_.path());
+    EXPECT_EQ(CurrentErrorMode(), kCallersErrorMode);
+    EXPECT_EQ(GetModuleHandleA(server.c_str()), nullptr);
+  }
+  EXPECT_TRUE(!(c.built || c.text) || DeleteFileA(server.c_str())) << "error " << GetLastError();
+
+  Kinds here, inRegsvr32;
+  char self[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  for (const Event &e : ReadEvents(record)) {
+    const bool isHere = SamePath(e.process, self);
+    EXPECT_TRUE(isHere || SamePath(e.process, SystemFolder() + "\\regsvr32.exe")) << e.process;
+    (isHere ? here : inRegsvr32).push_back(e.what);
+    if (e.what != "unregister") continue;
+    EXPECT_TRUE(SamePath(e.dll, server)) << e.dll;  // the blanks kept in one argument
+    if (isHere) {
+      EXPECT_TRUE(SamePath(e.directory, servers)) << e.directory;
+      EXPECT_EQ(e.errorMode, kQuietErrorMode);
+    }
+  }
+  // regsvr32 has unloaded the server by the time the call returns: it was
   // waited for.
-  ASSERT_EQ(Kinds(events), (std::vector<std::string>{"attach", "unregister", "detach"}));
-  EXPECT_TRUE(SamePath(events[1].process, SystemFolder() + "\\regsvr32.exe")) << events[1].process;
-  // The quotes kept the blanks inside one argument.
-  EXPECT_TRUE(SamePath(events[1].dll, server)) << events[1].dll;
-
-  // Not even when the tool cannot unregister it.
-  EXPECT_TRUE(Unregister(Install(QUENRID_EXPORTLESS_SERVER, "exportless.dll")));
-  EXPECT_EQ(Events().size(), 5u);
-  EXPECT_TRUE(EventsOfThisProcess().empty());
+  EXPECT_EQ(here, c.here);
+  EXPECT_EQ(inRegsvr32, c.inRegsvr32);
 }
 
-TEST_F(ComServer, BeforeNt6TheExportRunsHereInTheServersFolder) {
-  IsNtVersion6 = false;
-  const std::string server = Install(QUENRID_RECORDING_SERVER, "recording server.dll");
-  EXPECT_TRUE(Unregister(server));
-
-  const std::vector<Event> events = EventsOfThisProcess();
-  ASSERT_EQ(Kinds(events), (std::vector<std::string>{"attach", "unregister", "detach"}));
-  EXPECT_EQ(Events().size(), events.size()) << "no other process touched the server";
-  EXPECT_TRUE(SamePath(events[1].dll, server)) << events[1].dll;
-  EXPECT_TRUE(SamePath(events[1].directory, serverFolder_)) << events[1].directory;
-  EXPECT_EQ(events[1].errorMode, kQuietErrorMode);
-}
-
-TEST_F(ComServer, BeforeNt6ACrashingServerIsSurvivedAndFreed) {
-  IsNtVersion6 = false;
-  const std::string server = Install(QUENRID_CRASHING_SERVER, "crashing.dll");
-  EXCEPTION_REGISTRATION_RECORD *const chainHead = ExceptionChainHead();
-  EXPECT_TRUE(Unregister(server));
-  EXPECT_TRUE(Unregister(server));
-
-  EXPECT_TRUE(ChainHeadIs(chainHead));
-  EXPECT_EQ(Kinds(EventsOfThisProcess()),
-            (std::vector<std::string>{"attach", "unregister", "detach", "attach", "unregister",
-                                      "detach"}));
-  EXPECT_TRUE(DeleteFileA(server.c_str())) << "error " << GetLastError();
-}
-
-TEST_F(ComServer, BeforeNt6WhatHasNoExportOrIsNoLibraryIsLeftAlone) {
-  IsNtVersion6 = false;
-  const std::string server = Install(QUENRID_EXPORTLESS_SERVER, "exportless.dll");
-  EXPECT_TRUE(Unregister(server));
-  WriteBinaryFile(serverFolder_ + "\\text.dll", "not a library");
-  EXPECT_TRUE(Unregister(serverFolder_ + "\\text.dll"));
-  EXPECT_TRUE(Unregister(serverFolder_ + "\\missing.dll"));
-
-  EXPECT_EQ(Kinds(EventsOfThisProcess()), (std::vector<std::string>{"attach", "detach"}));
-  EXPECT_TRUE(DeleteFileA(server.c_str())) << "error " << GetLastError();
-}
+INSTANTIATE_TEST_SUITE_P(Servers, ComServer, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
 // Procedures for the guard itself, of the type of a library's export.
-int GuardedRuns = 0;
+int guardedRuns = 0;
 
 INT_PTR WINAPI Returns() {
-  ++GuardedRuns;
+  ++guardedRuns;
   return 0;
 }
 
 INT_PTR WINAPI WritesThroughNull() {
-  ++GuardedRuns;
+  ++guardedRuns;
   static int *volatile nowhere = nullptr;
   *nowhere = 1;
   return 0;
 }
 
 INT_PTR WINAPI RaisesSoftwareException() {
-  ++GuardedRuns;
+  ++guardedRuns;
   RaiseException(0xE0C0FFEE, 0, 0, nullptr);
   return 0;
 }
 
-// A guard inside a guard: the inner one hands the chain back to the outer
-// one's record, which still catches what follows.
+// A guard inside a guard hands the chain back to the outer one's record,
+// which still catches what follows.
 INT_PTR WINAPI NestsAGuardThenFaults() {
-  EXCEPTION_REGISTRATION_RECORD *const outerHead = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const outerHead = ChainHead();
   EXPECT_FALSE(CallGuarded(WritesThroughNull));
   EXPECT_TRUE(ChainHeadIs(outerHead));
   return WritesThroughNull();
@@ -226,16 +186,14 @@ TEST(GuardedCall, CatchesEveryExceptionAndRestoresTheChain) {
     FARPROC procedure;
     bool returns;
     int runs;
-  } cases[] = {{Returns, true, 1},
-               {WritesThroughNull, false, 1},
-               {RaisesSoftwareException, false, 1},
+  } cases[] = {{Returns, true, 1}, {WritesThroughNull, false, 1}, {RaisesSoftwareException, false, 1},
                {NestsAGuardThenFaults, false, 2}};
-  EXCEPTION_REGISTRATION_RECORD *const chainHead = ExceptionChainHead();
+  EXCEPTION_REGISTRATION_RECORD *const chainHead = ChainHead();
   for (int round = 0; round < 2; ++round) {
     for (const auto &guarded : cases) {
-      GuardedRuns = 0;
+      guardedRuns = 0;
       EXPECT_EQ(CallGuarded(guarded.procedure), guarded.returns);
-      EXPECT_EQ(GuardedRuns, guarded.runs);
+      EXPECT_EQ(guardedRuns, guarded.runs);
       EXPECT_TRUE(ChainHeadIs(chainHead));
     }
   }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "data/uninstall_data.h"
 #include "harness.h"
@@ -19,128 +18,104 @@ namespace {
 const std::string kMarker("\x77\x77\x67\x54\x29\x48", 6);
 constexpr DWORD kExitUnreadable = 0xFFFFFFFF;  // -1
 
-std::vector<size_t> MarkerPositions(const std::string &bytes) {
-  std::vector<size_t> positions;
-  for (size_t at = bytes.find(kMarker); at != std::string::npos; at = bytes.find(kMarker, at + 1)) {
-    positions.push_back(at);
-  }
-  return positions;
-}
-
-uint32_t ReadU32(const std::string &bytes, size_t at) {
-  const auto *p = reinterpret_cast<const unsigned char *>(bytes.data() + at);
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-Manifest MessagesOnly() {
-  Manifest manifest;
-  manifest.messages = TestMessages();
-  return manifest;
+// Where the offset field follows the marker; npos unless the marker occurs
+// exactly once.
+size_t OffsetField(const std::string &bytes) {
+  const size_t at = bytes.find(kMarker);
+  if (at == std::string::npos || bytes.find(kMarker, at + 1) != std::string::npos) return std::string::npos;
+  return at + kMarker.size();
 }
 
 TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
   for (const std::string &path : InspectedStubPaths()) {
     const std::string stub = ReadBinaryFile(path);
-    const std::vector<size_t> markers = MarkerPositions(stub);
-    ASSERT_EQ(markers.size(), 1u) << "the marker must occur exactly once in " << path;
-    EXPECT_EQ(ReadU32(stub, markers[0] + kMarker.size()), stub.size()) << path;
+    const size_t field = OffsetField(stub);
+    ASSERT_NE(field, std::string::npos) << "the marker must occur exactly once in " << path;
+    uint32_t offset = 0;
+    std::memcpy(&offset, stub.data() + field, 4);
+    EXPECT_EQ(offset, stub.size()) << path;
   }
 }
 
-TEST(StubRun, ValidBlockWithQuietPartialSwitchExitsZeroWithoutAWindow) {
-  TestFolder folder;
-  const std::string exe = folder / "uninst.exe";
-  WritePackedStub(exe, EncodeBlock(MessagesOnly()));
-  Process run(exe, "/X");
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+std::string Valid() {
+  Manifest manifest;
+  manifest.messages = TestMessages();
+  return EncodeBlock(manifest);
+}
+std::string Truncated() { return Valid().substr(0, Valid().size() - sizeof(ChunkHeader)); }
+std::string Messages() { return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())); }
+std::string Rejected(uint16_t kind, const std::string &body) {
+  return Messages() + EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
 }
 
-TEST(StubRun, ZeroOffsetFieldExitsMinusOneWithoutAMessage) {
-  TestFolder folder;
-  const std::string exe = folder / "uninst.exe";
-  std::string packed = PackBlock(ReadBinaryFile(StubPath()), EncodeBlock(MessagesOnly()));
-  const std::vector<size_t> markers = MarkerPositions(packed);
-  ASSERT_EQ(markers.size(), 1u);
-  std::memset(&packed[markers[0] + kMarker.size()], 0, 4);
-  WriteBinaryFile(exe, packed);
-  Process run(exe, "");
-  EXPECT_TRUE(ExitsSilentlyWith(run, kExitUnreadable));
-}
-
-// A damaged block: the reader shows one message, formatted with the
-// executable's own path, and the run ends with -1 once it is answered.
-struct DamagedCase {
+// A block as packed, how the run is started, and what it shows: the number
+// of its one message box, formatted with the executable's path (-1: a box
+// before any message table was read), or no window at all; then its exit.
+struct StubCase {
   const char *name;
   std::string (*block)();
-  const char *arguments;
-  int message;  // the number shown; -1 when no message table was read yet
+  bool zeroOffset;      // the offset field says "no block"
+  const char *switches;
+  const char *version;  // wine's Windows version for the run; null: the default
+  int message;
+  DWORD exit;
+};
+constexpr int kNoBox = -2;
+
+const StubCase kRuns[] = {
+    {"ValidQuietPartial", Valid, false, "/X", nullptr, kNoBox, 0},
+    {"ValidQuietOnWindows98", Valid, false, "/S", "win98", kNoBox, 0},
+    {"ZeroOffsetField", Valid, true, "", nullptr, kNoBox, kExitUnreadable},
+    {"Truncated", Truncated, false, "", nullptr, 8, kExitUnreadable},
+    {"TruncatedUnderSilentSwitchOnWindowsXp", Truncated, false, "/S", "winxp", 8, kExitUnreadable},
+    {"RejectedSettingsOnWindows98", [] { return Rejected(CHUNK_SETTINGS, EncodeSettingsBody({})); }, false, "",
+     "win98", 1, kExitUnreadable},
+    {"RejectedDirectories", [] { return Rejected(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"Data"})); }, false,
+     "/X", nullptr, 1, kExitUnreadable},
+    {"SettingsBodyCutShort",  // the settings header promises more than the file holds
+     [] {
+       const std::string chunk = EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}) + std::string(64, 'x'));
+       return Messages() + chunk.substr(0, chunk.size() - 32);
+     },
+     false, "", nullptr, 1, kExitUnreadable},
+    {"EmptyBeforeAnyMessages", [] { return std::string(); }, false, "", nullptr, -1, kExitUnreadable},
 };
 
-std::string Truncated() {
-  std::string block = EncodeBlock(MessagesOnly());
-  return block.substr(0, block.size() - sizeof(ChunkHeader));
-}
+void PrintTo(const StubCase &run, std::ostream *os) { *os << run.name; }
 
-std::string Empty() { return {}; }
+class StubRun : public ::testing::TestWithParam<StubCase> {};
 
-std::string WithRejected(uint16_t kind, const std::string &body) {
-  return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())) +
-         EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
-}
-
-std::string RejectedSettings() { return WithRejected(CHUNK_SETTINGS, EncodeSettingsBody({})); }
-
-std::string RejectedDirectories() {
-  return WithRejected(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"Data"}));
-}
-
-// The settings header promises more than the file holds.
-std::string SettingsCutShort() {
-  std::string chunk = EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}) + std::string(64, 'x'));
-  return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())) +
-         chunk.substr(0, chunk.size() - 32);
-}
-
-const DamagedCase kDamagedCases[] = {
-    {"Truncated", Truncated, "", 8},
-    {"TruncatedUnderSilentSwitch", Truncated, "/S", 8},
-    {"RejectedSettings", RejectedSettings, "", 1},
-    {"RejectedDirectories", RejectedDirectories, "/X", 1},
-    {"SettingsBodyCutShort", SettingsCutShort, "", 1},
-    {"EmptyBeforeAnyMessages", Empty, "", -1},
-};
-
-void PrintTo(const DamagedCase &c, std::ostream *os) { *os << c.name; }
-
-class DamagedBlock : public ::testing::TestWithParam<DamagedCase> {};
-
-TEST_P(DamagedBlock, ShowsItsMessageWithTheExePathAndExitsMinusOne) {
-  const DamagedCase &c = GetParam();
+TEST_P(StubRun, ShowsAtMostItsOneMessageAndExits) {
+  const StubCase &c = GetParam();
   TestFolder folder;
-  const std::string exe = folder / "uninst.exe";
-  WritePackedStub(exe, c.block());
-  Process run(exe, c.arguments);
-
+  const std::string exeName = std::string("uninst-") + c.name + ".exe", exe = folder / exeName;
+  std::string packed = PackBlock(ReadBinaryFile(StubPath()), c.block());
+  if (c.zeroOffset) {
+    const size_t field = OffsetField(packed);
+    ASSERT_NE(field, std::string::npos);
+    std::memset(&packed[field], 0, 4);
+  }
+  WriteBinaryFile(exe, packed);
+  WindowsVersionFor version(exeName, c.version);
+  Process run(exe, c.switches);
+  if (c.message == kNoBox) {
+    EXPECT_TRUE(ExitsSilentlyWith(run, c.exit));
+    return;
+  }
   HWND box = ui::WaitForDialog(run.id(), kDialogTimeoutMs);
   ASSERT_NE(box, nullptr) << "no message box appeared";
   SaveScreenshotArtifact(box, "message");
   const ui::DialogInfo info = ui::Describe(box);
-  ASSERT_TRUE(ui::IsMessageBox(box));
   const std::vector<std::string> messages = TestMessages();
   EXPECT_EQ(info.caption, c.message < 0 ? "" : messages[0]);
   EXPECT_EQ(info.text, c.message < 0 ? "" : WithArgument(messages[c.message], exe));
-  ASSERT_EQ(info.buttons.size(), 1u);
-  EXPECT_EQ(info.buttons[0].id, IDOK);
-
-  ASSERT_TRUE(ui::PressButton(box, IDOK));
-  EXPECT_TRUE(ui::WaitForClose(box, kDialogTimeoutMs));
-  EXPECT_TRUE(ExitsWith(run, kExitUnreadable));
+  EXPECT_EQ(ui::ButtonIds(info.buttons), std::vector<int>{IDOK});
+  Answer(box, IDOK);
+  EXPECT_TRUE(ExitsWith(run, c.exit));
 }
 
-INSTANTIATE_TEST_SUITE_P(Reader, DamagedBlock, ::testing::ValuesIn(kDamagedCases),
-                         [](const ::testing::TestParamInfo<DamagedCase> &info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Reader, StubRun, ::testing::ValuesIn(kRuns),
+                         [](const ::testing::TestParamInfo<StubCase> &info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quenrid::test
