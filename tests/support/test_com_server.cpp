@@ -1,6 +1,7 @@
 // A COM server that registers nothing and records what is done to it, built
 // as recording_com_server, crashing_com_server (its export writes through a
-// null pointer) and exportless_com_server (no DllUnregisterServer). When
+// null pointer, or raises a software exception while QUENRID_COM_RAISE is
+// set) and exportless_com_server (no DllUnregisterServer). When
 // QUENRID_COM_RECORD names a file (child processes inherit it), each event
 // appends one line there, tab-separated, before anything can crash:
 //   attach|unregister|detach  DLL-PATH  PROCESS-PATH  CURRENT-DIRECTORY  ERROR-MODE(hex)
@@ -47,6 +48,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *) {
 extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer() {
   Record("unregister");
 #ifdef COM_SERVER_CRASHES
+  if (GetEnvironmentVariableA("QUENRID_COM_RAISE", nullptr, 0)) {
+    RaiseException(0xE0C0FFEE, 0, 0, nullptr);
+  }
   static int *volatile nowhere = nullptr;  // volatile: the store is emitted
   *nowhere = 1;
 #endif

@@ -50,8 +50,6 @@ bool IsPushButton(HWND window) {
 
 }  // namespace
 
-std::vector<HWND> FindDialogs(DWORD processId) { return VisibleWindows(processId, true); }
-
 bool HasVisibleWindow(DWORD processId) { return !VisibleWindows(processId, false).empty(); }
 
 HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)> &accept) {
@@ -61,7 +59,7 @@ HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::function<bool(HW
   for (DWORD start = GetTickCount(); !found && process && GetTickCount() - start < timeoutMs &&
                                      WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
        Sleep(kPollMs)) {
-    for (HWND dialog : FindDialogs(processId)) {
+    for (HWND dialog : VisibleWindows(processId, true)) {
       if (!found && (!accept || accept(dialog))) found = dialog;
     }
   }
@@ -136,26 +134,22 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
   DWORD_PTR ignored = 0;  // back in its message loop, its drawing reaches the display
   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &ignored);
   Sleep(50);
+  const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
   SelectObject(memory, previous);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 
-  static const CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
+  static const CLSID kPng = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
   ULONG_PTR token = 0;
   Gdiplus::GdiplusStartupInput input;
-  Gdiplus::GpBitmap *image = nullptr;
-  bool saved = false;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+  bool saved = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+  if (saved) {
     const std::wstring path(pngPath.begin(), pngPath.end());
-    if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok) {
-      saved = Gdiplus::DllExports::GdipSaveImageToFile(image, path.c_str(), &kPngEncoder, nullptr) ==
-              Gdiplus::Ok;
-      Gdiplus::DllExports::GdipDisposeImage(image);
-    }
+    saved = Gdiplus::Bitmap(bitmap, nullptr).Save(path.c_str(), &kPng, nullptr) == Gdiplus::Ok;
     Gdiplus::GdiplusShutdown(token);
   }
   DeleteObject(bitmap);

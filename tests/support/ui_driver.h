@@ -21,19 +21,15 @@ struct Button {
 };
 
 struct DialogInfo {
-  std::string caption;
-  std::string text;             // a message box's text, empty for other dialogs
+  std::string caption, text;    // text: a message box's, empty for other dialogs
   std::vector<Button> buttons;  // visible push buttons, left to right
 };
 
-// Visible top-level dialogs (class #32770) of the process.
-std::vector<HWND> FindDialogs(DWORD processId);
 bool HasVisibleWindow(DWORD processId);
 // The first visible dialog of the process that `accept` approves (any when
 // empty); null on time-out or as soon as the process has ended.
 HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)> &accept = {});
-// Waits until the window is gone or hidden; false on time-out.
-bool WaitForClose(HWND window, DWORD timeoutMs);
+bool WaitForClose(HWND window, DWORD timeoutMs);  // gone or hidden; false on time-out
 
 bool IsMessageBox(HWND dialog);
 std::string WindowText(HWND window);
@@ -44,11 +40,10 @@ std::vector<int> ButtonIds(const std::vector<Button> &buttons);
 
 // A click on the visible, enabled push button `id`; false when there is none.
 bool PressButton(HWND dialog, int id);
-// WM_COMMAND with `id` and no control, as Esc (IDCANCEL) sends.
-bool PostCommand(HWND dialog, int id);
+bool PostCommand(HWND dialog, int id);  // as Esc sends IDCANCEL
 bool PressCloseBox(HWND dialog);
 
-// The window as the screen shows it, as a 24-bit RGB PNG file.
+// The window as the screen shows it, as a PNG file.
 bool SaveScreenshot(HWND window, const std::string &pngPath);
 
 }  // namespace quenrid::ui

@@ -16,8 +16,8 @@
 namespace quenrid::test {
 namespace {
 
-const char *const kFontKeys[] = {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",   // NT
-                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"};     // 9x
+const char *const kFontKeys[] = {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",  // NT
+                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"};    // 9x
 int fontChanges;
 
 LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -25,50 +25,46 @@ LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPAR
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// A font name of this process's own, registered in both families' keys.
 class FontTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int family : {0, 1}) {
       DWORD disposition = 0;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFontKeys[family], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &keys_[family], &disposition),
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFontKeys[family], 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &keys_[family], &disposition),
                 ERROR_SUCCESS);
       created_[family] = disposition == REG_CREATED_NEW_KEY;
     }
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = CountFontChanges;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "QuenridFontChangeCounter";
+    WNDCLASSA windowClass{0, CountFontChanges, 0, 0, GetModuleHandleA(nullptr), nullptr,
+                          nullptr, nullptr, nullptr, "QuenridFontChangeCounter"};
     RegisterClassA(&windowClass);
-    window_ = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
-                            windowClass.hInstance, nullptr);
+    window_ = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                            nullptr, nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(window_, nullptr);
   }
 
   void TearDown() override {
     DestroyWindow(window_);
     for (int family : {0, 1}) {
-      for (const std::string &name : names_) RegDeleteValueA(keys_[family], (name + " (TrueType)").c_str());
+      for (const std::string &name : names_) RegDeleteValueA(keys_[family], Value(name).c_str());
       RegCloseKey(keys_[family]);
       EXPECT_TRUE(!created_[family] ||
                   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFontKeys[family]) == ERROR_SUCCESS);
     }
   }
 
-  bool Registered(int family, const std::string &name) {
-    return RegQueryValueExA(keys_[family], (name + " (TrueType)").c_str(), nullptr, nullptr, nullptr,
-                            nullptr) == ERROR_SUCCESS;
-  }
+  static std::string Value(const std::string &name) { return name + " (TrueType)"; }
 
   ProcessState state_;
   TestFolder folder_;
   HKEY keys_[2] = {};
   bool created_[2] = {};
   HWND window_ = nullptr;
+  // A font name of this process's own; the longest one that still takes the
+  // suffix in the reader's buffer.
   const std::string name_ = "Quenrid Test Font " + std::to_string(GetCurrentProcessId());
-  // The longest name that still takes the suffix in the reader's buffer.
-  const std::string longest_ = name_ + std::string(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)" - name_.size(), 'x');
+  const std::string longest_ =
+      name_ + std::string(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)" - name_.size(), 'x');
   const std::vector<std::string> names_ = {name_, name_ + " Bold", longest_};
 };
 
@@ -94,9 +90,9 @@ TEST_F(FontTest, DeletesOnlyTheRegistrationOfTheNameInTheFile) {
   const std::string font = folder_ / "font.ttf";
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    for (int family : {0, 1}) {
+    for (HKEY key : keys_) {
       for (const std::string &name : names_) {
-        RegSetValueExA(keys_[family], (name + " (TrueType)").c_str(), 0, REG_SZ,
+        RegSetValueExA(key, Value(name).c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE *>("quenrid.ttf"), 12);
       }
     }
@@ -110,7 +106,9 @@ TEST_F(FontTest, DeletesOnlyTheRegistrationOfTheNameInTheFile) {
     EXPECT_EQ(fontChanges, 1);
     for (int family : {0, 1}) {
       for (const std::string &name : names_) {
-        EXPECT_EQ(Registered(family, name), name != c.deleted || family != (c.nt ? 0 : 1))
+        const bool registered = RegQueryValueExA(keys_[family], Value(name).c_str(), nullptr,
+                                                 nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        EXPECT_EQ(registered, name != c.deleted || family != (c.nt ? 0 : 1))
             << name.substr(0, 40) << " in key " << family;
       }
     }
