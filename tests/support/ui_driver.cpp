@@ -90,18 +90,13 @@ std::string ControlText(HWND dialog, int id) { return WindowText(FindControl(dia
 
 bool HasControl(HWND dialog, int id) { return FindControl(dialog, id) != nullptr; }
 
+// Children come in creation order, which is left to right in every box and
+// template here.
 DialogInfo Describe(HWND dialog) {
   DialogInfo info{WindowText(dialog), ControlText(dialog, kMessageBoxTextId), {}};
-  std::vector<std::pair<LONG, Button>> placed;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    RECT rect{};
-    if (IsPushButton(child) && GetWindowRect(child, &rect)) {
-      placed.push_back({rect.left, {GetDlgCtrlID(child), WindowText(child)}});
-    }
+    if (IsPushButton(child)) info.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
   }
-  std::stable_sort(placed.begin(), placed.end(),
-                   [](const auto &a, const auto &b) { return a.first < b.first; });
-  for (const auto &p : placed) info.buttons.push_back(p.second);
   return info;
 }
 

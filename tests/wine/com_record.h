@@ -2,8 +2,6 @@
 // or unload, naming the process and its current directory.
 #pragma once
 
-#include <windows.h>
-
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,7 +11,7 @@ namespace quenrid::test {
 
 struct Event {
   std::string what, dll, process, directory;  // what: attach, unregister or detach
-  UINT errorMode = 0;
+  unsigned errorMode = 0;
 };
 
 inline std::vector<Event> ReadEvents(const std::string &recordPath) {

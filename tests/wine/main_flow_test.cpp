@@ -1,9 +1,11 @@
-// The run as a user sees it, through the real packed stub on each Windows
-// family: the prompts, the in-use loop, the closing message and the switches.
+// The real packed stub run as a user runs it, on each Windows family: the
+// reader's refusals, the prompts, the in-use loop, the closing message and
+// the quiet switches.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,14 +22,49 @@
 namespace quenrid::test {
 namespace {
 
-// Two files, and what the run meets: `checked` is flagged for the in-use
-// test, `unchecked` is not; either may be held open or read-only.
+const std::string kMarker("\x77\x77\x67\x54\x29\x48", 6);
+
+// Where the offset field follows the marker; npos unless it occurs once.
+size_t OffsetField(const std::string &bytes) {
+  const size_t at = bytes.find(kMarker);
+  return at == std::string::npos || bytes.find(kMarker, at + 1) != std::string::npos
+             ? std::string::npos
+             : at + kMarker.size();
+}
+
+TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
+  for (const std::string &path : InspectedStubPaths()) {
+    const std::string stub = ReadBinaryFile(path);
+    const size_t field = OffsetField(stub);
+    ASSERT_NE(field, std::string::npos) << "the marker must occur exactly once in " << path;
+    uint32_t offset = 0;
+    std::memcpy(&offset, stub.data() + field, 4);
+    EXPECT_EQ(offset, stub.size()) << path;
+  }
+}
+
+// Blocks the reader refuses, each with the one message it then shows.
+std::string Valid() {
+  Manifest manifest;
+  manifest.messages = TestMessages();
+  return EncodeBlock(manifest);
+}
+std::string Truncated() { return Valid().substr(0, Valid().size() - sizeof(ChunkHeader)); }
+std::string Messages() { return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())); }
+std::string Rejected(uint16_t kind, const std::string &body) {
+  return Messages() + EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
+}
+
+// Two files: `checked` is flagged for the in-use test, `unchecked` is not;
+// either may be held open or read-only.
 const char *const kFiles[] = {"checked.dll", "unchecked.dll"};
 enum Setup { kLockChecked = 1, kLockUnchecked = 2, kReadOnlyChecked = 4, kReadOnlyUnchecked = 8,
-             kNoClosingMessage = 16 };
+             kNoClosingMessage = 16, kZeroOffset = 32 };
 enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
 
-constexpr int kQuestion = -1;  // the read-only question, with the progress dialog behind it
+// A message number, or the read-only question with the progress dialog
+// behind it, or a box shown before any message was read.
+constexpr int kQuestion = -1, kNoMessages = -2;
 constexpr int kEnter = -1, kCloseBox = -2;
 struct Step {
   int message;  // the box that must come next
@@ -43,8 +80,11 @@ struct Flow {
   const char *version;  // wine's Windows version; null: the default (NT 6)
   const char *switches;
   int setup;
-  std::vector<Step> steps;  // then the run ends with 0 and no other box
+  std::vector<Step> steps;  // then the run ends without another box
   int kept;                 // the files still there afterwards
+  // A block the reader refuses: its message names the executable, and the
+  // run ends with -1.
+  std::string (*refused)() = nullptr;
 };
 
 const Flow kFlows[] = {
@@ -70,13 +110,29 @@ const Flow kFlows[] = {
     {"QuietS", nullptr, "/S", kLockChecked, {}, kChecked},
     {"QuietX", nullptr, "/X", kLockChecked, {}, kChecked},
     {"QuietOnWindows98", "win98", "/Q", 0, {}, kNone},
+    // Refusals, silent ones included, touch nothing.
+    {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Valid},
+    {"Truncated", nullptr, "", 0, {{8, IDOK}}, kBoth, Truncated},
+    {"TruncatedUnderSilentSwitchOnWindowsXp", "winxp", "/S", 0, {{8, IDOK}}, kBoth, Truncated},
+    {"RejectedSettingsOnWindows98", "win98", "", 0, {{1, IDOK}}, kBoth,
+     [] { return Rejected(CHUNK_SETTINGS, EncodeSettingsBody({})); }},
+    {"RejectedDirectories", nullptr, "/X", 0, {{1, IDOK}}, kBoth,
+     [] { return Rejected(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"Data"})); }},
+    {"SettingsBodyCutShort", nullptr, "", 0, {{1, IDOK}}, kBoth,
+     [] {  // the settings header promises more than the file holds
+       const std::string chunk =
+           EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}) + std::string(64, 'x'));
+       return Messages() + chunk.substr(0, chunk.size() - 32);
+     }},
+    {"EmptyBeforeAnyMessages", nullptr, "", 0, {{kNoMessages, IDOK}}, kBoth,
+     [] { return std::string(); }},
 };
 
 void PrintTo(const Flow &flow, std::ostream *os) { *os << flow.name; }
 
-class MainFlow : public ::testing::TestWithParam<Flow> {};
+class StubRun : public ::testing::TestWithParam<Flow> {};
 
-TEST_P(MainFlow, ShowsItsBoxesAndRemovesAsAnswered) {
+TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
   const Flow &flow = GetParam();
   TestFolder folder;
   std::vector<std::string> messages = TestMessages();
@@ -87,7 +143,13 @@ TEST_P(MainFlow, ShowsItsBoxesAndRemovesAsAnswered) {
                     {folder.path(), kFiles[1], 0},
                     {folder.path(), "", FILE_FLAG_CHECK_IN_USE}};
   const std::string exeName = std::string("uninst-") + flow.name + ".exe", exe = folder / exeName;
-  WritePackedStub(exe, EncodeBlock(manifest));
+  std::string packed = PackBlock(ReadBinaryFile(StubPath()),
+                                 flow.refused ? flow.refused() : EncodeBlock(manifest));
+  if (flow.setup & kZeroOffset) {
+    ASSERT_NE(OffsetField(packed), std::string::npos);
+    std::memset(&packed[OffsetField(packed)], 0, 4);
+  }
+  WriteBinaryFile(exe, packed);
   std::unique_ptr<FileLock> lock;
   for (int i : {0, 1}) {
     WriteBinaryFile(folder / kFiles[i], kFiles[i]);
@@ -124,10 +186,14 @@ TEST_P(MainFlow, ShowsItsBoxesAndRemovesAsAnswered) {
       EXPECT_FALSE(ui::WaitForClose(progress, 300));
     } else {
       const ui::DialogInfo info = ui::Describe(box);
-      EXPECT_EQ(info.caption, messages[0]);
-      EXPECT_EQ(info.text, messages[step.message]);
-      EXPECT_EQ(ui::ButtonIds(info.buttons), kButtons.at(step.message));
-      if (step.answer == IDCANCEL) SaveScreenshotArtifact(box, "prompt");
+      const bool none = step.message == kNoMessages;
+      EXPECT_EQ(info.caption, none ? "" : messages[0]);
+      EXPECT_EQ(info.text, none             ? ""
+                           : flow.refused ? WithArgument(messages[step.message], exe)
+                                          : messages[step.message]);
+      EXPECT_EQ(ui::ButtonIds(info.buttons),
+                flow.refused ? std::vector<int>{IDOK} : kButtons.at(step.message));
+      if (step.answer == IDCANCEL || flow.refused) SaveScreenshotArtifact(box, "message");
     }
     if (step.unlockFirst) lock->Release();
     if (step.answer > 0) {
@@ -138,13 +204,14 @@ TEST_P(MainFlow, ShowsItsBoxesAndRemovesAsAnswered) {
       EXPECT_TRUE(ui::WaitForClose(box, kDialogTimeoutMs));
     }
   }
+  const DWORD exit = flow.refused ? 0xFFFFFFFF : 0;
   // Without a closing message the progress dialog is the last window seen.
   if (!(flow.setup & kNoClosingMessage)) {
-    EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+    EXPECT_TRUE(ExitsSilentlyWith(run, exit));
   } else if (HWND box = ui::WaitForDialog(run.id(), kExitTimeoutMs, ui::IsMessageBox)) {
     ADD_FAILURE() << "another message box: " << ui::Describe(box).text;
   } else {
-    EXPECT_TRUE(ExitsWith(run, 0));
+    EXPECT_TRUE(ExitsWith(run, exit));
   }
   if (lock) lock->Release();
   for (int i : {0, 1}) {
@@ -157,7 +224,7 @@ TEST_P(MainFlow, ShowsItsBoxesAndRemovesAsAnswered) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stub, MainFlow, ::testing::ValuesIn(kFlows),
+INSTANTIATE_TEST_SUITE_P(Stub, StubRun, ::testing::ValuesIn(kFlows),
                          [](const ::testing::TestParamInfo<Flow> &info) {
                            return std::string(info.param.name);
                          });

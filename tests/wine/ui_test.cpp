@@ -5,13 +5,11 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <uxtheme.h>
 
 #include <string>
 #include <vector>
 
 #include "app/main_flow.h"
-#include "app/startup.h"
 #include "app/ui.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
@@ -142,22 +140,6 @@ TEST(Progress, IsTheShareOfTheTotalRoundedDown) {
     ReportProgress(c.done);
     EXPECT_EQ(ProgressPosition, c.expected) << c.done << " of " << c.total;
   }
-}
-
-// Every path the stub resolves starts from its own folder, with one trailing
-// backslash; the theme is left to the window frames.
-TEST(StartUp, FindsTheFolderAndRestrictsTheThemeToFrames) {
-  ProcessState state;
-  char module[MAX_PATH] = "";
-  const std::string path(module, GetModuleFileNameA(nullptr, module, sizeof module));
-  const DWORD themeBefore = GetThemeAppProperties();
-  ASSERT_TRUE(StartUp(GetModuleHandleA(nullptr)));
-  ASSERT_NE(InstallFolder, nullptr);
-  EXPECT_EQ(std::string(InstallFolder), path.substr(0, path.rfind('\\') + 1));
-  RestrictThemeToFrames();
-  EXPECT_EQ(GetThemeAppProperties(), static_cast<DWORD>(STAP_ALLOW_NONCLIENT));
-  ShutDown();
-  SetThemeAppProperties(themeBefore);
 }
 
 }  // namespace
