@@ -1,9 +1,7 @@
-// A COM server that registers nothing and records what is done to it, built
-// as recording_com_server, crashing_com_server (its export writes through a
-// null pointer, or raises a software exception while QUENRID_COM_RAISE is
-// set) and exportless_com_server (no DllUnregisterServer). When
-// QUENRID_COM_RECORD names a file (child processes inherit it), each event
-// appends one line there, tab-separated, before anything can crash:
+// A COM server that registers nothing: recording_com_server; crashing_com_server,
+// whose export writes through null (raises, while QUENRID_COM_RAISE is set);
+// exportless_com_server. Each event appends a line to the file that
+// QUENRID_COM_RECORD names (children inherit it), before anything can crash:
 //   attach|unregister|detach  DLL-PATH  PROCESS-PATH  CURRENT-DIRECTORY  ERROR-MODE(hex)
 #include <windows.h>
 
@@ -14,7 +12,7 @@ namespace {
 HMODULE Self;
 
 void Record(const char *event) {
-  char record[MAX_PATH], dll[MAX_PATH] = "", process[MAX_PATH] = "", directory[MAX_PATH] = "";
+  char record[MAX_PATH], dll[MAX_PATH], process[MAX_PATH], directory[MAX_PATH] = "";
   const DWORD length = GetEnvironmentVariableA("QUENRID_COM_RECORD", record, sizeof record);
   if (length == 0 || length >= sizeof record) return;
   GetModuleFileNameA(Self, dll, sizeof dll);
@@ -23,7 +21,8 @@ void Record(const char *event) {
   const UINT mode = SetErrorMode(0);
   SetErrorMode(mode);
   char line[4 * MAX_PATH + 64];
-  const int size = snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process, directory, mode);
+  const int size =
+      snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process, directory, mode);
   if (size < 0 || size >= static_cast<int>(sizeof line)) return;
   // Whole lines appended, also when regsvr32 and the test write in turn.
   HANDLE file = CreateFileA(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

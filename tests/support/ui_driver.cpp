@@ -36,10 +36,11 @@ std::vector<HWND> VisibleWindows(DWORD processId, bool dialogsOnly) {
 
 // Template ids are 16-bit: a control written as -1 is control 65535.
 HWND FindControl(HWND dialog, int id) {
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if ((GetDlgCtrlID(child) & 0xFFFF) == (id & 0xFFFF)) return child;
+  HWND child = GetWindow(dialog, GW_CHILD);
+  while (child && (GetDlgCtrlID(child) & 0xFFFF) != (id & 0xFFFF)) {
+    child = GetWindow(child, GW_HWNDNEXT);
   }
-  return nullptr;
+  return child;
 }
 
 bool IsPushButton(HWND window) {
@@ -51,6 +52,11 @@ bool IsPushButton(HWND window) {
 }  // namespace
 
 bool HasVisibleWindow(DWORD processId) { return !VisibleWindows(processId, false).empty(); }
+bool IsMessageBox(HWND dialog) { return FindControl(dialog, kMessageBoxTextId) != nullptr; }
+std::string ControlText(HWND dialog, int id) { return WindowText(FindControl(dialog, id)); }
+bool HasControl(HWND dialog, int id) { return FindControl(dialog, id) != nullptr; }
+bool PostCommand(HWND dialog, int id) { return PostMessageA(dialog, WM_COMMAND, id, 0) != 0; }
+bool PressCloseBox(HWND dialog) { return PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }
 
 HWND WaitForDialog(DWORD processId, DWORD timeoutMs, const std::function<bool(HWND)> &accept) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
@@ -74,36 +80,25 @@ bool WaitForClose(HWND window, DWORD timeoutMs) {
   return true;
 }
 
-bool IsMessageBox(HWND dialog) { return FindControl(dialog, kMessageBoxTextId) != nullptr; }
-
 std::string WindowText(HWND window) {
   char text[4096] = "";
   DWORD_PTR copied = 0;
-  if (!window || !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                      SMTO_ABORTIFHUNG, kQueryTimeoutMs, &copied)) {
+  if (!window || !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text,
+                                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                      kQueryTimeoutMs, &copied)) {
     return {};
   }
   return std::string(text, std::min<size_t>(copied, sizeof text - 1));
 }
-
-std::string ControlText(HWND dialog, int id) { return WindowText(FindControl(dialog, id)); }
-
-bool HasControl(HWND dialog, int id) { return FindControl(dialog, id) != nullptr; }
 
 // Children come in creation order, which is left to right in every box and
 // template here.
 DialogInfo Describe(HWND dialog) {
   DialogInfo info{WindowText(dialog), ControlText(dialog, kMessageBoxTextId), {}};
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (IsPushButton(child)) info.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
+    if (IsPushButton(child)) info.buttons.push_back(GetDlgCtrlID(child));
   }
   return info;
-}
-
-std::vector<int> ButtonIds(const std::vector<Button> &buttons) {
-  std::vector<int> ids;
-  for (const Button &button : buttons) ids.push_back(button.id);
-  return ids;
 }
 
 bool PressButton(HWND dialog, int id) {
@@ -113,11 +108,8 @@ bool PressButton(HWND dialog, int id) {
                       reinterpret_cast<LPARAM>(button));
 }
 
-bool PostCommand(HWND dialog, int id) { return PostMessageA(dialog, WM_COMMAND, id, 0) != 0; }
-
-bool PressCloseBox(HWND dialog) { return PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }
-
-// The screen under the window, once it has painted, saved by GDI+.
+// The screen under the window once it has painted and returned to its
+// message loop, where its drawing reaches the display; saved by GDI+.
 bool SaveScreenshot(HWND window, const std::string &pngPath) {
   RECT r{};
   if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
@@ -126,7 +118,7 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
        GetUpdateRect(window, nullptr, FALSE) && GetTickCount() - start < kQueryTimeoutMs;) {
     Sleep(kPollMs);
   }
-  DWORD_PTR ignored = 0;  // back in its message loop, its drawing reaches the display
+  DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &ignored);
   Sleep(50);
   const int width = r.right - r.left, height = r.bottom - r.top;
@@ -137,7 +129,6 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
   SelectObject(memory, previous);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-
   static const CLSID kPng = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
   ULONG_PTR token = 0;
   Gdiplus::GdiplusStartupInput input;

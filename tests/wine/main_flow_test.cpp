@@ -3,13 +3,9 @@
 // the quiet switches.
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "data/uninstall_data.h"
 #include "file_lock.h"
@@ -27,9 +23,8 @@ const std::string kMarker("\x77\x77\x67\x54\x29\x48", 6);
 // Where the offset field follows the marker; npos unless it occurs once.
 size_t OffsetField(const std::string &bytes) {
   const size_t at = bytes.find(kMarker);
-  return at == std::string::npos || bytes.find(kMarker, at + 1) != std::string::npos
-             ? std::string::npos
-             : at + kMarker.size();
+  return at == std::string::npos || bytes.rfind(kMarker) != at ? std::string::npos
+                                                                : at + kMarker.size();
 }
 
 TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
@@ -168,10 +163,7 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
     });
     ASSERT_NE(box, nullptr);
     if (step.message == kQuestion) {
-      EXPECT_EQ(ui::WindowText(box), messages[0]);
-      EXPECT_EQ(ui::ControlText(box, IDC_MESSAGE_TEXT),
-                WithArgument(messages[9], folder / kFiles[1]));
-      SaveScreenshotArtifact(box, "question");
+      SaveScreenshotArtifact(box, "question");  // its texts: ui_test, file_phase_test
       // The removal cannot be stopped half-way: Enter, Esc and the close box
       // leave the progress dialog standing.
       HWND progress = ui::WaitForDialog(run.id(), kDialogTimeoutMs,
@@ -191,7 +183,7 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
       EXPECT_EQ(info.text, none             ? ""
                            : flow.refused ? WithArgument(messages[step.message], exe)
                                           : messages[step.message]);
-      EXPECT_EQ(ui::ButtonIds(info.buttons),
+      EXPECT_EQ(info.buttons,
                 flow.refused ? std::vector<int>{IDOK} : kButtons.at(step.message));
       if (step.answer == IDCANCEL || flow.refused) SaveScreenshotArtifact(box, "message");
     }
@@ -204,15 +196,10 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
       EXPECT_TRUE(ui::WaitForClose(box, kDialogTimeoutMs));
     }
   }
+  // Without a closing message the progress dialog is the last window seen; a
+  // box would keep the run from ending.
   const DWORD exit = flow.refused ? 0xFFFFFFFF : 0;
-  // Without a closing message the progress dialog is the last window seen.
-  if (!(flow.setup & kNoClosingMessage)) {
-    EXPECT_TRUE(ExitsSilentlyWith(run, exit));
-  } else if (HWND box = ui::WaitForDialog(run.id(), kExitTimeoutMs, ui::IsMessageBox)) {
-    ADD_FAILURE() << "another message box: " << ui::Describe(box).text;
-  } else {
-    EXPECT_TRUE(ExitsWith(run, exit));
-  }
+  EXPECT_TRUE(flow.setup & kNoClosingMessage ? ExitsWith(run, exit) : ExitsSilentlyWith(run, exit));
   if (lock) lock->Release();
   for (int i : {0, 1}) {
     const DWORD attributes = GetFileAttributesA((folder / kFiles[i]).c_str());

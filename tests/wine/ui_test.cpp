@@ -1,13 +1,12 @@
-// The stub's dialogs and progress in-process, with its own templates. How
-// each answer to the question acts goes through the real stub, in
-// main_flow_test.cpp and file_phase_test.cpp.
+// The stub's dialogs and progress in-process, with its own templates (how
+// each answer to the question acts: main_flow_test.cpp, file_phase_test.cpp);
+// and the resources of every stub this tree inspects (in an x86-64 tree also
+// the shipped i686 one), read back as data: what the code loads or addresses
+// must be there and usable, whatever its layout.
 #include <windows.h>
-
 #include <commctrl.h>
-#include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "app/main_flow.h"
 #include "app/ui.h"
@@ -141,6 +140,80 @@ TEST(Progress, IsTheShareOfTheTotalRoundedDown) {
     EXPECT_EQ(ProgressPosition, c.expected) << c.done << " of " << c.total;
   }
 }
+
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+class StubResources : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(StubResources, HoldWhatTheCodeLoadsAndAddresses) {
+  InitCommonControls();  // the progress bar's class
+  HMODULE module = LoadLibraryExA(GetParam().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr) << GetParam();
+  auto resource = [&](LPCSTR type, WORD id, DWORD *size) -> const char * {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
+    *size = found ? SizeofResource(module, found) : 0;
+    return found ? static_cast<const char *>(LockResource(LoadResource(module, found))) : nullptr;
+  };
+  DWORD size = 0;
+
+  // Each template makes a dialog that holds every control the code sets or
+  // presses (how they act: ui_test.cpp, main_flow_test.cpp).
+  const std::vector<int> templates[] = {
+      {IDD_QUESTION, IDC_MESSAGE_TEXT, IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL},
+      {IDD_PROGRESS, IDC_MESSAGE_TEXT, IDC_PROGRESS_BAR}};
+  for (const std::vector<int> &t : templates) {
+    const auto *bytes = reinterpret_cast<const DLGTEMPLATE *>(resource(RT_DIALOG, t[0], &size));
+    ASSERT_NE(bytes, nullptr) << "dialog " << t[0];
+    HWND dialog =
+        CreateDialogIndirectParamA(GetModuleHandleA(nullptr), bytes, nullptr, NoDialogProc, 0);
+    ASSERT_NE(dialog, nullptr) << "dialog " << t[0];
+    for (size_t i = 1; i < t.size(); ++i) EXPECT_NE(GetDlgItem(dialog, t[i]), nullptr) << t[i];
+    DestroyWindow(dialog);
+  }
+
+  // The icon's images are hand-packed 16-colour bitmaps, which a wrong field
+  // would make unreadable: the system must make an icon of each size.
+  for (int side : {32, 16}) {
+    HICON icon = static_cast<HICON>(
+        LoadImageA(module, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, side, side, 0));
+    ICONINFO info{};
+    BITMAP bitmap{};
+    ASSERT_TRUE(icon && GetIconInfo(icon, &info)) << side;
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, side);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+
+  // Without the administrator request a removal fails half-way; an
+  // architecture other than the image's keeps the program from starting.
+  const char *bytes = resource(RT_MANIFEST, 1, &size);
+  ASSERT_NE(bytes, nullptr);
+  const std::string manifest(bytes, size), image = ReadBinaryFile(GetParam());
+  FreeLibrary(module);
+  LONG header = 0;
+  WORD machine = 0;
+  std::memcpy(&header, &image[0x3C], 4);
+  std::memcpy(&machine, &image[header + 4], 2);
+  const std::string named = std::string("processorArchitecture=\"") +
+                            (machine == IMAGE_FILE_MACHINE_I386    ? "X86\""
+                             : machine == IMAGE_FILE_MACHINE_AMD64 ? "amd64\""
+                                                                   : "?\"");
+  size_t count = 0;  // its own identity and the common controls it asks for
+  for (size_t at = manifest.find(named); at != std::string::npos; at = manifest.find(named, at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 2u) << named;
+  EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+  EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Built, StubResources, ::testing::ValuesIn(InspectedStubPaths()),
+                         [](const ::testing::TestParamInfo<std::string> &info) {
+                           return info.index == 0 ? "ThisBuild" : "ShippedI686";
+                         });
 
 }  // namespace
 }  // namespace quenrid::test
