@@ -22,7 +22,7 @@ int main() {
   GetCurrentDirectoryA(MAX_PATH, current);
   const std::string path = self, probe = path.substr(0, path.rfind('\\')) + "\\probe.txt";
   const bool found = GetFileAttributesA(probe.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const std::string entry = std::string(current) + "\t" + line + "\t" + (found ? "1" : "0") + "\r\n";
+  const std::string entry = std::string(current) + "\t" + line + (found ? "\t1\r\n" : "\t0\r\n");
   HANDLE log = CreateFileA((path + ".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (log == INVALID_HANDLE_VALUE) return 100;

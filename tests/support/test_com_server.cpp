@@ -4,25 +4,21 @@
 // QUENRID_COM_RECORD names (children inherit it), before anything can crash:
 //   attach|unregister|detach  DLL-PATH  PROCESS-PATH  CURRENT-DIRECTORY  ERROR-MODE(hex)
 #include <windows.h>
-
 #include <stdio.h>
 
 namespace {
-
 HMODULE Self;
 
 void Record(const char *event) {
-  char record[MAX_PATH], dll[MAX_PATH], process[MAX_PATH], directory[MAX_PATH] = "";
+  char record[MAX_PATH], dll[MAX_PATH] = "", process[MAX_PATH] = "", folder[MAX_PATH] = "";
   const DWORD length = GetEnvironmentVariableA("QUENRID_COM_RECORD", record, sizeof record);
   if (length == 0 || length >= sizeof record) return;
   GetModuleFileNameA(Self, dll, sizeof dll);
   GetModuleFileNameA(nullptr, process, sizeof process);
-  GetCurrentDirectoryA(sizeof directory, directory);
-  const UINT mode = SetErrorMode(0);
-  SetErrorMode(mode);
+  GetCurrentDirectoryA(sizeof folder, folder);
   char line[4 * MAX_PATH + 64];
-  const int size =
-      snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process, directory, mode);
+  const int size = snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process,
+                            folder, GetErrorMode());
   if (size < 0 || size >= static_cast<int>(sizeof line)) return;
   // Whole lines appended, also when regsvr32 and the test write in turn.
   HANDLE file = CreateFileA(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -108,19 +108,14 @@ bool PressButton(HWND dialog, int id) {
                       reinterpret_cast<LPARAM>(button));
 }
 
-// The screen under the window once it has painted and returned to its
-// message loop, where its drawing reaches the display; saved by GDI+.
+// The screen under the window, once its thread has handled what it had
+// queued (a window found as it appears may not have painted yet); by GDI+.
 bool SaveScreenshot(HWND window, const std::string &pngPath) {
   RECT r{};
-  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-  for (DWORD start = GetTickCount();
-       GetUpdateRect(window, nullptr, FALSE) && GetTickCount() - start < kQueryTimeoutMs;) {
-    Sleep(kPollMs);
-  }
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &ignored);
-  Sleep(50);
+  Sleep(200);
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
@@ -129,7 +124,8 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
   SelectObject(memory, previous);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  static const CLSID kPng = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
+  static const CLSID kPng =
+      {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
   ULONG_PTR token = 0;
   Gdiplus::GdiplusStartupInput input;
   bool saved = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;

@@ -19,10 +19,11 @@ inline std::vector<Event> ReadEvents(const std::string &recordPath) {
   std::ifstream in(recordPath);
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
-    Event e;
-    for (std::string *field : {&e.what, &e.dll, &e.process, &e.directory}) std::getline(fields, *field, '\t');
+    Event &e = events.emplace_back();
+    for (std::string *field : {&e.what, &e.dll, &e.process, &e.directory}) {
+      std::getline(fields, *field, '\t');
+    }
     fields >> std::hex >> e.errorMode;
-    events.push_back(e);
   }
   return events;
 }

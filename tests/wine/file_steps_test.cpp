@@ -1,9 +1,5 @@
-// The file phase's steps for special files, in-process against the prefix.
-// COM servers: regsvr32 on NT 6, where elevation would be lost in this
-// process, the server's own export before it, guarded against whatever it
-// raises; the test servers record every load, call and unload. Fonts: the
-// full name read from the file picks the registration to delete, in the
-// running family's key only, and every top-level window hears of it once.
+// The file phase's steps for COM servers and fonts, in-process against the
+// prefix, with the recording test servers of tests/support.
 #include <windows.h>
 
 #include "../host/truetype_file.h"
@@ -18,12 +14,6 @@ namespace {
 
 constexpr UINT kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
 constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;  // one the code never sets
-
-UINT CurrentErrorMode() {
-  const UINT mode = SetErrorMode(0);
-  SetErrorMode(mode);
-  return mode;
-}
 
 std::string CurrentDirectory() {
   char buffer[MAX_PATH] = "";
@@ -41,10 +31,13 @@ void *ChainHead() {
   __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(head));
   return head;
 }
-void SetChainHead(void *head) { __asm__ __volatile__("mov %0, " CHAIN_HEAD : : "r"(head) : "memory"); }
+void SetChainHead(void *head) {
+  __asm__ __volatile__("mov %0, " CHAIN_HEAD : : "r"(head) : "memory");
+}
 
-// A server as installed, unregistered `times` times on NT 6 or before, and
-// the events it must record in this process and in regsvr32.
+// A server as installed, unregistered `times` times on NT 6 (by regsvr32, as
+// elevation would be lost here) or before (by its export, guarded against
+// whatever it raises), and the events it must record here and in regsvr32.
 struct Case {
   const char *name;
   bool nt6;
@@ -110,7 +103,7 @@ TEST_P(ComServer, UnregistersWhereItShouldAndLeavesTheCallerAsItWas) {
     EXPECT_EQ(ChainHead(), chainHead);
     SetChainHead(chainHead);
     EXPECT_EQ(CurrentDirectory(), folder_.path());
-    EXPECT_EQ(CurrentErrorMode(), kCallersErrorMode);
+    EXPECT_EQ(GetErrorMode(), kCallersErrorMode);
     EXPECT_EQ(GetModuleHandleA(server.c_str()), nullptr);
   }
   EXPECT_TRUE(!(c.built || c.text) || DeleteFileA(server.c_str())) << "error " << GetLastError();
@@ -128,8 +121,7 @@ TEST_P(ComServer, UnregistersWhereItShouldAndLeavesTheCallerAsItWas) {
     EXPECT_TRUE(!isHere || SamePath(e.directory, servers)) << e.directory;
     EXPECT_TRUE(!isHere || e.errorMode == kQuietErrorMode) << e.errorMode;
   }
-  // regsvr32 has unloaded the server by the time the call returns: it was
-  // waited for.
+  // regsvr32 has unloaded the server by the time the call returns.
   EXPECT_EQ(here, c.here);
   EXPECT_EQ(inRegsvr32, c.inRegsvr32);
 }
@@ -148,70 +140,50 @@ LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPAR
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-class FontTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // A key the prefix lacks is made, and left empty afterwards.
-    for (int family : {0, 1}) {
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFontKeys[family], 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, &keys_[family], nullptr),
-                ERROR_SUCCESS);
-    }
-    WNDCLASSA windowClass{0, CountFontChanges, 0, 0, GetModuleHandleA(nullptr), nullptr,
-                          nullptr, nullptr, nullptr, "QuenridFontChangeCounter"};
-    RegisterClassA(&windowClass);
-    window_ = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
-                            nullptr, nullptr, windowClass.hInstance, nullptr);
-    ASSERT_NE(window_, nullptr);
-  }
-
-  void TearDown() override {
-    DestroyWindow(window_);
-    for (HKEY key : keys_) {
-      for (const std::string &name : names_) RegDeleteValueA(key, Value(name).c_str());
-      RegCloseKey(key);
-    }
-  }
-
-  static std::string Value(const std::string &name) { return name + " (TrueType)"; }
-
-  ProcessState state_;
-  TestFolder folder_;
-  HKEY keys_[2] = {};
-  HWND window_ = nullptr;
-  // A font name of this process's own; the longest one that still takes the
-  // suffix in the reader's buffer.
-  const std::string name_ = "Quenrid Test Font " + std::to_string(GetCurrentProcessId());
-  const std::string longest_ =
-      name_ + std::string(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)" - name_.size(), 'x');
-  const std::vector<std::string> names_ = {name_, name_ + " Bold", longest_};
-};
-
-// A name is used whole or not at all: one byte too long and the record is
+// The full name read from the file picks the registration to delete, in the
+// running family's key only, and every top-level window hears of it once. A
+// name is used whole or not at all: one byte too long and the record is
 // ignored as if it were not there, never cut short to another font's name.
-TEST_F(FontTest, DeletesOnlyTheRegistrationOfTheNameInTheFile) {
-  const std::string tooLong = longest_ + "x";
+TEST(Fonts, OnlyTheRegistrationOfTheNameInTheFileGoes) {
+  ProcessState state;
+  TestFolder folder;
+  const std::string font = folder / "font.ttf", name = "Quenrid Test Font";
+  // The longest name that the reader's buffer takes with the suffix.
+  const std::string longest =
+      name + std::string(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)" - name.size(), 'x');
+  const std::string tooLong = longest + "x";
+  const std::string names[] = {name, name + " Bold", longest};
+  HKEY keys[2] = {};
+  for (int family : {0, 1}) {  // one the prefix lacks is made, and left empty
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFontKeys[family], 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &keys[family], nullptr),
+              ERROR_SUCCESS);
+  }
+  WNDCLASSA windowClass{0, CountFontChanges, 0, 0, GetModuleHandleA(nullptr), nullptr,
+                        nullptr, nullptr, nullptr, "QuenridFontChangeCounter"};
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                              nullptr, nullptr, windowClass.hInstance, nullptr);
   const struct {
     const char *what;
     bool nt;
     FontLayout file;  // no records: no file at all
     std::string deleted;
   } cases[] = {
-      {"NT", true, {{{kMacintosh, kFullName, name_}}}, name_},
-      {"9x", false, {{{kMacintosh, kFullName, name_}}}, name_},
-      {"longest name", true, {{{kMacintosh, kFullName, longest_}}}, longest_},
+      {"NT", true, {{{kMacintosh, kFullName, name}}}, name},
+      {"9x", false, {{{kMacintosh, kFullName, name}}}, name},
+      {"longest name", true, {{{kMacintosh, kFullName, longest}}}, longest},
       {"name too long for the suffix", true, {{{kMacintosh, kFullName, tooLong}}}, ""},
       {"earlier name, then one too long", true,
-       {{{kMacintosh, kFullName, name_}, {kMacintosh, kFullName, tooLong}}}, name_},
-      {"Windows full name only", true, {{{kWindows, kFullName, name_}}}, ""},
+       {{{kMacintosh, kFullName, name}, {kMacintosh, kFullName, tooLong}}}, name},
+      {"Windows full name only", true, {{{kWindows, kFullName, name}}}, ""},
       {"no font file", true, {}, ""},
   };
-  const std::string font = folder_ / "font.ttf";
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    for (HKEY key : keys_) {
-      for (const std::string &name : names_) {
-        RegSetValueExA(key, Value(name).c_str(), 0, REG_SZ,
+    for (HKEY key : keys) {
+      for (const std::string &n : names) {
+        RegSetValueExA(key, (n + " (TrueType)").c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE *>("quenrid.ttf"), 12);
       }
     }
@@ -224,14 +196,16 @@ TEST_F(FontTest, DeletesOnlyTheRegistrationOfTheNameInTheFile) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     EXPECT_EQ(fontChanges, 1);
     for (int family : {0, 1}) {
-      for (const std::string &name : names_) {
-        const bool registered = RegQueryValueExA(keys_[family], Value(name).c_str(), nullptr,
-                                                 nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        EXPECT_EQ(registered, name != c.deleted || family != (c.nt ? 0 : 1))
-            << name.substr(0, 40) << " in key " << family;
+      for (const std::string &n : names) {
+        const std::string value = n + " (TrueType)";
+        EXPECT_EQ(RegDeleteValueA(keys[family], value.c_str()) == ERROR_SUCCESS,
+                  n != c.deleted || family != (c.nt ? 0 : 1))
+            << n.substr(0, 40) << " in key " << family;
       }
     }
   }
+  DestroyWindow(window);
+  for (HKEY key : keys) RegCloseKey(key);
 }
 
 }  // namespace
