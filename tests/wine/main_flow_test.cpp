@@ -39,13 +39,8 @@ TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
 }
 
 // Blocks the reader refuses, each with the one message it then shows.
-std::string Valid() {
-  Manifest manifest;
-  manifest.messages = TestMessages();
-  return EncodeBlock(manifest);
-}
-std::string Truncated() { return Valid().substr(0, Valid().size() - sizeof(ChunkHeader)); }
 std::string Messages() { return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())); }
+std::string Truncated() { return Messages() + EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({})); }
 std::string Rejected(uint16_t kind, const std::string &body) {
   return Messages() + EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
 }
@@ -106,7 +101,7 @@ const Flow kFlows[] = {
     {"QuietX", nullptr, "/X", kLockChecked, {}, kChecked},
     {"QuietOnWindows98", "win98", "/Q", 0, {}, kNone},
     // Refusals, silent ones included, touch nothing.
-    {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Valid},
+    {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Messages},
     {"Truncated", nullptr, "", 0, {{8, IDOK}}, kBoth, Truncated},
     {"TruncatedUnderSilentSwitchOnWindowsXp", "winxp", "/S", 0, {{8, IDOK}}, kBoth, Truncated},
     {"RejectedSettingsOnWindows98", "win98", "", 0, {{1, IDOK}}, kBoth,

@@ -21,61 +21,43 @@
 namespace quenrid::test {
 namespace {
 
-// Each test starts as the stub does once it has read its data: messages
-// loaded, the hidden main window made, no dialog, no font.
-class Ui : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    AppInstance = GetModuleHandleA(nullptr);
-    InitCommonControls();
-    ASSERT_TRUE(RegisterMainWindowClass());
-  }
-
-  void SetUp() override {
-    Manifest manifest;
-    manifest.messages = messages_;
-    manifest.files = {{".", "a", 0}, {".", "b", 0}, {".", "", 0}};
-    manifest.shortcuts = {{0, "C:\\s", "", "s.lnk"}};
-    manifest.registry = {{0x80000001, "Software\\A"}, {0x80000001, "Software\\B"}};
-    // Behind a few bytes, as behind a stub: offset 0 stands for "no block".
-    WriteBinaryFile(folder_ / "data", std::string(16, '\0') + EncodeBlock(manifest));
-    ASSERT_EQ(ReadUninstallDataFile((folder_ / "data").c_str(), 16), READ_OK);
-    ASSERT_TRUE(CreateMainWindow());
-  }
-
-  void TearDown() override {
-    DestroyWindow(MainWindow);  // and the dialogs it owns
-    PumpMessages();
-    MainWindow = ProgressDialog = ProgressBar = nullptr;
-    if (DialogFont) DeleteObject(DialogFont);
-    DialogFont = nullptr;
-    AppInstance = GetModuleHandleA(nullptr);
-    ReleaseUninstallData();
-  }
-
-  ProcessState state_;
-  const std::vector<std::string> messages_ = TestMessages();
-  TestFolder folder_;
-};
-
-// Both dialogs show the data's texts, all in one regular-weight copy of the
-// template's font. A question that cannot be shown keeps the file.
-TEST_F(Ui, DialogsShowTheDataInOneRegularFont) {
-  const char question[] = "Remove readme.txt?";
+// As the stub runs once it has read its data: both dialogs show the data's
+// texts, all in one regular-weight copy of the template's font; the bar
+// follows what the phases report and ends full, as the total is what they
+// spend (two units a file, one a shortcut or entry); a quiet run, without a
+// bar, still keeps the position; a question that cannot be shown keeps the
+// file.
+TEST(Ui, DialogsAndProgressShowWhatTheDataSays) {
+  ProcessState state;
+  TestFolder folder;
+  const std::vector<std::string> messages = TestMessages();
+  Manifest manifest;
+  manifest.messages = messages;
+  manifest.files = {{".", "a", 0}, {".", "b", 0}, {".", "", 0}};
+  manifest.shortcuts = {{0, "C:\\s", "", "s.lnk"}};
+  manifest.registry = {{0x80000001, "Software\\A"}, {0x80000001, "Software\\B"}};
+  // Behind a few bytes, as behind a stub: offset 0 stands for "no block".
+  WriteBinaryFile(folder / "data", std::string(16, '\0') + EncodeBlock(manifest));
+  ASSERT_EQ(ReadUninstallDataFile((folder / "data").c_str(), 16), READ_OK);
+  AppInstance = GetModuleHandleA(nullptr);
+  InitCommonControls();
+  ASSERT_TRUE(RegisterMainWindowClass() && CreateMainWindow());
   OpenProgressDialog();
+
+  const char question[] = "Remove readme.txt?";
   const struct {
     HWND dialog;
     std::vector<std::pair<int, std::string>> texts;
   } dialogs[] = {
-      {ProgressDialog, {{IDC_MESSAGE_TEXT, messages_[11]}}},
+      {ProgressDialog, {{IDC_MESSAGE_TEXT, messages[11]}}},
       {CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_QUESTION), MainWindow,
                           QuestionDialogProc, reinterpret_cast<LPARAM>(question)),
-       {{IDC_MESSAGE_TEXT, question}, {IDYES, messages_[3]}, {IDC_YES_TO_ALL, messages_[4]},
-        {IDNO, messages_[5]}, {IDC_NO_TO_ALL, messages_[6]}}},
+       {{IDC_MESSAGE_TEXT, question}, {IDYES, messages[3]}, {IDC_YES_TO_ALL, messages[4]},
+        {IDNO, messages[5]}, {IDC_NO_TO_ALL, messages[6]}}},
   };
   for (const auto &d : dialogs) {
     ASSERT_NE(d.dialog, nullptr);
-    EXPECT_EQ(ui::WindowText(d.dialog), messages_[0]);
+    EXPECT_EQ(ui::WindowText(d.dialog), messages[0]);
     for (const auto &[id, text] : d.texts) EXPECT_EQ(ui::ControlText(d.dialog, id), text) << id;
     for (HWND c = GetWindow(d.dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
       EXPECT_EQ(SendMessageA(c, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(DialogFont));
@@ -86,16 +68,6 @@ TEST_F(Ui, DialogsShowTheDataInOneRegularFont) {
   EXPECT_EQ(font.lfWeight, FW_NORMAL);
   EXPECT_STREQ(font.lfFaceName, "Arial");
 
-  AppInstance = GetModuleHandleA("kernel32.dll");  // holds no question template
-  EXPECT_EQ(AskQuestion("C:\\readme.txt"), IDNO);
-}
-
-// The bar follows what the phases report and ends full, as the total is
-// what they spend: two units a file and one a shortcut or entry. A quiet run
-// has no bar and still keeps the position.
-TEST_F(Ui, ProgressReachesTheBarAndEndsFull) {
-  OpenProgressDialog();
-  ASSERT_NE(ProgressBar, nullptr);
   const std::pair<int, int> reports[] = {{3, 33}, {9, 100}, {4, 44}};  // done, bar
   for (const auto &[done, bar] : reports) {
     ReportProgress(done);
@@ -104,6 +76,9 @@ TEST_F(Ui, ProgressReachesTheBarAndEndsFull) {
   ProgressBar = nullptr;
   ReportProgress(9);
   EXPECT_EQ(ProgressPosition, 100u);
+
+  AppInstance = GetModuleHandleA("kernel32.dll");  // holds no question template
+  EXPECT_EQ(AskQuestion("C:\\readme.txt"), IDNO);
 }
 
 // The one home of the percentage, worked out without a 64-bit division: the
