@@ -20,9 +20,7 @@ inline std::vector<Event> ReadEvents(const std::string &recordPath) {
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     Event &e = events.emplace_back();
-    for (std::string *field : {&e.what, &e.dll, &e.process, &e.directory}) {
-      std::getline(fields, *field, '\t');
-    }
+    for (std::string *f : {&e.what, &e.dll, &e.process, &e.directory}) getline(fields, *f, '\t');
     fields >> std::hex >> e.errorMode;
   }
   return events;

@@ -40,7 +40,9 @@ TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
 
 // Blocks the reader refuses, each with the one message it then shows.
 std::string Messages() { return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())); }
-std::string Truncated() { return Messages() + EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({})); }
+std::string Truncated() {  // no end chunk
+  return Messages() + EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}));
+}
 std::string Rejected(uint16_t kind, const std::string &body) {
   return Messages() + EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
 }
@@ -54,8 +56,7 @@ enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
 
 // A message number, or the read-only question with the progress dialog
 // behind it, or a box shown before any message was read.
-constexpr int kQuestion = -1, kNoMessages = -2;
-constexpr int kEnter = -1, kCloseBox = -2;
+constexpr int kQuestion = -1, kNoMessages = -2, kEnter = -1, kCloseBox = -2;
 struct Step {
   int message;  // the box that must come next
   int answer;   // a button, or kEnter or kCloseBox
@@ -72,8 +73,8 @@ struct Flow {
   int setup;
   std::vector<Step> steps;  // then the run ends without another box
   int kept;                 // the files still there afterwards
-  // A block the reader refuses: its message names the executable, and the
-  // run ends with -1.
+  // A block the reader refuses (or, behind a zeroed offset, never finds):
+  // its message names the executable, and the run ends with -1.
   std::string (*refused)() = nullptr;
 };
 
