@@ -1,9 +1,6 @@
-// Holds a file open without sharing until told to let go, so that a test can
-// make the uninstaller see a file in use:
-//   file_locker PATH EVENT   opens PATH, signals EVENT-held, waits for
-//                            EVENT-release (at most a minute), closes PATH.
-// Exit codes: 0 released, 2 the file could not be opened, 3 the events are
-// missing, 4 never released.
+// `file_locker PATH EVENT` holds PATH open without sharing from the moment it
+// signals EVENT-held until EVENT-release (at most a minute). Exit codes: 0
+// released, 2 PATH could not be opened, 3 no events, 4 never released.
 #include <windows.h>
 
 #include <string>
@@ -14,8 +11,7 @@ int main(int argc, char **argv) {
   HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, (event + "-held").c_str());
   HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, (event + "-release").c_str());
   if (!held || !release) return 3;
-  HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 2;
   SetEvent(held);
   const bool released = WaitForSingleObject(release, 60000) == WAIT_OBJECT_0;

@@ -1,8 +1,6 @@
-// Reading what the test COM servers of tests/support record: one line per
-// load, call or unload, naming the process and its current directory.
+// What the test COM servers of tests/support record: one line per load, call
+// or unload, naming the process and its current directory.
 #pragma once
-
-#include <windows.h>
 
 #include <fstream>
 #include <sstream>
@@ -11,13 +9,9 @@
 
 namespace quenrid::test {
 
-// One line of a server's record.
 struct Event {
-  std::string what;  // attach, unregister or detach
-  std::string dll;
-  std::string process;
-  std::string directory;
-  UINT errorMode = 0;
+  std::string what, dll, process, directory;  // what: attach, unregister or detach
+  unsigned errorMode = 0;
 };
 
 inline std::vector<Event> ReadEvents(const std::string &recordPath) {
@@ -25,23 +19,11 @@ inline std::vector<Event> ReadEvents(const std::string &recordPath) {
   std::ifstream in(recordPath);
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
-    Event event;
-    std::string mode;
-    std::getline(fields, event.what, '\t');
-    std::getline(fields, event.dll, '\t');
-    std::getline(fields, event.process, '\t');
-    std::getline(fields, event.directory, '\t');
-    std::getline(fields, mode);
-    event.errorMode = static_cast<UINT>(std::stoul(mode, nullptr, 16));
-    events.push_back(event);
+    Event &e = events.emplace_back();
+    for (std::string *f : {&e.what, &e.dll, &e.process, &e.directory}) getline(fields, *f, '\t');
+    fields >> std::hex >> e.errorMode;
   }
   return events;
-}
-
-inline std::vector<std::string> Kinds(const std::vector<Event> &events) {
-  std::vector<std::string> kinds;
-  for (const Event &event : events) kinds.push_back(event.what);
-  return kinds;
 }
 
 }  // namespace quenrid::test

@@ -1,16 +1,17 @@
-// The run as a user sees it, through the real packed stub: the prompts, the
-// in-use loop, the closing message and the quiet switches.
+// The real packed stub run as a user runs it, on each Windows family: the
+// reader's refusals, the prompts, the in-use loop, the closing message and
+// the quiet switches.
 #include <windows.h>
 
-#include <gtest/gtest.h>
+#include <cstring>
+#include <map>
+#include <memory>
 
-#include <string>
-#include <vector>
-
+#include "data/data_offset.h"
 #include "data/uninstall_data.h"
 #include "file_lock.h"
-#include "resources/resource.h"
 #include "harness.h"
+#include "resources/resource.h"
 #include "test_messages.h"
 #include "ui_driver.h"
 #include "writer/uninstall_writer.h"
@@ -18,161 +19,199 @@
 namespace quenrid::test {
 namespace {
 
-class MainFlow : public ::testing::Test {
- protected:
-  // A product of two files in the test folder; `checked` is flagged for the
-  // in-use test, `unchecked` is not.
-  void SetUp() override {
-    messages_ = TestMessages();
-    WriteBinaryFile(checked_, "checked");
-    WriteBinaryFile(unchecked_, "unchecked");
-  }
+const std::string kMarker = {DATA_OFFSET_MARKER_BYTES};
 
-  std::string Pack(const std::string &exeName = "uninst.exe") {
-    Manifest manifest;
-    manifest.messages = messages_;
-    manifest.files = {{folder_.path(), "checked.dll", FILE_FLAG_CHECK_IN_USE},
-                      {folder_.path(), "unchecked.dll", 0},
-                      {folder_.path(), "", FILE_FLAG_CHECK_IN_USE}};
-    const std::string exe = folder_ / exeName;
-    WritePackedStub(exe, EncodeBlock(manifest));
-    return exe;
-  }
+// Where the offset field follows the marker; npos unless it occurs once.
+size_t OffsetField(const std::string &bytes) {
+  const size_t at = bytes.find(kMarker);
+  return at == std::string::npos || bytes.rfind(kMarker) != at ? std::string::npos
+                                                                : at + kMarker.size();
+}
 
-  // Waits for the run's next message box and checks it shows `message` with
-  // exactly `buttons`. The progress dialog, which comes and goes in between,
-  // is not taken for one.
-  HWND ExpectBox(Process &run, int message, const std::vector<int> &buttons) {
-    HWND box = ui::WaitForDialog(run.id(), kDialogTimeoutMs, ui::IsMessageBox);
-    if (!box) {
-      ADD_FAILURE() << "no box with message " << message;
-      return nullptr;
-    }
-    const ui::DialogInfo info = ui::Describe(box);
-    EXPECT_EQ(info.caption, messages_[0]);
-    EXPECT_EQ(info.text, messages_[message]);
-    EXPECT_EQ(ui::ButtonIds(info.buttons), buttons);
-    return box;
+TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
+  for (const std::string &path : InspectedStubPaths()) {
+    const std::string stub = ReadBinaryFile(path);
+    const size_t field = OffsetField(stub);
+    ASSERT_NE(field, std::string::npos) << "the marker must occur exactly once in " << path;
+    uint32_t offset = 0;
+    std::memcpy(&offset, stub.data() + field, 4);
+    EXPECT_EQ(offset, stub.size()) << path;
   }
+}
 
-  // The run ends with `code` without another message box; the progress
-  // dialog may still come and go.
-  static ::testing::AssertionResult EndsWithoutABox(Process &run, DWORD code) {
-    if (HWND box = ui::WaitForDialog(run.id(), kExitTimeoutMs, ui::IsMessageBox)) {
-      return ::testing::AssertionFailure() << "a message box: " << ui::Describe(box).text;
-    }
-    return ExitsWith(run, code);
-  }
+// Blocks the reader refuses, each with the one message it then shows.
+std::string Messages() { return EncodeChunk(CHUNK_MESSAGES, EncodeMessagesBody(TestMessages())); }
+std::string Truncated() {  // no end chunk
+  return Messages() + EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}));
+}
+std::string Rejected(uint16_t kind, const std::string &body) {
+  return Messages() + EncodeChunk(kind, body, CHUNK_FLAG_REJECT) + EncodeChunk(CHUNK_END, "");
+}
 
-  TestFolder folder_;
-  std::vector<std::string> messages_;
-  const std::string checked_ = folder_ / "checked.dll";
-  const std::string unchecked_ = folder_ / "unchecked.dll";
+// Two files: `checked` is flagged for the in-use test, `unchecked` is not;
+// either may be held open or read-only.
+const char *const kFiles[] = {"checked.dll", "unchecked.dll"};
+enum Setup { kLockChecked = 1, kLockUnchecked = 2, kReadOnlyChecked = 4, kReadOnlyUnchecked = 8,
+             kNoClosingMessage = 16, kZeroOffset = 32 };
+enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
+
+// A message number, or the read-only question with the progress dialog
+// behind it, or a box shown before any message was read.
+constexpr int kQuestion = -1, kNoMessages = -2, kEnter = -1, kCloseBox = -2;
+struct Step {
+  int message;  // the box that must come next
+  int answer;   // a button, or kEnter or kCloseBox
+  bool unlockFirst = false;
+};
+const Step kConfirm{1, IDOK}, kCancel{1, IDCANCEL}, kClosing{2, IDOK};
+const std::map<int, std::vector<int>> kButtons = {
+    {1, {IDOK, IDCANCEL}}, {2, {IDOK}}, {15, {IDRETRY, IDCANCEL}}};
+
+struct Flow {
+  const char *name;
+  const char *version;  // wine's Windows version; null: the default (NT 6)
+  const char *switches;
+  int setup;
+  std::vector<Step> steps;  // then the run ends without another box
+  int kept;                 // the files still there afterwards
+  // A block the reader refuses (or, behind a zeroed offset, never finds):
+  // its message names the executable, and the run ends with -1.
+  std::string (*refused)() = nullptr;
 };
 
-TEST_F(MainFlow, CancelAtTheConfirmationEndsWithNothingMore) {
-  Process run(Pack(), "");
-  HWND box = ExpectBox(run, 1, {IDOK, IDCANCEL});
-  SaveScreenshotArtifact(box, "confirmation");
-  Answer(box, IDCANCEL);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-  EXPECT_NE(GetFileAttributesA(checked_.c_str()), INVALID_FILE_ATTRIBUTES);
-}
+const Flow kFlows[] = {
+    {"ConfirmedOnNt6", nullptr, "", 0, {kConfirm, kClosing}, kNone},
+    {"ConfirmedOnWindowsXp", "winxp", "", 0, {kConfirm, kClosing}, kNone},
+    {"ConfirmedOnWindows98", "win98", "", 0, {kConfirm, kClosing}, kNone},
+    {"Cancelled", nullptr, "", 0, {kCancel}, kBoth},
+    {"EmptyClosingMessageNotShown", nullptr, "", kNoClosingMessage, {kConfirm}, kNone},
+    // The read-only question: Enter answers Yes, the close box No.
+    {"QuestionAnsweredWithEnter", nullptr, "", kReadOnlyUnchecked,
+     {kConfirm, {kQuestion, kEnter}, kClosing}, kNone},
+    {"QuestionClosed", nullptr, "", kReadOnlyUnchecked,
+     {kConfirm, {kQuestion, kCloseBox}, kClosing}, kUnchecked},
+    {"RetryUntilFree", nullptr, "", kLockChecked,
+     {kConfirm, {15, IDRETRY}, {15, IDRETRY, true}, kClosing}, kNone},
+    {"CancelWhileInUseKeepsEverything", nullptr, "", kLockChecked | kReadOnlyChecked,
+     {kConfirm, {15, IDCANCEL}}, kBoth},
+    {"UnflaggedFileInUseNotWaitedFor", nullptr, "", kLockUnchecked, {kConfirm, kClosing},
+     kUnchecked},
+    // Quiet runs neither confirm nor test for files in use nor say goodbye;
+    // how switches are read is host work (switches_test.cpp).
+    {"QuietQ", nullptr, "/Q", kLockChecked, {}, kChecked},
+    {"QuietS", nullptr, "/S", kLockChecked, {}, kChecked},
+    {"QuietX", nullptr, "/X", kLockChecked, {}, kChecked},
+    {"QuietOnWindows98", "win98", "/Q", 0, {}, kNone},
+    // Refusals, silent ones included, touch nothing.
+    {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Messages},
+    {"Truncated", nullptr, "", 0, {{8, IDOK}}, kBoth, Truncated},
+    {"TruncatedUnderSilentSwitchOnWindowsXp", "winxp", "/S", 0, {{8, IDOK}}, kBoth, Truncated},
+    {"RejectedSettingsOnWindows98", "win98", "", 0, {{1, IDOK}}, kBoth,
+     [] { return Rejected(CHUNK_SETTINGS, EncodeSettingsBody({})); }},
+    {"RejectedDirectories", nullptr, "/X", 0, {{1, IDOK}}, kBoth,
+     [] { return Rejected(CHUNK_DIRECTORIES, EncodeDirectoriesBody({"Data"})); }},
+    {"SettingsBodyCutShort", nullptr, "", 0, {{1, IDOK}}, kBoth,
+     [] {  // the settings header promises more than the file holds
+       const std::string chunk =
+           EncodeChunk(CHUNK_SETTINGS, EncodeSettingsBody({}) + std::string(64, 'x'));
+       return Messages() + chunk.substr(0, chunk.size() - 32);
+     }},
+    {"EmptyBeforeAnyMessages", nullptr, "", 0, {{kNoMessages, IDOK}}, kBoth,
+     [] { return std::string(); }},
+};
 
-TEST_F(MainFlow, ConfirmedRunEndsWithTheClosingMessage) {
-  Process run(Pack(), "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  Answer(ExpectBox(run, 2, {IDOK}), IDOK);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-}
+void PrintTo(const Flow &flow, std::ostream *os) { *os << flow.name; }
 
-// A read-only file holds the run in its question while the progress dialog
-// is up: the dialog shows the first phase's caption and shrugs off Esc and
-// its close box.
-TEST_F(MainFlow, TheProgressDialogStandsThroughTheRemoval) {
-  ASSERT_TRUE(SetFileAttributesA(unchecked_.c_str(), FILE_ATTRIBUTE_READONLY));
-  Process run(Pack(), "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  HWND question = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [](HWND w) {
-    return ui::HasControl(w, IDC_NO_TO_ALL);
-  });
-  ASSERT_NE(question, nullptr);
-  HWND progress = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [](HWND w) {
-    return ui::HasControl(w, IDC_PROGRESS_BAR);
-  });
-  ASSERT_NE(progress, nullptr);
-  EXPECT_EQ(ui::WindowText(progress), messages_[0]);
-  EXPECT_EQ(ui::ControlText(progress, IDC_MESSAGE_TEXT), messages_[11]);
-  ASSERT_TRUE(ui::PostCommand(progress, IDCANCEL));
-  ASSERT_TRUE(ui::PressCloseBox(progress));
-  EXPECT_FALSE(ui::WaitForClose(progress, 300));
-  Answer(question, IDYES);
-  Answer(ExpectBox(run, 2, {IDOK}), IDOK);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-  EXPECT_EQ(GetFileAttributesA(unchecked_.c_str()), INVALID_FILE_ATTRIBUTES);
-}
+class StubRun : public ::testing::TestWithParam<Flow> {};
 
-TEST_F(MainFlow, AnEmptyClosingMessageIsNotShown) {
-  messages_[2] = "";
-  Process run(Pack(), "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  EXPECT_TRUE(EndsWithoutABox(run, 0));
-}
+TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
+  const Flow &flow = GetParam();
+  TestFolder folder;
+  std::vector<std::string> messages = TestMessages();
+  if (flow.setup & kNoClosingMessage) messages[2] = "";
+  Manifest manifest;
+  manifest.messages = messages;
+  manifest.files = {{folder.path(), kFiles[0], FILE_FLAG_CHECK_IN_USE},
+                    {folder.path(), kFiles[1], 0},
+                    {folder.path(), "", FILE_FLAG_CHECK_IN_USE}};
+  const std::string exeName = std::string("uninst-") + flow.name + ".exe", exe = folder / exeName;
+  std::string packed = PackBlock(ReadBinaryFile(StubPath()),
+                                 flow.refused ? flow.refused() : EncodeBlock(manifest));
+  if (flow.setup & kZeroOffset) {
+    ASSERT_NE(OffsetField(packed), std::string::npos);
+    std::memset(&packed[OffsetField(packed)], 0, 4);
+  }
+  WriteBinaryFile(exe, packed);
+  std::unique_ptr<FileLock> lock;
+  for (int i : {0, 1}) {
+    WriteBinaryFile(folder / kFiles[i], kFiles[i]);
+    if (flow.setup & (kReadOnlyChecked << i)) {
+      ASSERT_TRUE(SetFileAttributesA((folder / kFiles[i]).c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    if (flow.setup & (kLockChecked << i)) lock = std::make_unique<FileLock>(folder / kFiles[i]);
+  }
+  WindowsVersionFor version(exeName, flow.version);
 
-// A word in front of the switches makes them no switches at all.
-TEST_F(MainFlow, ALineThatStartsWithAWordIsInteractive) {
-  Process run(Pack(), "file /Q");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDCANCEL);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-}
-
-// Quiet runs neither confirm nor test for files in use nor say goodbye. Each
-// has an executable of its own, as a /Q run deletes its own once it has
-// ended.
-TEST_F(MainFlow, QuietSwitchesAskNothing) {
-  FileLock lock(checked_);
-  int serial = 0;
-  for (const char *line : {"/Q", "/S", "/X", "/q /s", "-x -s", "/Q/X", "/Silent"}) {
-    SCOPED_TRACE(line);
-    Process run(Pack("uninst" + std::to_string(++serial) + ".exe"), line);
-    EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+  Process run(exe, flow.switches);
+  for (const Step &step : flow.steps) {
+    SCOPED_TRACE("message " + std::to_string(step.message));
+    HWND box = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [&](HWND w) {
+      return step.message == kQuestion ? ui::HasControl(w, IDC_NO_TO_ALL) : ui::IsMessageBox(w);
+    });
+    ASSERT_NE(box, nullptr);
+    if (step.message == kQuestion) {
+      SaveScreenshotArtifact(box, "question");  // its texts: ui_test, file_phase_test
+      // The removal cannot be stopped half-way: Enter, Esc and the close box
+      // leave the progress dialog standing.
+      HWND progress = ui::WaitForDialog(run.id(), kDialogTimeoutMs,
+                                        [](HWND w) { return ui::HasControl(w, IDC_PROGRESS_BAR); });
+      ASSERT_NE(progress, nullptr);
+      SaveScreenshotArtifact(progress, "progress");
+      EXPECT_EQ(ui::WindowText(progress), messages[0]);
+      EXPECT_EQ(ui::ControlText(progress, IDC_MESSAGE_TEXT), messages[11]);
+      PostMessageA(progress, WM_KEYDOWN, VK_RETURN, 0);
+      PostMessageA(progress, WM_KEYDOWN, VK_ESCAPE, 0);
+      ui::PressCloseBox(progress);
+      EXPECT_FALSE(ui::WaitForClose(progress, 300));
+    } else {
+      const ui::DialogInfo info = ui::Describe(box);
+      const bool none = step.message == kNoMessages;
+      EXPECT_EQ(info.caption, none ? "" : messages[0]);
+      EXPECT_EQ(info.text, none             ? ""
+                           : flow.refused ? WithArgument(messages[step.message], exe)
+                                          : messages[step.message]);
+      EXPECT_EQ(info.buttons,
+                flow.refused ? std::vector<int>{IDOK} : kButtons.at(step.message));
+      if (step.answer == IDCANCEL || flow.refused) SaveScreenshotArtifact(box, "message");
+    }
+    if (step.unlockFirst) lock->Release();
+    if (step.answer > 0) {
+      Answer(box, step.answer);
+    } else {
+      PostMessageA(box, step.answer == kEnter ? WM_KEYDOWN : WM_SYSCOMMAND,
+                   step.answer == kEnter ? VK_RETURN : SC_CLOSE, 0);
+      EXPECT_TRUE(ui::WaitForClose(box, kDialogTimeoutMs));
+    }
+  }
+  // Without a closing message the progress dialog is the last window seen; a
+  // box would keep the run from ending.
+  const DWORD exit = flow.refused ? 0xFFFFFFFF : 0;
+  EXPECT_TRUE(flow.setup & kNoClosingMessage ? ExitsWith(run, exit) : ExitsSilentlyWith(run, exit));
+  if (lock) lock->Release();
+  for (int i : {0, 1}) {
+    const DWORD attributes = GetFileAttributesA((folder / kFiles[i]).c_str());
+    EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES, (flow.kept & (1 << i)) != 0) << kFiles[i];
+    // The in-use test makes a read-only file writable for a moment only.
+    EXPECT_TRUE(attributes == INVALID_FILE_ATTRIBUTES || !(flow.setup & (kReadOnlyChecked << i)) ||
+                (attributes & FILE_ATTRIBUTE_READONLY))
+        << kFiles[i];
   }
 }
 
-TEST_F(MainFlow, RetryAsksAgainUntilTheFileIsFree) {
-  const std::string exe = Pack();
-  FileLock lock(checked_);
-  Process run(exe, "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  Answer(ExpectBox(run, 15, {IDRETRY, IDCANCEL}), IDRETRY);
-  HWND again = ExpectBox(run, 15, {IDRETRY, IDCANCEL});
-  lock.Release();
-  Answer(again, IDRETRY);
-  Answer(ExpectBox(run, 2, {IDOK}), IDOK);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-}
-
-TEST_F(MainFlow, CancelAtTheInUsePromptKeepsEverything) {
-  ASSERT_TRUE(SetFileAttributesA(checked_.c_str(), FILE_ATTRIBUTE_READONLY));
-  const std::string exe = Pack();
-  FileLock lock(checked_);
-  Process run(exe, "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  Answer(ExpectBox(run, 15, {IDRETRY, IDCANCEL}), IDCANCEL);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-  // The in-use test made the file writable for a moment and put it back.
-  EXPECT_TRUE(GetFileAttributesA(checked_.c_str()) & FILE_ATTRIBUTE_READONLY);
-}
-
-// Only files flagged for it count; a busy unflagged file is no reason to wait.
-TEST_F(MainFlow, UnflaggedFilesInUseAreNotWaitedFor) {
-  const std::string exe = Pack();
-  FileLock lock(unchecked_);
-  Process run(exe, "");
-  Answer(ExpectBox(run, 1, {IDOK, IDCANCEL}), IDOK);
-  Answer(ExpectBox(run, 2, {IDOK}), IDOK);
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-}
+INSTANTIATE_TEST_SUITE_P(Stub, StubRun, ::testing::ValuesIn(kFlows),
+                         [](const ::testing::TestParamInfo<Flow> &info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace quenrid::test
