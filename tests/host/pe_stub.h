@@ -30,10 +30,7 @@ inline std::string Image(uint16_t magic, uint32_t field) {
   Put(image, coff + 16, optionalSize, 2);
   Put(image, coff + 20, magic, 2);
   const size_t table = coff + 20 + optionalSize;
-  const struct {
-    const char *name;
-    uint32_t rawSize, rawAt;
-  } sections[] = {{".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
+  const struct { const char *name; uint32_t rawSize, rawAt; } sections[] = {{".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
   for (size_t i = 0; i < 3; ++i) {
     const size_t header = table + 40 * i;
     image.replace(header, std::string(sections[i].name).size(), sections[i].name);
@@ -45,8 +42,5 @@ inline std::string Image(uint16_t magic, uint32_t field) {
   Put(image, kFieldAt, field, 4);
   return image;
 }
-
-// The image stamped with its own size, as the build leaves it.
-inline std::string Stamped(uint16_t magic) { return Image(magic, kImageSize); }
 
 }  // namespace pe_stub

@@ -5,46 +5,30 @@
 
 namespace {
 
-struct Line {
-  const char *commandLine;
-  bool quiet, s, x;
-};
-
 TEST(Switches, EachLineSetsExactlyItsSwitches) {
-  const Line lines[] = {
-      {nullptr, false, false, false},
-      {"", false, false, false},
-      {"   ", false, false, false},
-      {"/q", true, false, false},
-      {"-Q", true, false, false},
-      {"/Quiet", true, false, false},
-      {"/QS", true, false, false},  // the rest of a word is skipped
-      {"/Silent", true, true, false},
-      {"/Q/S", true, true, false},
-      {"/Q/X", true, false, true},
-      {"  -x -s", true, true, true},
-      {"/S    /x", true, true, true},
-      {"/X", true, false, true},
-      {"foo /S", false, false, false},  // a word that is no switch ends them
-      {"/Q file /S", true, false, false},
-      {"file /Q", false, false, false},
-      {"/?", false, false, false},
-      {"/A /B /s", true, true, false},  // unknown letters are ignored
-      {"/", false, false, false},
-      {"/Q -", true, false, false},
-      {"/Q /", true, false, false},
-      {"/ q", false, false, false},     // the blank is the letter; "q" is its word
-      {"--s", false, false, false},     // "-" is the letter; "s" is its word
-      {"-/s", false, false, false},
-      {"\t/S", false, false, false},    // only the blank counts as white space
-      {"/\xe9 /x", true, false, true},  // a letter outside a to z is no switch
+  const struct {
+    const char *commandLine;
+    bool quiet, s, x;
+  } lines[] = {
+      {nullptr, 0, 0, 0}, {"", 0, 0, 0},      {"   ", 0, 0, 0},       {"/q", 1, 0, 0},
+      {"-Q", 1, 0, 0},    {"/Quiet", 1, 0, 0}, {"/Silent", 1, 1, 0},  {"/Q/S", 1, 1, 0},
+      {"/Q/X", 1, 0, 1},  {"  -x -s", 1, 1, 1}, {"/S    /x", 1, 1, 1}, {"/X", 1, 0, 1},
+      {"/?", 0, 0, 0},    {"/", 0, 0, 0},      {"/Q -", 1, 0, 0},     {"/Q /", 1, 0, 0},
+      {"/QS", 1, 0, 0},         // the rest of a word is skipped
+      {"foo /S", 0, 0, 0},      // a word that is no switch ends them
+      {"/Q file /S", 1, 0, 0},  {"file /Q", 0, 0, 0},
+      {"/A /B /s", 1, 1, 0},    // unknown letters are ignored
+      {"/ q", 0, 0, 0},         // the blank is the letter; "q" is its word
+      {"--s", 0, 0, 0},         // "-" is the letter; "s" is its word
+      {"-/s", 0, 0, 0},
+      {"\t/S", 0, 0, 0},        // only the blank counts as white space
+      {"/\xe9 /x", 1, 0, 1},    // a letter outside a to z is no switch
   };
-  for (const Line &line : lines) {
-    SCOPED_TRACE(line.commandLine ? line.commandLine : "(null)");
-    SwitchSet found = ParseSwitches(line.commandLine);
-    EXPECT_EQ(found.quiet, line.quiet);
-    EXPECT_EQ(found.s, line.s);
-    EXPECT_EQ(found.x, line.x);
+  for (const auto &line : lines) {
+    const SwitchSet found = ParseSwitches(line.commandLine);
+    EXPECT_EQ(found.quiet, line.quiet) << (line.commandLine ? line.commandLine : "(null)");
+    EXPECT_EQ(found.s, line.s) << (line.commandLine ? line.commandLine : "(null)");
+    EXPECT_EQ(found.x, line.x) << (line.commandLine ? line.commandLine : "(null)");
   }
 }
 
