@@ -2,30 +2,27 @@
 // read with the product's reader, and everything released afterwards.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "app/show_message_posix.h"
 #include "data/uninstall_data.h"
-#include "temp_file.h"
+#include "host_support.h"
 #include "writer/uninstall_writer.h"
 
 // Little-endian numbers and counted strings, for blocks assembled by hand.
 inline std::string U16(uint32_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
 inline std::string U32(uint32_t v) { return U16(v & 0xFFFF) + U16(v >> 16); }
-inline std::string Counted(const std::string &s) { return U16(static_cast<uint32_t>(s.size())) + s; }
+inline std::string Counted(const std::string &s) { return U16(uint32_t(s.size())) + s; }
 inline std::string End() { return quenrid::EncodeChunk(CHUNK_END, ""); }
 
 // What the reader built, on one line: messages, files, shortcuts, registry
-// keys, directories ('/' for NUL), and the settings unless none or all-zero. Strings
-// over 12 bytes show as their length.
+// keys, directories ('/' for NUL), and the settings unless none or all-zero.
+// Strings over 12 bytes show as their length.
 inline std::string Lists() {
-  const auto str = [](const char *s) {
-    const std::string text = s;
-    return text.size() > 12 ? "#" + std::to_string(text.size()) : text;
+  const auto str = [](const std::string &s) {
+    return s.size() > 12 ? "#" + std::to_string(s.size()) : s;
   };
   std::string out;
   for (char **m = MessageTable[0]; m && *m; ++m) out += "m:" + str(*m) + " ";
@@ -40,14 +37,12 @@ inline std::string Lists() {
   }
   char root[12];
   for (uint32_t i = 0; i < RegistryListCount; ++i) {
-    std::snprintf(root, sizeof root, "%X", RegistryList[i]->rootKey);
-    out += "r:" + std::string(root) + "|" + str(RegistryList[i]->keyPath) + " ";
+    std::snprintf(root, sizeof root, "%X|", RegistryList[i]->rootKey);
+    out += "r:" + (root + str(RegistryList[i]->keyPath)) + " ";
   }
-  if (DirectoryList) {
-    std::string list(DirectoryList, DirectoryListLength);
-    for (char &c : list) c = c ? c : '/';
-    out += "d:" + list + " ";
-  }
+  std::string list(DirectoryList ? DirectoryList : "", DirectoryListLength);
+  for (char &c : list) c = c ? c : '/';
+  if (DirectoryList) out += "d:" + list + " ";
   const char *program = SettingsString(SETTINGS_PROGRAM_AT);
   const char *document = SettingsString(SETTINGS_DOCUMENT_AT);
   if (UninstallSettings &&

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_file.h"
+#include "host_support.h"
 #include "truetype_file.h"
 
 namespace quenrid::test {
