@@ -1,6 +1,9 @@
-// Test support: a block written behind a few stub bytes into a temporary file,
-// read with the product's reader, and everything released afterwards.
+// Test support: temporary files, thrown messages, and blocks written behind a
+// few stub bytes, read with the product's reader and released afterwards.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,8 +11,26 @@
 
 #include "app/show_message_posix.h"
 #include "data/uninstall_data.h"
-#include "host_support.h"
 #include "writer/uninstall_writer.h"
+
+// A fresh, empty file of the test's own; `pattern` ends in XXXXXX.
+inline std::string MakeTempFile(std::string pattern) {
+  const int fd = mkstemp(&pattern[0]);
+  EXPECT_GE(fd, 0) << pattern;
+  if (fd >= 0) close(fd);
+  return pattern;
+}
+
+// What `call` throws, or "" when it returns.
+template <class Call>
+std::string ErrorOf(Call call) {
+  try {
+    call();
+  } catch (const std::exception &error) {
+    return error.what();
+  }
+  return "";
+}
 
 // Little-endian numbers and counted strings, for blocks assembled by hand.
 inline std::string U16(uint32_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }

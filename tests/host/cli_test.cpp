@@ -28,10 +28,7 @@ std::string Pack(const std::string &stub, const std::string &manifest, const std
   return "pack --stub " + stub + " --manifest " + manifest + " -o " + out;
 }
 
-struct Result {
-  int exitCode;
-  std::string out, err;
-};
+struct Result { int exitCode; std::string out, err; };
 
 class CliTest : public ::testing::Test {
  protected:
@@ -115,9 +112,7 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
 TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   const std::string packed = ReadFile(packed_), o = Path("o.exe"), m = Path("m.json");
   const std::string warns = Path("warns.json"), warned = Path("warned.exe");
-  WriteFile(Path("plain.exe"), "MZ no marker");
   WriteFile(Path("unstamped.exe"), pe_stub::Image(pe_stub::kPe32, 0));
-  WriteFile(Path("lowered.exe"), pe_stub::Image(pe_stub::kPe32, pe_stub::kFieldAt + 4) + "tail");
   WriteFile(Path("cut.exe"), packed.substr(0, packed.size() - 8));  // without its end chunk
   WriteFile(m, ReadFile(kSample));
   WriteFile(Path("bad.json"), "{\"messages\": [\"\xff\x1b\"]}");  // not UTF-8
@@ -130,21 +125,14 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   ASSERT_EQ(Quenrid(Pack(stub_, warns, warned)).exitCode, 0);
   const std::string before = ReadFile(stub_) + packed + ReadFile(warned);
   const std::string lintWarning = ": warning: registry[0].keyPath: HKLM\\Software\\Microsoft is";
-  const struct {
-    std::string args;
-    int exitCode;
-    std::string err;  // the start of stderr
-    long lines = 1;
-    std::string before = "";
+  const struct {  // `err` is the start of stderr; `before` runs ahead of quenrid
+    std::string args; int exitCode; std::string err; long lines = 1; std::string before = "";
   } rows[] = {
       {Pack(Path("missing.exe"), m, o), 1, "quenrid pack: " + Path("missing.exe") + ": cannot read"},
-      {Pack(Path("plain.exe"), m, o), 1, "quenrid pack: " + Path("plain.exe") + ": not a Windows"},
+      // What the layers below say, behind the verb and the file.
       {Pack(Path("unstamped.exe"), m, o), 1, "quenrid pack: " + Path("unstamped.exe") + ": not st"},
-      {"dump " + Path("unstamped.exe"), 1, "quenrid dump: " + Path("unstamped.exe") + ": not st"},
       {"dump " + stub_, 1, "quenrid dump: " + stub_ + ": carries no uninstall data"},
       {"lint " + stub_, 1, "quenrid lint: " + stub_ + ": carries no uninstall data"},
-      {"dump " + Path("lowered.exe"), 1,
-       "quenrid dump: " + Path("lowered.exe") + ": the data offset field holds 1044, inside the"},
       {"dump " + Path("cut.exe"), 1,
        "quenrid dump: " + Path("cut.exe") + ": the data ends before its end chunk (reader code 8)\n"},
       // A packed uninstaller is no stub to stamp: its block would stay, unseen.
@@ -164,7 +152,6 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
       {"unpack x.exe", 2, "quenrid: unknown command \"unpack\" (known: pack, dump, lint, stamp"},
       // A plan is made of what the Windows machine holds: this build refuses.
       {"plan --json x.exe", 2, "quenrid plan: plans only on Windows, where the uninstaller runs"},
-      {"dump --code-page 437 x.exe", 2, "quenrid dump: --code-page: code page 437"},
       {"dump --code-page 65001 x.exe", 2, "quenrid dump: --code-page: code page 65001"},
       // Lint finds the same in a manifest and in a packed uninstaller, which
       // it reads with the uninstaller's own reader; pack warns alike.

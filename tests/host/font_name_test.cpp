@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host_support.h"
+#include "block_file.h"
 #include "truetype_file.h"
 
 namespace quenrid::test {

@@ -27,25 +27,21 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
   const std::string empty = ": a progress caption is empty";
   const std::string button = ": a button of the read-only question is empty";
   const std::string program = R"("settings": {"program": )";
-  const struct {
-    std::string json;
-    std::vector<std::string> findings;
-  } rows[] = {
+  const struct { std::string json; std::vector<std::string> findings; } rows[] = {
       {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}])"), {}},
       // A folder a macro names, a drive root, "..", an unknown macro, an
       // absolute path taken below the install folder.
       {With(R"("directories": ["#UserDir#\\*.*", "#userdir#\\Vendor\\*.*", "#InstallDir#\\*.*",
                                "#Desktop#\\\\*.lnk", "logs\\*.log"])"),
-       {"directories[0]: cleans the whole folder that #UserDir# names",
-        "directories[3]: cleans the whole folder that #Desktop# names"}},
+       {"directories[0]: cleans the whole folder that #UserDir#",
+        "directories[3]: cleans the whole folder that #Desktop#"}},
       {With(R"("directories": ["#Foo#\\*.*", "#Windows#C:\\*.*", "##D:\\\\*.*",
                                "#Windows#\\Temp\\P\\*.*"])"),
-       {R"(directories[0]: "#Foo#" is no macro the uninstaller knows)",
-        "directories[0]: names a drive root", R"(directories[2]: "##" is no macro)",
-        "directories[2]: names a drive root"}},
+       {R"(directories[0]: "#Foo#" is no macro)", "directories[0]: names a drive root",
+        R"(directories[2]: "##" is no macro)", "directories[2]: names a drive root"}},
       {With(R"("directories": ["..\\*.*", "#InstallDir#\\..\\x\\*.*", "a..b\\*.*", "C:\\x\\*.*"])"),
        {R"(directories[0]: climbs with "..")", R"(directories[1]: climbs with "..")",
-        R"(directories[3]: has no macro, so it is taken below the install folder, where "C:")"}},
+        R"(directories[3]: has no macro, so it is taken below the install folder)"}},
       // Registry key entries the guard refuses; value entries it never guards.
       {With(R"("registry": [{"root": "HKLM", "keyPath": "Software\\Microsoft"},
                             {"root": "HKLM", "keyPath": "Software\\Microsoft\\\\Version"},
@@ -59,7 +55,7 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
       // message with a path of 259 bytes in place of its "%s".
       {With(R"("directories": ["#Windows#\\)" + std::string(252, 'n') + R"(\\*.*", "#Windows#\\)" +
             std::string(240, 'n') + R"(\\*.*"])"),
-       {"directories[0]: the path is 260 bytes even with every macro as short as \"C:\\\""}},
+       {"directories[0]: the path is 260 bytes even with every macro as short"}},
       {With(program + R"("\"#InstallDir#\\)" + std::string(257, 'p') + R"(\" /u"})"),
        {"settings.program: the program path is 261 bytes"}},
       {With(program + R"("\"#InstallDir#\\setup.exe\" )" + std::string(503, 'a') + R"("})"), {}},
@@ -70,14 +66,13 @@ TEST(Lint, EachRuleFiresOnItsDataOnly) {
                         "%s: %d", "Read-only %s or %s", "Shared %s, 100%% used", "F %s", "S", "E",
                         "R", "50%%"]})",
        {R"(messages[8]: "%d" is shown as written: the uninstaller fills only "%s")",
-        R"(messages[9]: "%s" is shown as written: only the first "%s" is filled)",
-        R"(messages[11]: "%s" is shown as written: this message is shown without an argument)",
-        R"(messages[15]: "%%" is shown as written: this message is shown without an argument)"}},
+        R"(messages[9]: "%s" is shown as written: only the first)",
+        R"(messages[11]: "%s" is shown as written: this message is shown without an)",
+        R"(messages[15]: "%%" is shown as written: this message is shown without an)"}},
       {R"({"messages": ["Cap", "Remove %1?", "", "Y", "YA", "N", "NA", "", "", "", ")" +
            std::string(800, 'm') + R"( %s", "F", "S", "E", "R", ""]})",
        {R"(messages[1]: "%1" is shown as written)",
-        "messages[10]: formatted with a path of 259 bytes, it is 1060 bytes; the uninstaller's "
-        "message buffer holds 1023"}},
+        "messages[10]: formatted with a path of 259 bytes, it is 1060 bytes"}},
       // The pre-uninstall program: a blank outside quotes.
       {With(program + R"("setup.exe /remove"})"), {unquoted}},
       {With(program + R"("#InstallDir#\\setup.exe /remove"})"), {unquoted}},

@@ -13,17 +13,16 @@ using namespace quenrid;
 
 namespace {
 
+enum : uint16_t { kMsg = CHUNK_MESSAGES, kFiles = CHUNK_FILES, kLinks = CHUNK_SHORTCUTS };
+enum : uint16_t { kReg = CHUNK_REGISTRY, kDirs = CHUNK_DIRECTORIES, kSet = CHUNK_SETTINGS };
+
 std::string C(uint16_t kind, const std::string &body, uint8_t flags = 0) {
   return EncodeChunk(kind, body, flags);
 }
-std::string M(const std::vector<std::string> &texts) {
-  return C(CHUNK_MESSAGES, EncodeMessagesBody(texts));
-}
-std::string F(const std::vector<FileRecord> &files) { return C(CHUNK_FILES, EncodeFilesBody(files)); }
-std::string D(const std::string &body, uint8_t flags = 0) {
-  return C(CHUNK_DIRECTORIES, body, flags);
-}
+std::string M(const std::vector<std::string> &texts) { return C(kMsg, EncodeMessagesBody(texts)); }
+std::string F(const std::vector<FileRecord> &files) { return C(kFiles, EncodeFilesBody(files)); }
 std::string Zero(const std::string &text) { return text + std::string(2, '\0'); }
+std::string N(size_t n, char c) { return Counted(std::string(n, c)); }
 
 // A table whose failure messages name the file: 1 rejected, 5 and 7 no
 // memory, 8 damaged; and what Lists() shows of it.
@@ -31,7 +30,6 @@ const std::string kErrors = M({"Cap", "R %s", "", "", "", "M %s", "", "N %s", "D
 const std::string kErrorLists = "m:Cap m:R %s m: m: m: m:M %s m: m:N %s m:D %s ";
 
 struct Row {
-  const char *what;
   std::string block;
   int code;
   std::string lists, shown = "";  // the one message shown on failure, %s the file
@@ -44,99 +42,80 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
   settings.flags = SETTINGS_WAIT_FOR_PROGRAM | 0x80;
   settings.program = "p.exe /x";
   settings.document = "bye.htm";
-  const std::string set = C(CHUNK_SETTINGS, EncodeSettingsBody(settings));
-  const std::string zeroSet = C(CHUNK_SETTINGS, EncodeSettingsBody({}));
-  const std::string f500 = Counted(std::string(500, 'f'));
+  const std::string set = C(kSet, EncodeSettingsBody(settings));
+  const std::string zeroSet = C(kSet, EncodeSettingsBody({}));
   std::vector<Row> rows = {
-      {"settings alone", zeroSet + End(), READ_OK, ""},
-      {"no settings: an all-zero block", M({"T"}) + End(), READ_OK, "m:T "},
-      {"settings fields", set + End(), READ_OK, "set:29/129|p.exe /x|bye.htm"},
-      {"settings offsets past the block and at a string without NUL",
-       C(CHUNK_SETTINGS, U32(1) + U32(40) + U32(12) + "no NUL") + End(), READ_OK, "set:18/1|-|-"},
-      {"a settings block too short for its fields", C(CHUNK_SETTINGS, U16(2)) + End(), READ_OK,
-       "set:2/0|-|-"},
-      {"empty chunks change nothing",
-       set + C(CHUNK_SETTINGS, "") + C(CHUNK_FILES, "") + C(CHUNK_REGISTRY, "") + End(), READ_OK,
+      {M({"T"}) + End(), READ_OK, "m:T "},  // no settings: an all-zero block
+      {zeroSet + End(), READ_OK, ""},
+      {set + End(), READ_OK, "set:29/129|p.exe /x|bye.htm"},
+      // Offsets past the block and at a string without its NUL; a short block.
+      {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), READ_OK, "set:18/1|-|-"},
+      {C(kSet, U16(2)) + End(), READ_OK, "set:2/0|-|-"},
+      // Empty chunks change nothing; zero counts give empty lists.
+      {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), READ_OK,
        "set:29/129|p.exe /x|bye.htm"},
-      {"zero counts",
-       C(CHUNK_FILES, U32(0)) + C(CHUNK_SHORTCUTS, U32(0)) + C(CHUNK_REGISTRY, U32(0)) + End(),
-       READ_OK, ""},
-      {"empty strings are empty, not the end", M({"", "x", ""}) + F({{"", "", 0}}) + End(),
-       READ_OK, "m: m:x m: f:||0 "},
-      {"an end chunk with a body ends the reading",
-       M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", READ_OK, "m:first "},
-      {"only the first message table",
-       C(CHUNK_MESSAGES, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) +
-                             Counted("second") + U16(1) + Counted("third")) +
-           F({{"C:\\x", "y", 0}}) + End(),
+      {C(kFiles, U32(0)) + C(kLinks, U32(0)) + C(kReg, U32(0)) + End(), READ_OK, ""},
+      // Empty strings read as empty, not as the end of their table.
+      {M({"", "x", ""}) + F({{"", "", 0}}) + End(), READ_OK, "m: m:x m: f:||0 "},
+      // An end chunk with a body ends the reading.
+      {M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", READ_OK, "m:first "},
+      // Only the first message table loads; a later chunk replaces it unless empty.
+      {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2nd") +
+                   U16(1) + Counted("3rd")) + F({{"C:\\x", "y", 0}}) + End(),
        READ_OK, "m:one m:two f:C:\\x|y|0 "},
-      {"an empty later table keeps the earlier",
-       M({"old", "kept"}) + C(CHUNK_MESSAGES, U16(1) + U16(0)) + End(), READ_OK, "m:old m:kept "},
-      {"a later table replaces the earlier", M({"old", "gone"}) + M({"new"}) + End(), READ_OK,
-       "m:new "},
-      {"file chunks append in file order",
-       F({{".", "1", 2}, {".\\bin", "2", 0}}) + F({{"C:\\b", "", 5}}) + End(), READ_OK,
+      {M({"old", "kept"}) + C(kMsg, U16(1) + U16(0)) + End(), READ_OK, "m:old m:kept "},
+      {M({"old", "gone"}) + M({"new"}) + End(), READ_OK, "m:new "},
+      // List chunks append; a directory list without its end drops the rest.
+      {F({{".", "1", 2}, {".\\bin", "2", 0}}) + F({{"C:\\b", "", 5}}) + End(), READ_OK,
        "f:.|1|2 f:.\\bin|2|0 f:C:\\b||5 "},
-      {"directory chunks join", D(Zero("a")) + D(Zero("b")) + End(), READ_OK, "d:a/b// "},
-      {"directories behind an unterminated list are dropped", D("ab") + D(Zero("c")) + End(),
-       READ_OK, "d:ab "},
-      {"trailing bytes in a list chunk and an unknown kind are skipped",
-       C(CHUNK_FILES, EncodeFilesBody({{"C:\\d", "f", 0}}) + "trailing") + C(0x1238, "unknown") +
+      {C(kDirs, Zero("a")) + C(kDirs, Zero("b")) + End(), READ_OK, "d:a/b// "},
+      {C(kDirs, "ab") + C(kDirs, Zero("c")) + End(), READ_OK, "d:ab "},
+      // Trailing bytes in a list chunk and chunks of unknown kind are skipped.
+      {C(kFiles, EncodeFilesBody({{"C:\\d", "f", 0}}) + "trailing") + C(0x1238, "?") +
            M({"after"}) + End(),
        READ_OK, "m:after f:C:\\d|f|0 "},
-      // A record over its staging area is skipped whole, and the next read.
-      {"records over the staging areas",
-       C(CHUNK_FILES, U32(4) + f500 + Counted(std::string(18, 'n')) + "\1" + f500 +
-                          Counted(std::string(19, 'N')) + "\2" + Counted("g") +
-                          Counted(std::string(600, 'G')) + "\4" + Counted("h") + Counted("i") +
-                          "\x08") +
-           C(CHUNK_SHORTCUTS, U32(1) + "\1" + Counted(std::string(700, 'a')) +
-                                  Counted(std::string(70, 'b')) + Counted("cccccccc")) +
-           C(CHUNK_REGISTRY, U32(1) + U32(0x80000001) + Counted(std::string(520, 'K'))) +
-           M({"still read"}) + End(),
+      // Records over the staging areas (518, 777, 519 bytes) are skipped whole.
+      {C(kFiles, U32(4) + N(500, 'f') + N(18, 'n') + "\1" + N(500, 'f') + N(19, 'n') + "\2" +
+                     Counted("g") + N(600, 'g') + "\4" + Counted("h") + Counted("i") + "\x08") +
+           C(kLinks, U32(1) + "\1" + N(700, 'a') + N(70, 'b') + N(8, 'c')) +
+           C(kReg, U32(1) + U32(0x80000001) + N(520, 'k')) + M({"still read"}) + End(),
        READ_OK, "m:still read f:#500|#18|1 f:h|i|8 "},
-      {"the reject flag counts only for raw chunks",
-       C(CHUNK_FILES, EncodeFilesBody({{".", "x", 0}}), CHUNK_FLAG_REJECT) + D(Zero("d"), 0xFE) +
-           End(),
+      // The reject flag (bit 0) counts for the raw chunks only.
+      {C(kFiles, EncodeFilesBody({{".", "x", 0}}), 1) + C(kDirs, Zero("d"), 0xFE) + End(),
        READ_OK, "f:.|x|0 d:d// "},
-      {"a rejected settings body", kErrors + C(CHUNK_SETTINGS, EncodeSettingsBody({}), 1) + End(),
-       READ_ERR_BODY, kErrorLists, "R %s"},
-      {"a rejected directory body", D(Zero("d"), 0xFF) + End(), READ_ERR_BODY, "", ""},
-      {"a raw body cut by the end of the file", kErrors + zeroSet.substr(0, zeroSet.size() - 3),
-       READ_ERR_BODY, kErrorLists, "R %s"},
+      {kErrors + C(kSet, EncodeSettingsBody({}), 1) + End(), READ_ERR_BODY, kErrorLists, "R %s"},
+      {C(kDirs, Zero("d"), 0xFF) + End(), READ_ERR_BODY, ""},
+      {kErrors + zeroSet.substr(0, 13), READ_ERR_BODY, kErrorLists, "R %s"},  // body cut by EOF
       // Damage: code 8; what was read before stays, nothing of the damaged chunk.
-      {"chunks without an end", kErrors + F({{".", "a", 0}}), READ_ERR_HEADER,
-       kErrorLists + "f:.|a|0 ", "D %s"},
-      {"a header cut short", kErrors + End().substr(0, 5), READ_ERR_HEADER, kErrorLists, "D %s"},
-      {"a failure before any message table", F({{".", "a", 0}}), READ_ERR_HEADER, "f:.|a|0 ", ""},
-      // Under ASan a huge allocation would end the test.
-      {"a huge count in a huge chunk at the end of the file",
-       U32(CHUNK_REGISTRY) + U32(0xFFFFFF00u) + U32(0x30000000) + U32(0x80000001),
-       READ_ERR_HEADER, "", ""},
-      {"a length that wraps past 4 GB", U32(0x4444) + U32(0xFFFFFFF8u) + End(), READ_ERR_HEADER,
-       "", ""},
+      {kErrors + F({{".", "a", 0}}), READ_ERR_HEADER, kErrorLists + "f:.|a|0 ", "D %s"},
+      {kErrors + End().substr(0, 5), READ_ERR_HEADER, kErrorLists, "D %s"},
+      {F({{".", "a", 0}}), READ_ERR_HEADER, "f:.|a|0 "},  // no table to word it
+      // A huge count in a huge chunk at the end of the file: under ASan a huge
+      // allocation would end the test. Then a length that wraps past 4 GB.
+      {U32(kReg) + U32(0xFFFFFF00u) + U32(0x30000000) + U32(0x80000001), READ_ERR_HEADER, ""},
+      {U32(0x4444) + U32(0xFFFFFFF8u) + End(), READ_ERR_HEADER, ""},
   };
   // Whatever a count or length inside a chunk claims, nothing is read past
   // the chunk, and the chunk behind it is never read as part of it.
   std::string manyLongStrings = U16(1) + U16(20000);
   for (int i = 0; i < 20000; ++i) manyLongStrings += U16(0xFFFF);
-  const std::pair<const char *, std::string> damaged[] = {
-      {"two file records in 9 bytes", C(CHUNK_FILES, U32(2) + U32(0) + '\0')},
-      {"a file name into the next chunk", C(CHUNK_FILES, U32(1) + Counted("d") + U16(40) + "ab")},
-      {"a shortcut without its last string", C(CHUNK_SHORTCUTS, U32(1) + "\1" + Counted("a") + U16(0))},
-      {"a registry count without its records", C(CHUNK_REGISTRY, U32(3) + U32(1))},
-      {"a list chunk too short for its count", C(CHUNK_FILES, U16(0))},
-      {"65535 messages in a few bytes", C(CHUNK_MESSAGES, U16(1) + U16(0xFFFF) + Counted("A"))},
-      {"20000 strings of 0xFFFF bytes in 40 KB", C(CHUNK_MESSAGES, manyLongStrings)},
-      {"a message into the next chunk", C(CHUNK_MESSAGES, U16(1) + U16(2) + U16(30) + "xy")},
-      {"a table count without its string count", C(CHUNK_MESSAGES, U16(1))},
-  };
-  for (const auto &[what, chunk] : damaged) {
-    rows.push_back({what, kErrors + chunk + M({"a chunk, never a string"}) + End(),
-                    READ_ERR_HEADER, kErrorLists, "D %s"});
+  for (const std::string &chunk : {
+           C(kFiles, U32(2) + U32(0) + '\0'),  // two records in 9 bytes
+           C(kFiles, U32(1) + Counted("d") + U16(40) + "ab"),
+           C(kLinks, U32(1) + "\1" + Counted("a") + U16(0)),
+           C(kReg, U32(3) + U32(1)),
+           C(kFiles, U16(0)),
+           C(kMsg, U16(1) + U16(0xFFFF) + Counted("A")),
+           C(kMsg, manyLongStrings),  // 20000 strings of 0xFFFF bytes in 40 KB
+           C(kMsg, U16(1) + U16(2) + U16(30) + "xy"),
+           C(kMsg, U16(1)),
+       }) {
+    rows.push_back({kErrors + chunk + M({"a chunk, never a string"}) + End(), READ_ERR_HEADER,
+                    kErrorLists, "D %s"});
   }
-  for (const Row &row : rows) {
-    SCOPED_TRACE(row.what);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row &row = rows[i];
+    SCOPED_TRACE("row " + std::to_string(i) + ": " + row.lists);
     ResetShownMessages();
     EXPECT_EQ(Read(row.block), row.code);
     EXPECT_EQ(Lists(), row.lists);
@@ -168,14 +147,12 @@ TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
   texts[7] = "No memory: %s";
   const std::string block =
       M(texts) + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +
-      C(CHUNK_SHORTCUTS, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
-      C(CHUNK_REGISTRY, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
-      D(EncodeDirectoriesBody({"x"})) + D(EncodeDirectoriesBody({"y"})) +
-      C(CHUNK_SETTINGS, EncodeSettingsBody({})) + End();
+      C(kLinks, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
+      C(kReg, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
+      C(kDirs, Zero("x")) + C(kDirs, Zero("y")) + C(kSet, EncodeSettingsBody({})) + End();
   FailNthAllocation(0);
   ASSERT_EQ(Read(block), READ_OK);
-  const uint32_t needed = AllocationsSinceReset();
-  const uint32_t forMessages = 2 + 16;  // the body, the table and its strings
+  const uint32_t needed = AllocationsSinceReset(), forMessages = 2 + 16;  // body, table, strings
   ASSERT_GT(needed, forMessages);
   ReleaseUninstallData();
   int bodyFailures = 0;
@@ -210,16 +187,12 @@ TEST_F(ReaderTest, MessagesStayInsideTheirTableAndBuffer) {
   EXPECT_EQ(Format(1, "C:\\x.exe"), "");  // no table read yet
   const std::string longText(2000, 'x'), longPath(3000, 'p');
   ASSERT_EQ(Read(M({"", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s", "%d%s%x", "%",
-                    "<%s>", longText}) +
-                 End()),
+                    "<%s>", longText}) + End()),
             READ_OK);
-  const std::pair<int, int> lookups[] = {{0, 9}, {0, -1}, {1, 0}, {-1, 0}};
-  for (const auto &[table, number] : lookups) EXPECT_STREQ(LookupMessage(table, number), "");
-  const struct {
-    int number;
-    const char *argument;
-    std::string expected;
-  } cases[] = {
+  for (const auto &[table, number] : {std::pair{0, 9}, {0, -1}, {1, 0}, {-1, 0}}) {
+    EXPECT_STREQ(LookupMessage(table, number), "");
+  }
+  const struct { int number; const char *argument; std::string expected; } cases[] = {
       {1, "C:\\App", "Remove C:\\App now?"}, {1, nullptr, "Remove  now?"},
       {2, "ignored", "100% sure"},           {3, "it", "50% of it"},
       // Only the one argument there is: further conversions stay text.
