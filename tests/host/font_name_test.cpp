@@ -3,8 +3,6 @@
 #include "removal/font_name.h"
 
 #include <cstring>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "block_file.h"
@@ -13,8 +11,6 @@
 namespace quenrid::test {
 namespace {
 
-const FontName kMacFull{kMacintosh, kFullName, "Quenrid Sans"};
-
 // The name read from a file of `bytes` (or from `path`) into a heap buffer of
 // exactly `size` bytes, filled beforehand, so that ASan sees any access past it.
 std::string ReadName(const std::string &bytes, uint32_t size = 64, const char *path = nullptr) {
@@ -22,66 +18,53 @@ std::string ReadName(const std::string &bytes, uint32_t size = 64, const char *p
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   std::vector<char> name(size, 'x');
   ReadFontFullName(path ? path : file.c_str(), name.data(), size);
-  const void *end = memchr(name.data(), 0, size);
-  EXPECT_NE(end, nullptr) << "name left without its zero byte";
-  return end ? std::string(name.data()) : "<unterminated>";
+  const bool ended = memchr(name.data(), 0, size);
+  EXPECT_TRUE(ended) << "name left without its zero byte";
+  return ended ? name.data() : "<unterminated>";
 }
 
 TEST(FontName, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
-  const struct {
-    const char *what;
-    FontLayout layout;
-    uint32_t size;
-    std::string expected;
-  } cases[] = {
-      {"Macintosh full name", {{kMacFull}}, 64, "Quenrid Sans"},
-      {"Windows full name only", {{{kWindows, kFullName, "Quenrid Sans"}}}, 64, ""},
-      {"Macintosh family name only", {{{kMacintosh, kFamilyName, "Quenrid"}}}, 64, ""},
-      {"later of two Macintosh full names",
-       {{{kMacintosh, kFullName, "English"}, {kWindows, kFullName, "W"},
-         {kMacintosh, kFullName, "Deutsch"}}},
-       64, "Deutsch"},
-      {"'name' as table record 40", {{kMacFull}, 40, 39}, 64, "Quenrid Sans"},
-      {"'name' as table record 41", {{kMacFull}, 41, 40}, 64, ""},
-      {"numTables 0", {{kMacFull}, 1, 0, 0}, 64, ""},
-      {"numTables short of 'name'", {{kMacFull}, 3, 2, 2}, 64, ""},
-      {"name count 0", {{kMacFull}, 1, 0, -1, 0}, 64, ""},
-      {"name count past the records", {{kMacFull}, 1, 0, -1, 500}, 64, "Quenrid Sans"},
-      {"name that just fits", {{{kMacintosh, kFullName, "1234567"}}}, 8, "1234567"},
-      {"name one byte too long", {{{kMacintosh, kFullName, "12345678"}}}, 8, ""},
-      {"zero byte inside", {{{kMacintosh, kFullName, std::string("Arial\0x", 7)}}}, 64, ""},
-      {"over-long later name",
-       {{{kMacintosh, kFullName, "Short"}, {kMacintosh, kFullName, "Much longer"}}}, 8, "Short"},
+  const auto mac = [](const std::string &text) { return FontName{kMacintosh, kFullName, text}; };
+  const FontName sans = mac("Quenrid Sans");
+  const struct { FontLayout layout; uint32_t size; std::string expected; } cases[] = {
+      {{{sans}}, 64, "Quenrid Sans"},
+      {{{{kWindows, kFullName, "Win"}}}, 64, ""},
+      {{{{kMacintosh, kFamilyName, "Quenrid"}}}, 64, ""},
+      {{{mac("1st"), {kWindows, kFullName, "W"}, mac("2nd")}},
+       64, "2nd"},
+      {{{sans}, 40, 39}, 64, "Quenrid Sans"},  // 'name' as table record 40, then 41
+      {{{sans}, 41, 40}, 64, ""},
+      {{{sans}, 1, 0, 0}, 64, ""},  // numTables 0, then short of 'name'
+      {{{sans}, 3, 2, 2}, 64, ""},
+      {{{sans}, 1, 0, -1, 0}, 64, ""},  // name count 0, then past the records
+      {{{sans}, 1, 0, -1, 500}, 64, "Quenrid Sans"},
+      {{{mac("1234567")}}, 8, "1234567"},  // fits, then one byte too long
+      {{{mac("12345678")}}, 8, ""},
+      {{{mac(std::string("Arial\0x", 7))}}, 64, ""},
+      {{{mac("Short"), mac("Much longer")}}, 8, "Short"},
   };
-  for (const auto &c : cases) EXPECT_EQ(ReadName(BuildFont(c.layout), c.size), c.expected) << c.what;
+  for (const auto &c : cases) {
+    EXPECT_EQ(ReadName(BuildFont(c.layout), c.size), c.expected) << "row " << &c - cases;
+  }
   EXPECT_EQ(ReadName("", 64, "/nonexistent/quenrid/font.ttf"), "");
-}
 
-TEST(FontName, DamageOutsideTheFileGivesNoName) {
-  const std::string font = BuildFont({{kMacFull}});
+  // Cut anywhere, or a field pointing outside the file: no name.
+  const std::string font = BuildFont({{sans}});
   for (size_t length = 0; length < font.size(); ++length) {
     EXPECT_EQ(ReadName(font.substr(0, length)), "") << "cut to " << length;
   }
-  // One field replaced: where it lies and what it holds.
-  const struct {
-    const char *what;
-    size_t at;
-    std::string bytes;
-  } cases[] = {
-      {"table offset past the end", 20, Be32(0xFFFFFFF0)},
-      {"naming header cut by the end", 20, Be32(static_cast<uint32_t>(font.size() - 1))},
-      {"string storage past the end", 32, Be16(0xFFFF)},
-      {"string offset past the end", 44, Be16(0xFFFF)},
-      {"string length one past the end", 42, Be16(13)},
+  const std::pair<size_t, std::string> damage[] = {
+      {20, Be32(0xFFFFFFF0)},                                // table offset
+      {20, Be32(static_cast<uint32_t>(font.size() - 1))},    // naming header cut by the end
+      {32, Be16(0xFFFF)},                                    // string storage
+      {44, Be16(0xFFFF)},                                    // string offset
+      {42, Be16(13)},                                        // string length, one past the end
   };
-  for (const auto &c : cases) {
-    EXPECT_EQ(ReadName(std::string(font).replace(c.at, c.bytes.size(), c.bytes), 0x10000), "")
-        << c.what;
+  for (const auto &[at, bytes] : damage) {
+    EXPECT_EQ(ReadName(std::string(font).replace(at, bytes.size(), bytes), 0x10000), "") << at;
   }
   // A string that cannot be read whole ends the search; earlier names stand.
-  const std::string three = BuildFont({{{kMacintosh, kFullName, "First"},
-                                        {kMacintosh, kFullName, "Second"},
-                                        {kMacintosh, kFullName, "Third"}}});
+  const std::string three = BuildFont({{mac("First"), mac("Second"), mac("Third")}});
   EXPECT_EQ(ReadName(three.substr(0, three.size() - 1)), "Second");
   EXPECT_EQ(ReadName(std::string(three).replace(12 + 16 + 6 + 12 + 10, 2, Be16(0xFFFF))), "First");
 }

@@ -1,6 +1,5 @@
 // The manifest layer: every field parsed and printed back, the one-line
 // errors with their place, and the code page conversion of its strings.
-
 #include <string>
 #include <vector>
 
