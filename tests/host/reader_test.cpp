@@ -22,7 +22,8 @@ std::string C(uint16_t kind, const std::string &body, uint8_t flags = 0) {
 std::string M(const std::vector<std::string> &texts) { return C(kMsg, EncodeMessagesBody(texts)); }
 std::string F(const std::vector<FileRecord> &files) { return C(kFiles, EncodeFilesBody(files)); }
 std::string Zero(const std::string &text) { return text + std::string(2, '\0'); }
-std::string N(size_t n, char c) { return Counted(std::string(n, c)); }
+std::string S(size_t n, char c = 's') { return std::string(n, c); }
+std::string N(size_t n, char c) { return Counted(S(n, c)); }
 
 // A table whose failure messages name the file: 1 rejected, 5 and 7 no
 // memory, 8 damaged; and what Lists() shows of it.
@@ -38,22 +39,30 @@ struct Row {
 using ReaderTest = BlockFileTest;
 
 TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
-  Settings settings;
-  settings.flags = SETTINGS_WAIT_FOR_PROGRAM | 0x80;
-  settings.program = "p.exe /x";
-  settings.document = "bye.htm";
-  const std::string set = C(kSet, EncodeSettingsBody(settings));
+  // Every field the writer writes, each string at the edge of its limit.
+  Manifest m;
+  m.messages = {"Caption", "", S(65535)};
+  m.files = {{".\\bin", "tool.dll", 5}, {"C:\\F", "", 0xFF}, {S(300), S(218)}};
+  m.shortcuts = {{255, "C:\\Menu", "C:\\Alt", "Run.lnk"}, {0, S(259), S(259), S(259)}};
+  m.registry = {{0x80000002u, "Software\\P"}, {0x12345678u, S(519)}};
+  m.directories = {"data\\*.*", "logs\\*.log"};
+  m.settings = {0xFFFFFFFFu, "setup.exe /x", ""};
+  const std::string set = C(kSet, EncodeSettingsBody(m.settings));
   const std::string zeroSet = C(kSet, EncodeSettingsBody({}));
   std::vector<Row> rows = {
+      {EncodeBlock(m), READ_OK,
+       "m:Caption m: m:#65535 f:.\\bin|tool.dll|5 f:C:\\F||255 f:#300|#218|0 s:255|C:\\Menu|"
+       "C:\\Alt|Run.lnk s:0|#259|#259|#259 r:80000002|Software\\P r:12345678|#519 "
+       "d:data\\*.*/logs\\*.log// set:26/4294967295|setup.exe /x|"},
+      {EncodeBlock(Manifest{{}, {}, {}, {}, {}, {1, {}, {}}}), READ_OK, "set:12/1|-|-"},  // none: offset 0
       {M({"T"}) + End(), READ_OK, "m:T "},  // no settings: an all-zero block
       {zeroSet + End(), READ_OK, ""},
-      {set + End(), READ_OK, "set:29/129|p.exe /x|bye.htm"},
       // Offsets past the block and at a string without its NUL; a short block.
       {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), READ_OK, "set:18/1|-|-"},
       {C(kSet, U16(2)) + End(), READ_OK, "set:2/0|-|-"},
       // Empty chunks change nothing; zero counts give empty lists.
       {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), READ_OK,
-       "set:29/129|p.exe /x|bye.htm"},
+       "set:26/4294967295|setup.exe /x|"},
       {C(kFiles, U32(0)) + C(kLinks, U32(0)) + C(kReg, U32(0)) + End(), READ_OK, ""},
       // Empty strings read as empty, not as the end of their table.
       {M({"", "x", ""}) + F({{"", "", 0}}) + End(), READ_OK, "m: m:x m: f:||0 "},
