@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -45,32 +46,30 @@ inline std::string Lists() {
   const auto str = [](const std::string &s) {
     return s.size() > 12 ? "#" + std::to_string(s.size()) : s;
   };
+  const auto num = [](uint32_t n) { return std::to_string(n); };
   std::string out;
   for (char **m = MessageTable[0]; m && *m; ++m) out += "m:" + str(*m) + " ";
   for (uint32_t i = 0; i < FileListCount; ++i) {
     const FileEntry &f = *FileList[i];
-    out += "f:" + str(f.folder) + "|" + str(f.fileName) + "|" + std::to_string(f.flags) + " ";
+    out += "f:" + str(f.folder) + "|" + str(f.fileName) + "|" + num(f.flags) + " ";
   }
   for (uint32_t i = 0; i < ShortcutListCount; ++i) {
     const ShortcutEntry &s = *ShortcutList[i];
-    out += "s:" + std::to_string(s.levels) + "|" + str(s.folder) + "|" + str(s.altFolder) + "|" +
+    out += "s:" + num(s.levels) + "|" + str(s.folder) + "|" + str(s.altFolder) + "|" +
            str(s.fileName) + " ";
   }
-  char root[12];
   for (uint32_t i = 0; i < RegistryListCount; ++i) {
-    std::snprintf(root, sizeof root, "%X|", RegistryList[i]->rootKey);
-    out += "r:" + (root + str(RegistryList[i]->keyPath)) + " ";
+    out += "r:" + num(RegistryList[i]->rootKey) + "|" + str(RegistryList[i]->keyPath) + " ";
   }
   std::string list(DirectoryList ? DirectoryList : "", DirectoryListLength);
-  for (char &c : list) c = c ? c : '/';
+  std::replace(list.begin(), list.end(), '\0', '/');
   if (DirectoryList) out += "d:" + list + " ";
   const char *program = SettingsString(SETTINGS_PROGRAM_AT);
   const char *document = SettingsString(SETTINGS_DOCUMENT_AT);
   if (UninstallSettings &&
       (UninstallSettingsLength != SETTINGS_FIXED_SIZE || SettingsFlags() || program || document)) {
-    out += "set:" + std::to_string(UninstallSettingsLength) + "/" +
-           std::to_string(SettingsFlags()) + "|" + (program ? str(program) : "-") + "|" +
-           (document ? str(document) : "-");
+    out += "set:" + num(UninstallSettingsLength) + "/" + num(SettingsFlags()) + "|" +
+           (program ? str(program) : "-") + "|" + (document ? str(document) : "-");
   }
   return out;
 }

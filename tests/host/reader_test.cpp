@@ -15,6 +15,7 @@ namespace {
 
 enum : uint16_t { kMsg = CHUNK_MESSAGES, kFiles = CHUNK_FILES, kLinks = CHUNK_SHORTCUTS };
 enum : uint16_t { kReg = CHUNK_REGISTRY, kDirs = CHUNK_DIRECTORIES, kSet = CHUNK_SETTINGS };
+enum { OK = READ_OK, BODY = READ_ERR_BODY, DAMAGE = READ_ERR_HEADER };
 
 std::string C(uint16_t kind, const std::string &body, uint8_t flags = 0) {
   return EncodeChunk(kind, body, flags);
@@ -25,15 +26,20 @@ std::string Zero(const std::string &text) { return text + std::string(2, '\0'); 
 std::string S(size_t n, char c = 's') { return std::string(n, c); }
 std::string N(size_t n, char c) { return Counted(S(n, c)); }
 
-// A table whose failure messages name the file: 1 rejected, 5 and 7 no
-// memory, 8 damaged; and what Lists() shows of it.
-const std::string kErrors = M({"Cap", "R %s", "", "", "", "M %s", "", "N %s", "D %s"});
-const std::string kErrorLists = "m:Cap m:R %s m: m: m: m:M %s m: m:N %s m:D %s ";
+// A table whose failure messages (1 rejected, 5 and 7 no memory, 8 damaged)
+// give their number and the file; and what Lists() shows of it.
+const std::string kErrors = M({"Cap", "1 %s", "", "", "", "5 %s", "", "7 %s", "8 %s"});
+const std::string kErrorLists = "m:Cap m:1 %s m: m: m: m:5 %s m: m:7 %s m:8 %s ";
+
+// After a failure, the one message shown: the code's, when a table was read.
+std::string Shown(const std::string &path, int code) {
+  return MessageTable[0] ? std::to_string(code) + " " + path : "";
+}
 
 struct Row {
   std::string block;
   int code;
-  std::string lists, shown = "";  // the one message shown on failure, %s the file
+  std::string lists;
 };
 
 using ReaderTest = BlockFileTest;
@@ -50,77 +56,67 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
   const std::string set = C(kSet, EncodeSettingsBody(m.settings));
   const std::string zeroSet = C(kSet, EncodeSettingsBody({}));
   std::vector<Row> rows = {
-      {EncodeBlock(m), READ_OK,
+      {EncodeBlock(m), OK,
        "m:Caption m: m:#65535 f:.\\bin|tool.dll|5 f:C:\\F||255 f:#300|#218|0 s:255|C:\\Menu|"
-       "C:\\Alt|Run.lnk s:0|#259|#259|#259 r:80000002|Software\\P r:12345678|#519 "
+       "C:\\Alt|Run.lnk s:0|#259|#259|#259 r:2147483650|Software\\P r:305419896|#519 "
        "d:data\\*.*/logs\\*.log// set:26/4294967295|setup.exe /x|"},
-      {EncodeBlock(Manifest{{}, {}, {}, {}, {}, {1, {}, {}}}), READ_OK, "set:12/1|-|-"},  // none: offset 0
-      {M({"T"}) + End(), READ_OK, "m:T "},  // no settings: an all-zero block
-      {zeroSet + End(), READ_OK, ""},
+      {EncodeBlock(Manifest{{}, {}, {}, {}, {}, {1, {}, {}}}), OK, "set:12/1|-|-"},  // offsets 0
+      {M({"T"}) + End(), OK, "m:T "},  // no settings: an all-zero block
+      {zeroSet + End(), OK, ""},
       // Offsets past the block and at a string without its NUL; a short block.
-      {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), READ_OK, "set:18/1|-|-"},
-      {C(kSet, U16(2)) + End(), READ_OK, "set:2/0|-|-"},
+      {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), OK, "set:18/1|-|-"},
+      {C(kSet, U16(2)) + End(), OK, "set:2/0|-|-"},
       // Empty chunks change nothing; zero counts give empty lists.
-      {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), READ_OK,
-       "set:26/4294967295|setup.exe /x|"},
-      {C(kFiles, U32(0)) + C(kLinks, U32(0)) + C(kReg, U32(0)) + End(), READ_OK, ""},
+      {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), OK, "set:26/4294967295|setup.exe /x|"},
+      {C(kFiles, U32(0)) + C(kLinks, U32(0)) + C(kReg, U32(0)) + End(), OK, ""},
       // Empty strings read as empty, not as the end of their table.
-      {M({"", "x", ""}) + F({{"", "", 0}}) + End(), READ_OK, "m: m:x m: f:||0 "},
+      {M({"", "x", ""}) + F({{"", "", 0}}) + End(), OK, "m: m:x m: f:||0 "},
       // An end chunk with a body ends the reading.
-      {M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", READ_OK, "m:first "},
+      {M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", OK, "m:first "},
       // Only the first message table loads; a later chunk replaces it unless empty.
-      {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2nd") +
-                   U16(1) + Counted("3rd")) + F({{"C:\\x", "y", 0}}) + End(),
-       READ_OK, "m:one m:two f:C:\\x|y|0 "},
-      {M({"old", "kept"}) + C(kMsg, U16(1) + U16(0)) + End(), READ_OK, "m:old m:kept "},
-      {M({"old", "gone"}) + M({"new"}) + End(), READ_OK, "m:new "},
+      {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2nd") + U16(1) +
+                   Counted("3rd")) + F({{"C:\\x", "y", 0}}) + End(), OK, "m:one m:two f:C:\\x|y|0 "},
+      {M({"old", "kept"}) + C(kMsg, U16(1) + U16(0)) + End(), OK, "m:old m:kept "},
+      {M({"old", "gone"}) + M({"new"}) + End(), OK, "m:new "},
       // List chunks append; a directory list without its end drops the rest.
-      {F({{".", "1", 2}, {".\\bin", "2", 0}}) + F({{"C:\\b", "", 5}}) + End(), READ_OK,
-       "f:.|1|2 f:.\\bin|2|0 f:C:\\b||5 "},
-      {C(kDirs, Zero("a")) + C(kDirs, Zero("b")) + End(), READ_OK, "d:a/b// "},
-      {C(kDirs, "ab") + C(kDirs, Zero("c")) + End(), READ_OK, "d:ab "},
+      {F({{".", "1", 2}, {".\\b", "2", 0}}) + F({{"C:\\b", "", 5}}) + End(), OK,
+       "f:.|1|2 f:.\\b|2|0 f:C:\\b||5 "},
+      {C(kDirs, Zero("a")) + C(kDirs, Zero("b")) + End(), OK, "d:a/b// "},
+      {C(kDirs, "ab") + C(kDirs, Zero("c")) + End(), OK, "d:ab "},
       // Trailing bytes in a list chunk and chunks of unknown kind are skipped.
       {C(kFiles, EncodeFilesBody({{"C:\\d", "f", 0}}) + "trailing") + C(0x1238, "?") +
-           M({"after"}) + End(),
-       READ_OK, "m:after f:C:\\d|f|0 "},
+           M({"after"}) + End(), OK, "m:after f:C:\\d|f|0 "},
       // Records over the staging areas (518, 777, 519 bytes) are skipped whole.
       {C(kFiles, U32(4) + N(500, 'f') + N(18, 'n') + "\1" + N(500, 'f') + N(19, 'n') + "\2" +
                      Counted("g") + N(600, 'g') + "\4" + Counted("h") + Counted("i") + "\x08") +
            C(kLinks, U32(1) + "\1" + N(700, 'a') + N(70, 'b') + N(8, 'c')) +
            C(kReg, U32(1) + U32(0x80000001) + N(520, 'k')) + M({"still read"}) + End(),
-       READ_OK, "m:still read f:#500|#18|1 f:h|i|8 "},
+       OK, "m:still read f:#500|#18|1 f:h|i|8 "},
       // The reject flag (bit 0) counts for the raw chunks only.
-      {C(kFiles, EncodeFilesBody({{".", "x", 0}}), 1) + C(kDirs, Zero("d"), 0xFE) + End(),
-       READ_OK, "f:.|x|0 d:d// "},
-      {kErrors + C(kSet, EncodeSettingsBody({}), 1) + End(), READ_ERR_BODY, kErrorLists, "R %s"},
-      {C(kDirs, Zero("d"), 0xFF) + End(), READ_ERR_BODY, ""},
-      {kErrors + zeroSet.substr(0, 13), READ_ERR_BODY, kErrorLists, "R %s"},  // body cut by EOF
+      {C(kFiles, EncodeFilesBody({{".", "x", 0}}), 1) + C(kDirs, Zero("d"), 0xFE) + End(), OK,
+       "f:.|x|0 d:d// "},
+      {kErrors + C(kSet, EncodeSettingsBody({}), 1) + End(), BODY, kErrorLists},
+      {C(kDirs, Zero("d"), 0xFF) + End(), BODY, ""},
+      {kErrors + zeroSet.substr(0, 13), BODY, kErrorLists},  // a body cut by the end of the file
       // Damage: code 8; what was read before stays, nothing of the damaged chunk.
-      {kErrors + F({{".", "a", 0}}), READ_ERR_HEADER, kErrorLists + "f:.|a|0 ", "D %s"},
-      {kErrors + End().substr(0, 5), READ_ERR_HEADER, kErrorLists, "D %s"},
-      {F({{".", "a", 0}}), READ_ERR_HEADER, "f:.|a|0 "},  // no table to word it
+      {kErrors + F({{".", "a", 0}}), DAMAGE, kErrorLists + "f:.|a|0 "},
+      {kErrors + End().substr(0, 5), DAMAGE, kErrorLists},
+      {F({{".", "a", 0}}), DAMAGE, "f:.|a|0 "},  // no table to word it
       // A huge count in a huge chunk at the end of the file: under ASan a huge
       // allocation would end the test. Then a length that wraps past 4 GB.
-      {U32(kReg) + U32(0xFFFFFF00u) + U32(0x30000000) + U32(0x80000001), READ_ERR_HEADER, ""},
-      {U32(0x4444) + U32(0xFFFFFFF8u) + End(), READ_ERR_HEADER, ""},
+      {U32(kReg) + U32(0xFFFFFF00u) + U32(0x30000000) + U32(0x80000001), DAMAGE, ""},
+      {U32(0x4444) + U32(0xFFFFFFF8u) + End(), DAMAGE, ""},
   };
   // Whatever a count or length inside a chunk claims, nothing is read past
   // the chunk, and the chunk behind it is never read as part of it.
-  std::string manyLongStrings = U16(1) + U16(20000);
+  std::string manyLongStrings = U16(1) + U16(20000);  // 20000 strings of 0xFFFF bytes in 40 KB
   for (int i = 0; i < 20000; ++i) manyLongStrings += U16(0xFFFF);
-  for (const std::string &chunk : {
-           C(kFiles, U32(2) + U32(0) + '\0'),  // two records in 9 bytes
-           C(kFiles, U32(1) + Counted("d") + U16(40) + "ab"),
-           C(kLinks, U32(1) + "\1" + Counted("a") + U16(0)),
-           C(kReg, U32(3) + U32(1)),
-           C(kFiles, U16(0)),
-           C(kMsg, U16(1) + U16(0xFFFF) + Counted("A")),
-           C(kMsg, manyLongStrings),  // 20000 strings of 0xFFFF bytes in 40 KB
-           C(kMsg, U16(1) + U16(2) + U16(30) + "xy"),
-           C(kMsg, U16(1)),
-       }) {
-    rows.push_back({kErrors + chunk + M({"a chunk, never a string"}) + End(), READ_ERR_HEADER,
-                    kErrorLists, "D %s"});
+  for (const std::string &chunk :
+       {C(kFiles, U32(2) + U32(0) + '\0'), C(kFiles, U32(1) + Counted("d") + U16(40) + "ab"),
+        C(kLinks, U32(1) + "\1" + Counted("a") + U16(0)), C(kReg, U32(3) + U32(1)),
+        C(kFiles, U16(0)), C(kMsg, U16(1) + U16(0xFFFF) + Counted("A")), C(kMsg, manyLongStrings),
+        C(kMsg, U16(1) + U16(2) + U16(30) + "xy"), C(kMsg, U16(1))}) {
+    rows.push_back({kErrors + chunk + M({"a chunk, never a string"}) + End(), DAMAGE, kErrorLists});
   }
   for (size_t i = 0; i < rows.size(); ++i) {
     const Row &row = rows[i];
@@ -129,10 +125,8 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
     EXPECT_EQ(Read(row.block), row.code);
     EXPECT_EQ(Lists(), row.lists);
     EXPECT_EQ(UninstallSettings != nullptr, row.code == READ_OK);  // all-zero when none is read
-    std::string shown = row.shown;
-    if (shown.find("%s") != std::string::npos) shown.replace(shown.find("%s"), 2, path_);
     EXPECT_EQ(ShownMessageCount, row.code > 0 ? 1u : 0u);
-    if (row.code > 0) EXPECT_EQ(LastShownMessage.text, shown);
+    if (row.code > 0) EXPECT_EQ(LastShownMessage.text, Shown(path_, row.code));
     if (row.code > 0) EXPECT_STREQ(LastShownMessage.caption, LookupMessage(0, 0));
     ReleaseUninstallData();
     EXPECT_TRUE(!MessageTable[0] && !FileList && !ShortcutList && !RegistryList &&
@@ -150,18 +144,14 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
 // for a raw body, 7 for anything else, exactly one message, and (under
 // LeakSanitizer) no leak on any of these paths.
 TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
-  std::vector<std::string> texts(16);
-  texts[0] = "Caption";
-  texts[5] = "No memory for a body: %s";
-  texts[7] = "No memory: %s";
   const std::string block =
-      M(texts) + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +
+      kErrors + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +
       C(kLinks, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
       C(kReg, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
       C(kDirs, Zero("x")) + C(kDirs, Zero("y")) + C(kSet, EncodeSettingsBody({})) + End();
   FailNthAllocation(0);
   ASSERT_EQ(Read(block), READ_OK);
-  const uint32_t needed = AllocationsSinceReset(), forMessages = 2 + 16;  // body, table, strings
+  const uint32_t needed = AllocationsSinceReset(), forMessages = 2 + 9;  // body, table, strings
   ASSERT_GT(needed, forMessages);
   ReleaseUninstallData();
   int bodyFailures = 0;
@@ -174,10 +164,7 @@ TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
     ASSERT_TRUE(code == READ_ERR_MEMORY || code == READ_ERR_BODY_MEMORY) << code;
     bodyFailures += code == READ_ERR_BODY_MEMORY;
     EXPECT_EQ(ShownMessageCount, 1u);
-    if (n > forMessages) {
-      EXPECT_EQ(std::string(LastShownMessage.text),
-                (code == READ_ERR_MEMORY ? "No memory: " : "No memory for a body: ") + path_);
-    }
+    if (n > forMessages) EXPECT_EQ(LastShownMessage.text, Shown(path_, code));
     ReleaseUninstallData();
   }
   EXPECT_EQ(bodyFailures, 3);  // two directory bodies and the settings body
