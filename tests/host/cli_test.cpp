@@ -1,6 +1,5 @@
-// The quenrid command, run as a separate process the way a build or an author
-// runs it: what the command line adds to the layers below, its verbs, exit
-// codes, stdout and stderr, and the files it writes or leaves alone.
+// The quenrid command as a build or an author runs it: what the command line
+// adds to the layers below, its verbs, exit codes, stdout and stderr, files.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,16 +30,14 @@ std::string Pack(const std::string &stub, const std::string &manifest, const std
 
 struct Result { int exitCode; std::string out, err; };
 
-// Runs `before` quenrid `args` in the shell; the redirections come first, so
-// that `args` may send stdout elsewhere.
+// Runs `before` quenrid `args` in the shell; `args` may send stdout elsewhere.
 Result Quenrid(const std::string &args, const std::string &before = "") {
   const int status = std::system(
       (before + " " + QUENRID_TOOL_PATH + " >stdout 2>stderr " + args).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile("stdout"), ReadFile("stderr")};
 }
 
-// Each test works in a directory of its own, with a stamped stub and the
-// sample manifest packed onto it.
+// Each test works in a directory of its own, with a stamped stub and the sample packed.
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,8 +54,7 @@ class CliTest : public ::testing::Test {
   std::string dir_ = "/tmp/quenrid-cli-XXXXXX";
 };
 
-// Dumps `packed`, packs the dump onto the stub and onto `packed` itself, and
-// expects the same bytes both times; returns the dump.
+// Dumps `packed` and packs the dump onto the stub and onto `packed`: the same bytes.
 Result DumpAndPackAgain(const std::string &packed, const std::string &options = "") {
   const Result dump = Quenrid("dump " + options + " " + packed);
   EXPECT_EQ(dump.exitCode, 0) << dump.err;
@@ -78,8 +74,7 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
   EXPECT_EQ(ReadFile("packed.exe").substr(0, stamped.size()), stamped);
   EXPECT_EQ(DumpAndPackAgain("packed.exe").err, "");
 
-  // The code page of the command line, for the strings packed and dumped;
-  // without it, dump reads 1252 and says so.
+  // The code page of the command line; without it, dump reads 1252 and says so.
   WriteFile("m.json", R"({"messages": ["\u30a2\u30f3\u30a4\u30f3\u30b9\u30c8"],
                           "files": [{"folder": ".", "fileName": "\u8aac\u660e.txt"}]})");
   ASSERT_EQ(Quenrid(Pack("uninst.exe", "m.json", "jp.exe") + " --code-page 932").exitCode, 0);
@@ -91,8 +86,7 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
                                         "page 1252; if they were packed in another, give its "
                                         "--code-page\n");
 
-  // Another tool's block may end its directory list without the empty
-  // string; dump shows what is there and reads nothing past it.
+  // A directory list without its end: dump shows what is there, reads nothing past it.
   const std::string odd = quenrid::EncodeChunk(0x1239, "ab") + quenrid::EncodeChunk(0x7F7F, "");
   WriteFile("odd.exe", quenrid::PackBlock(stamped, odd));
   const Result dump = Quenrid("dump odd.exe");
@@ -100,9 +94,8 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
   EXPECT_NE(dump.out.find("\"directories\": [\n    \"ab\"\n  ]"), std::string::npos) << dump.out;
 }
 
-// Each command line: its exit code, and the lines on stderr, each starting
-// with the verb and the file; never a line on stdout, never an output file
-// when it fails, and every input left as it was.
+// Each command line: its exit code and its lines on stderr, starting with the verb
+// and the file; nothing on stdout, no output file on failure, every input unchanged.
 TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   const std::string packed = ReadFile("packed.exe");
   WriteFile("unstamped.exe", pe_stub::Image(pe_stub::kPe32, 0));
@@ -146,9 +139,8 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
       // A plan is made of what the Windows machine holds: this build refuses.
       {"plan --json x.exe", 2, "quenrid plan: plans only on Windows, where the uninstaller runs"},
       {"dump --code-page 65001 x.exe", 2, "quenrid dump: --code-page: code page 65001"},
-      // Lint finds the same in a manifest and in a packed uninstaller, which
-      // it reads with the uninstaller's own reader; pack warns alike, and
-      // --strict makes the warnings errors.
+      // Lint reads a manifest or, with the uninstaller's reader, a packed file; pack
+      // warns alike; --strict makes the warnings errors.
       {"lint warns.json", 0, "quenrid lint: warns.json" + warning, 2},
       {"lint warned.exe", 0, "quenrid lint: warned.exe" + warning, 2},
       {"lint --strict warned.exe", 1, "quenrid lint: warned.exe" + warning, 3},

@@ -3,7 +3,6 @@
 #include "removal/font_name.h"
 
 #include <cstring>
-#include <vector>
 
 #include "block_file.h"
 #include "truetype_file.h"
@@ -11,10 +10,15 @@
 namespace quenrid::test {
 namespace {
 
+const std::string &FontFile() {
+  static const std::string file = MakeTempFile("/tmp/quenrid-font-XXXXXX");
+  return file;
+}
+
 // The name read from a file of `bytes` (or from `path`) into a heap buffer of
 // exactly `size` bytes, filled beforehand, so that ASan sees any access past it.
 std::string ReadName(const std::string &bytes, uint32_t size = 64, const char *path = nullptr) {
-  static const std::string file = MakeTempFile("/tmp/quenrid-font-XXXXXX");
+  const std::string &file = FontFile();
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   std::vector<char> name(size, 'x');
   ReadFontFullName(path ? path : file.c_str(), name.data(), size);
@@ -67,6 +71,7 @@ TEST(FontName, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
   const std::string three = BuildFont({{mac("First"), mac("Second"), mac("Third")}});
   EXPECT_EQ(ReadName(three.substr(0, three.size() - 1)), "Second");
   EXPECT_EQ(ReadName(std::string(three).replace(12 + 16 + 6 + 12 + 10, 2, Be16(0xFFFF))), "First");
+  std::remove(FontFile().c_str());
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
-// The manifest layer: every field parsed and printed back, the one-line
-// errors with their place, and the code page conversion of its strings.
-#include <string>
-#include <vector>
-
+// The manifest layer: every field parsed and printed back, the one-line errors
+// with their place, and the code page conversion of its strings.
 #include "block_file.h"
 #include "manifest/code_page.h"
 #include "manifest/manifest.h"
@@ -11,9 +8,8 @@ using namespace quenrid;
 
 namespace {
 
-// What pack makes of a manifest before it writes anything: the one-line
-// error of parsing, of the uninstaller's use or of encoding, else the
-// warnings, one per line, or "" for none.
+// What pack makes of a manifest before it writes anything: the one-line error
+// of parsing, of the uninstaller's use or of encoding, else the warnings.
 std::string Check(const std::string &json) {
   std::string warnings;
   const std::string error = ErrorOf([&] {
@@ -34,15 +30,13 @@ TEST(Manifest, EveryFieldParsesAndPrintsBack) {
   m.shortcuts = {{2, "F", "A", "x.lnk"}, {0, "G", "", ""}};
   m.registry = {{0x80000001u, "Software\\X"}, {0x80000005u, "Y"}, {7, "Z"}};
   m.directories = {"#InstallDir#\\data\\*.*"};
-  m.settings.flags = SETTINGS_THEMED_CONTROLS | 0x80000000u;
-  m.settings.document = "readme.htm";
+  m.settings = {SETTINGS_THEMED_CONTROLS | 0x80000000u, {}, "readme.htm"};
   // Flags and roots by name, as numbers and as hexadecimal text.
   const std::string json = R"({"codePage": 1252, "messages": ["Caf\u00e9 \u20ac \u0081", ""],
     "files": [{"folder": ".\\bin", "fileName": "tool.dll",
                "flags": ["sharedDll", "font", "comServer", "checkInUse", "0x80", 16, 32, 64]},
               {"folder": "C:\\Fonts"}],
-    "shortcuts": [{"levels": 2, "folder": "F", "altFolder": "A", "fileName": "x.lnk"},
-                  {"folder": "G"}],
+    "shortcuts": [{"levels": 2, "folder": "F", "altFolder": "A", "fileName": "x.lnk"}, {"folder": "G"}],
     "registry": [{"root": "HKCU", "keyPath": "Software\\X"}, {"root": "0x80000005", "keyPath": "Y"},
                  {"root": 7, "keyPath": "Z"}], "directories": ["#InstallDir#\\data\\*.*"],
     "settings": {"flags": ["themedControls", 2147483648], "document": "readme.htm"}})";
@@ -140,9 +134,8 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
   }
 }
 
-// One text per code page the tool offers, ending in a letter that a decoder
-// could hold back, and the bytes Windows gives it; then text that does not
-// come back, refused from the side that is given.
+// One text per code page, ending in a letter a decoder could hold back, and the
+// bytes Windows gives it; then text that does not come back, refused.
 TEST(CodePage, EveryCodePageRoundTripsOrRefuses) {
   const struct { unsigned codePage; std::string utf8, bytes, error = ""; } cases[] = {
       {874, "\u0E44\u0E17\u0E22", "\xE4\xB7\xC2"},

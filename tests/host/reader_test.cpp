@@ -1,9 +1,6 @@
-// The stub's reader on blocks of every shape: what it builds, the code it
-// returns, the one message it shows, and that release leaves nothing behind;
-// then the messages it loads, bounded by their table and buffer.
+// The stub's reader on blocks of every shape: what it builds, its code, the one
+// message it shows, what release leaves; then messages, bounded by table and buffer.
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "block_file.h"
 #include "data/memory_posix.h"
@@ -26,8 +23,7 @@ std::string Zero(const std::string &text) { return text + std::string(2, '\0'); 
 std::string S(size_t n, char c = 's') { return std::string(n, c); }
 std::string N(size_t n, char c) { return Counted(S(n, c)); }
 
-// A table whose failure messages (1 rejected, 5 and 7 no memory, 8 damaged)
-// give their number and the file; and what Lists() shows of it.
+// Failure messages (1 rejected, 5 and 7 no memory, 8 damaged) naming the file.
 const std::string kErrors = M({"Cap", "1 %s", "", "", "", "5 %s", "", "7 %s", "8 %s"});
 const std::string kErrorLists = "m:Cap m:1 %s m: m: m: m:5 %s m: m:7 %s m:8 %s ";
 
@@ -36,11 +32,7 @@ std::string Shown(const std::string &path, int code) {
   return MessageTable[0] ? std::to_string(code) + " " + path : "";
 }
 
-struct Row {
-  std::string block;
-  int code;
-  std::string lists;
-};
+struct Row { std::string block; int code; std::string lists; };
 
 using ReaderTest = BlockFileTest;
 
@@ -102,8 +94,8 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
       {kErrors + F({{".", "a", 0}}), DAMAGE, kErrorLists + "f:.|a|0 "},
       {kErrors + End().substr(0, 5), DAMAGE, kErrorLists},
       {F({{".", "a", 0}}), DAMAGE, "f:.|a|0 "},  // no table to word it
-      // A huge count in a huge chunk at the end of the file: under ASan a huge
-      // allocation would end the test. Then a length that wraps past 4 GB.
+      // A huge count at the end of the file (under ASan a huge allocation would
+      // end the test), and a length that wraps past 4 GB.
       {U32(kReg) + U32(0xFFFFFF00u) + U32(0x30000000) + U32(0x80000001), DAMAGE, ""},
       {U32(0x4444) + U32(0xFFFFFFF8u) + End(), DAMAGE, ""},
   };
@@ -140,9 +132,8 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
   EXPECT_EQ(ShownMessageCount, 0u);
 }
 
-// Each allocation of a block that uses every chunk kind fails in turn: code 5
-// for a raw body, 7 for anything else, exactly one message, and (under
-// LeakSanitizer) no leak on any of these paths.
+// Each allocation of a block of every chunk kind fails in turn: code 5 for a raw
+// body, 7 for the rest, one message, and (under LeakSanitizer) no leak.
 TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
   const std::string block =
       kErrors + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +

@@ -1,6 +1,5 @@
-// The writer: the bytes of the smallest block, what it refuses (what the
-// reader would cut or skip), and what pack and stamp make of every kind of
-// stub. What the reader makes of its blocks is in reader_test.cpp.
+// The writer: the smallest block's bytes, what it refuses (what the reader would
+// cut or skip), and what pack and stamp make of every kind of stub.
 #include <functional>
 
 #include "block_file.h"
@@ -40,9 +39,8 @@ TEST(Writer, RefusesWhatTheReaderWouldCutOrSkip) {
   }
 }
 
-// Every kind of stub pack and stamp meet, in both image formats: what pack
-// makes of it, or the error that refuses it. Only a whole block behind the
-// image is ever cut off.
+// Every kind of stub, in both image formats: what pack makes of it, or the error
+// that refuses it. Only a whole block behind the image is ever cut off.
 TEST(Writer, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
   const std::string block = EncodeBlock(Manifest());
   const std::string newBlock = EncodeBlock(Manifest{{"wwgT)H"}, {}, {}, {}, {}, {}});
