@@ -1,23 +1,34 @@
 // The manifest layer: every field parsed and printed back, the one-line errors
 // with their place, and the code page conversion of its strings.
+#include <algorithm>
+
 #include "block_file.h"
 #include "manifest/code_page.h"
+#include "manifest/lint.h"
 #include "manifest/manifest.h"
 
 using namespace quenrid;
 
 namespace {
 
-// What pack makes of a manifest before it writes anything: the one-line error
-// of parsing, of the uninstaller's use or of encoding, else the warnings.
-std::string Check(const std::string &json) {
-  std::string warnings;
+// A whole message table, so that the lint finds only what a row adds.
+std::string With(const std::string &fields) {
+  return R"({"messages": ["Cap", "Remove?", "", "Y", "YA", "N", "NA", "Memory %s", "Damaged %s",
+                          "Read-only %s", "Shared %s", "F", "S", "E", "R", "In use"], )" +
+         fields + "}";
+}
+
+// What pack and lint print for a manifest: the one-line error of parsing, of
+// the uninstaller's use or of encoding; else the warnings, then the findings.
+std::vector<std::string> Lines(const std::string &json) {
+  std::vector<std::string> lines;
   const std::string error = ErrorOf([&] {
     const ManifestDocument document = ParseManifest(json);
-    for (const std::string &warning : CheckUsable(document)) warnings += "warning: " + warning + "\n";
+    for (const std::string &warning : CheckUsable(document)) lines.push_back("warning: " + warning);
     EncodeBlock(document.manifest);
+    for (const std::string &finding : LintManifest(document.manifest)) lines.push_back(finding);
   });
-  return error.empty() ? warnings : error;
+  return error.empty() ? lines : std::vector<std::string>{error};
 }
 
 // The block holds every field and tells an absent string from an empty one.
@@ -53,7 +64,9 @@ TEST(Manifest, EveryFieldParsesAndPrintsBack) {
             "registry[1].keyPath: byte 0x81 at position 0 has no meaning in code page 932");
 }
 
-// Each problem as the start of its one line: the place and what is wrong.
+// Each manifest and the start of each line printed for it: an error with its
+// place; or warnings and lint findings, each rule with data that makes it fire
+// and data that does not.
 TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
   const auto file = [](const std::string &folder, const std::string &name = "a") {
     return R"({"files": [{"folder": ")" + folder + R"(", "fileName": ")" + name + R"("}]})";
@@ -61,76 +74,145 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
   const auto one = [](const std::string &list, const std::string &entry) {
     return R"({")" + list + R"(": [)" + entry + "]}";
   };
-  const std::string m = R"({"messages": ["m"], )", folder = ".folder: not a folder the uninst";
+  const std::string folder = ".folder: not a folder the uninst";
   const std::string same = ": names the same path as files[0]", f(255, 'f');
-  const struct { std::string json, error; } cases[] = {  // a warning ends in a newline
-      {"{\n  \"files\": [\n    {\"folder\": \"a\",}\n  ]\n}", "parse error at line 3, column 20"},
-      {R"({"mesages": []})", R"(unknown key "mesages" (known: codePage, messages, files,)"},
-      {R"({"files": [{"folder": "a"}, {"folder": "b", "flag": []}]})",
-       R"(files[1]: unknown key "flag")"},
+  const std::string guard = " is a key the system or many products share";
+  const std::string unquoted = "settings.program: holds a blank but its program is not in quotes";
+  const std::string empty = ": a progress caption is empty";
+  const std::string button = ": a button of the read-only question is empty";
+  const std::string program = R"("settings": {"program": )";
+  const struct { std::string json; std::vector<std::string> lines; } rows[] = {
+      {"{\n  \"files\": [\n    {\"folder\": \"a\",}\n  ]\n}", {"parse error at line 3, column 20"}},
+      {R"({"mesages": []})", {R"(unknown key "mesages" (known: codePage, messages, files,)"}},
+      {R"({"files": [{"folder": "a"}, {"folder": "b", "flag": []}]})", {R"(files[1]: unknown key)"}},
       {R"({"files": [{"folder": "a"}, {"folder": "a", "folder": "b"}]})",
-       R"(files[1]: duplicate key "folder")"},
-      {one("files", R"({"folder": 3})"), "files[0].folder: expected a string, found number"},
-      {one("files", R"({"fileName": "x"})"), R"(files[0]: missing key "folder")"},
-      {one("shortcuts", R"({"folder": "a", "levels": -1})"), "shortcuts[0].levels: -1 is out of"},
-      {one("shortcuts", R"({"folder": "a", "levels": 1.5})"), "shortcuts[0].levels: 1.5 is not a"},
-      {one("files", R"({"folder": "a", "flags": ["font", 256]})"), "files[0].flags[1]: 256 is out"},
-      {one("files", R"({"folder": "a", "flags": ["fonts"]})"), "files[0].flags[0]: unknown flag"},
-      {one("files", R"({"folder": "a", "flags": "font"})"), "files[0].flags: expected an array"},
-      {one("registry", R"({"root": "HKEY_LOCAL", "keyPath": "k"})"), "registry[0].root: unknown"},
-      {one("registry", R"({"root": "0x1G", "keyPath": "k"})"), "registry[0].root: \"0x1G\" is not"},
+       {R"(files[1]: duplicate key "folder")"}},
+      {one("files", R"({"folder": 3})"), {"files[0].folder: expected a string, found number"}},
+      {one("files", R"({"fileName": "x"})"), {R"(files[0]: missing key "folder")"}},
+      {one("shortcuts", R"({"folder": "a", "levels": -1})"), {"shortcuts[0].levels: -1 is out"}},
+      {one("shortcuts", R"({"folder": "a", "levels": 1.5})"), {"shortcuts[0].levels: 1.5 is not"}},
+      {one("files", R"({"folder": "a", "flags": ["font", 256]})"), {"files[0].flags[1]: 256 is"}},
+      {one("files", R"({"folder": "a", "flags": ["fonts"]})"), {"files[0].flags[0]: unknown flag"}},
+      {one("files", R"({"folder": "a", "flags": "font"})"), {"files[0].flags: expected an array"}},
+      {one("registry", R"({"root": "HKEY_LOCAL", "keyPath": "k"})"), {"registry[0].root: unknown"}},
+      {one("registry", R"({"root": "0x1G", "keyPath": "k"})"), {"registry[0].root: \"0x1G\" is"}},
       {one("registry", R"({"root": "0x100000000", "keyPath": "k"})"),
-       "registry[0].root: 0x100000000 is out of range"},
-      {R"({"codePage": 437})", "codePage: code page 437 is not a Windows ANSI code page"},
+       {"registry[0].root: 0x100000000 is out of range"}},
+      {R"({"codePage": 437})", {"codePage: code page 437 is not a Windows ANSI code page"}},
       {R"({"files": [{"folder": "a"}, {"folder": "b"}, {"folder": "c", "fileName": "\ud83d\ude00"}]})",
-       "files[2].fileName: character U+1F600 has no encoding in code page 1252"},
-      {R"({"messages": ["\u0080"]})", "messages[0]: character U+0080 has no encoding in code page"},
+       {"files[2].fileName: character U+1F600 has no encoding in code page 1252"}},
+      {R"({"messages": ["\u0080"]})", {"messages[0]: character U+0080 has no encoding in code"}},
       // JSON has one kind of number: these are whole and in range.
-      {m + R"("shortcuts": [{"folder": "C:\\a", "levels": 1e0}, {"folder": "C:\\b", "levels": -0}]})",
-       ""},
+      {With(R"("shortcuts": [{"folder": "C:\\a", "levels": 1e0}, {"folder": "C:\\b", "levels": -0}])"),
+       {}},
       // The forms of folder the uninstaller knows, and others.
-      {m + R"("files": [{"folder": "."}, {"folder": ".\\sub", "fileName": "a"}, {"folder": "C:\\x"},
-                        {"folder": "\\\\server\\share\\x"}, {"folder": "z:\\"}]})",
-       ""},
-      {R"({"files": [{"folder": "C:\\x"}, {"folder": ""}]})", "files[1]" + folder},
-      {file("bin"), "files[0]" + folder},
-      {file("..\\\\Windows"), "files[0]" + folder},
-      {file(".x"), "files[0]" + folder},
-      {file("\\\\\\\\server"), "files[0]" + folder},
+      {With(R"("files": [{"folder": "."}, {"folder": ".\\sub", "fileName": "a"}, {"folder": "C:\\x"},
+                         {"folder": "\\\\server\\share\\x"}, {"folder": "z:\\"}])"),
+       {}},
+      {R"({"files": [{"folder": "C:\\x"}, {"folder": ""}]})", {"files[1]" + folder}},
+      {file("bin"), {"files[0]" + folder}},
+      {file("..\\\\Windows"), {"files[0]" + folder}},
+      {file(".x"), {"files[0]" + folder}},
+      {file("\\\\\\\\server"), {"files[0]" + folder}},
       // Two records of one path, compared without regard to case.
       {R"({"files": [{"folder": ".\\bin", "fileName": "A.dll"}, {"folder": "C:\\x"},
                      {"folder": ".\\BIN\\", "fileName": "a.DLL"}]})",
-       "files[2]" + same},
+       {"files[2]" + same}},
       {R"({"files": [{"folder": "C:\\Caf\u00e9", "fileName": "x"},
                      {"folder": "c:\\CAF\u00c9\\", "fileName": "X"}]})",
-       "files[1]" + same},
+       {"files[1]" + same}},
       {R"({"files": [{"folder": ".", "fileName": "a"}, {"folder": ".\\", "fileName": "a"}]})",
-       "files[1]" + same},
+       {"files[1]" + same}},
       // Paths against the uninstaller's buffers of 260 bytes.
-      {m + R"("files": [{"folder": "C:\\)" + f.substr(1) + R"(", "fileName": "a"}]})", ""},
-      {file("C:\\\\" + f), "files[0]: the path is 260 bytes; the uninstaller's path buffer holds"},
-      {file(".\\\\" + f), "files[0]: the path is 257 bytes below the install folder; with even"},
-      {m + R"("files": [{"folder": ".", "fileName": ")" + std::string(200, 'f') +
-           R"("}, {"folder": ".", "fileName": ")" + std::string(201, 'g') + R"("}]})",
-       "warning: files[1]: the path is 201 bytes below the install folder; the uninstaller skips "
-       "it when the install folder is longer than 58 bytes\n"},
+      {With(R"("files": [{"folder": "C:\\)" + f.substr(1) + R"(", "fileName": "a"}])"), {}},
+      {file("C:\\\\" + f), {"files[0]: the path is 260 bytes; the uninstaller's path buffer holds"}},
+      {file(".\\\\" + f), {"files[0]: the path is 257 bytes below the install folder; with even"}},
+      {With(R"("files": [{"folder": ".", "fileName": ")" + std::string(200, 'f') +
+            R"("}, {"folder": ".", "fileName": ")" + std::string(201, 'g') + R"("}])"),
+       {"warning: files[1]: the path is 201 bytes below the install folder; the uninstaller "
+        "skips it when the install folder is longer than 58 bytes"}},
       {one("shortcuts", R"({"folder": "C:\\)" + std::string(256, 's') + R"(", "fileName": "a"})"),
-       "shortcuts[0]: the path is 261 bytes;"},
-      {one("directories", '"' + std::string(257, 'd') + '"'), "directories[0]: the path is 257"},
+       {"shortcuts[0]: the path is 261 bytes;"}},
+      {one("directories", '"' + std::string(257, 'd') + '"'), {"directories[0]: the path is 257"}},
       {R"({"settings": {"program": "\")" + std::string(250, 'p') + R"(\" /remove"}})",
-       "settings.program: the path is 260 bytes"},
+       {"settings.program: the path is 260 bytes"}},
       {R"({"settings": {"document": ")" + std::string(520, 'd') + R"("}})",
-       "settings.document: the document is 520 bytes; the uninstaller's buffer holds 519"},
+       {"settings.document: the document is 520 bytes; the uninstaller's buffer holds 519"}},
       // Every string keeps to 65,535 bytes, the raw chunks' too.
       {one("directories", "\"#InstallDir#" + std::string(65524, 'd') + '"'),
-       "directories[0]: 65536 bytes exceed the 65535 a string may hold"},
+       {"directories[0]: 65536 bytes exceed the 65535 a string may hold"}},
       {R"({"settings": {"program": "#InstallDir#)" + std::string(65524, 'p') + R"("}})",
-       "settings.program: 65536 bytes exceed"},
-      {"{}", "warning: messages: none given; every dialog of the uninstaller would be blank\n"},
+       {"settings.program: 65536 bytes exceed"}},
+      // No messages: one warning, and none of the lint's about missing ones.
+      {"{}", {"warning: messages: none given; every dialog of the uninstaller would be blank"}},
+      {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}])"), {}},
+      // A folder a macro names, a drive root, "..", an unknown macro, an
+      // absolute path taken below the install folder.
+      {With(R"("directories": ["#UserDir#\\*.*", "#userdir#\\Vendor\\*.*", "#InstallDir#\\*.*",
+                               "#Desktop#\\\\*.lnk", "logs\\*.log"])"),
+       {"directories[0]: cleans the whole folder that #UserDir#",
+        "directories[3]: cleans the whole folder that #Desktop#"}},
+      {With(R"("directories": ["#Foo#\\*.*", "#Windows#C:\\*.*", "##D:\\\\*.*",
+                               "#Windows#\\Temp\\P\\*.*"])"),
+       {R"(directories[0]: "#Foo#" is no macro)", "directories[0]: names a drive root",
+        R"(directories[2]: "##" is no macro)", "directories[2]: names a drive root"}},
+      {With(R"("directories": ["..\\*.*", "#InstallDir#\\..\\x\\*.*", "a..b\\*.*", "C:\\x\\*.*"])"),
+       {R"(directories[0]: climbs with "..")", R"(directories[1]: climbs with "..")",
+        R"(directories[3]: has no macro, so it is taken below the install folder)"}},
+      // Registry key entries the guard refuses; value entries it never guards.
+      {With(R"("registry": [{"root": "HKLM", "keyPath": "Software\\Microsoft"},
+                            {"root": "HKLM", "keyPath": "Software\\Microsoft\\\\Version"},
+                            {"root": "HKLM", "keyPath": "Software\\Vendor\\Product"},
+                            {"root": "HKCR", "keyPath": "clsid\\"},
+                            {"root": "HKCU", "keyPath": "Vendor"}, {"root": "HKCU", "keyPath": ""}])"),
+       {"registry[0].keyPath: HKLM\\Software\\Microsoft" + guard,
+        "registry[3].keyPath: HKCR\\clsid\\" + guard, "registry[4].keyPath: HKCU\\Vendor" + guard,
+        "registry[5].keyPath: is empty: the entry names no key"}},
+      // Lengths that depend on the machine: macros at their shortest, a
+      // message with a path of 259 bytes in place of its "%s".
+      {With(R"("directories": ["#Windows#\\)" + std::string(252, 'n') + R"(\\*.*", "#Windows#\\)" +
+            std::string(240, 'n') + R"(\\*.*"])"),
+       {"directories[0]: the path is 260 bytes even with every macro as short"}},
+      {With(program + R"("\"#InstallDir#\\)" + std::string(257, 'p') + R"(\" /u"})"),
+       {"settings.program: the program path is 261 bytes"}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" )" + std::string(503, 'a') + R"("})"), {}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" )" + std::string(504, 'a') + R"("})"),
+       {"settings.program: the command line is 520 bytes"}},
+      // The "%" forms the uninstaller does not fill.
+      {R"({"messages": ["Cap", "Remove?", "100% done", "Y", "YA", "N", "NA", "Memory %s",
+                        "%s: %d", "Read-only %s or %s", "Shared %s, 100%% used", "F %s", "S", "E",
+                        "R", "50%%"]})",
+       {R"(messages[8]: "%d" is shown as written: the uninstaller fills only "%s")",
+        R"(messages[9]: "%s" is shown as written: only the first)",
+        R"(messages[11]: "%s" is shown as written: this message is shown without an)",
+        R"(messages[15]: "%%" is shown as written: this message is shown without an)"}},
+      {R"({"messages": ["Cap", "Remove %1?", "", "Y", "YA", "N", "NA", "", "", "", ")" +
+           std::string(800, 'm') + R"( %s", "F", "S", "E", "R", ""]})",
+       {R"(messages[1]: "%1" is shown as written)",
+        "messages[10]: formatted with a path of 259 bytes, it is 1060 bytes"}},
+      // The pre-uninstall program: a blank outside quotes.
+      {With(program + R"("setup.exe /remove"})"), {unquoted}},
+      {With(program + R"("#InstallDir#\\setup.exe /remove"})"), {unquoted}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" /remove"})"), {}},
+      {With(program + R"("#Program Files#\\Vendor\\setup.exe"})"), {}},
+      // Messages an interactive run shows: the buttons only with a read-only
+      // question to ask, message 15 only with a file checked for use.
+      {R"({"messages": ["Cap", "", "", "", "", "", "", "", "", "Read-only %s"],
+           "files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}]})",
+       {"messages[1]: the confirmation is empty", "messages[11]" + empty, "messages[12]" + empty,
+        "messages[13]" + empty, "messages[14]" + empty, "messages[3]" + button,
+        "messages[4]" + button, "messages[5]" + button, "messages[6]" + button,
+        "messages[15]: the warning that files are in use is empty"}},
+      {R"({"messages": ["", "Remove?", "", "", "", "", "", "", "", "", "", "F", "S", "E", "R"],
+           "files": [{"folder": ".", "fileName": "a"}]})",
+       {"messages[0]: the caption of every window is empty"}},
   };
-  for (const auto &c : cases) {
-    const std::string found = Check(c.json);
-    EXPECT_EQ(c.error.empty() ? found : found.substr(0, c.error.size()), c.error) << c.json;
+  for (const auto &row : rows) {
+    std::vector<std::string> found = Lines(row.json);
+    for (size_t i = 0; i < found.size() && i < row.lines.size(); ++i) {
+      found[i].resize(std::min(found[i].size(), row.lines[i].size()));
+    }
+    EXPECT_EQ(found, row.lines) << row.json.substr(0, 300);
   }
 }
 
