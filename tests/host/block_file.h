@@ -14,14 +14,6 @@
 #include "data/uninstall_data.h"
 #include "writer/uninstall_writer.h"
 
-// A fresh, empty file of the test's own; `pattern` ends in XXXXXX.
-inline std::string MakeTempFile(std::string pattern) {
-  const int fd = mkstemp(&pattern[0]);
-  EXPECT_GE(fd, 0) << pattern;
-  if (fd >= 0) close(fd);
-  return pattern;
-}
-
 // What `call` throws, or "" when it returns.
 template <class Call>
 std::string ErrorOf(Call call) {
@@ -76,7 +68,12 @@ inline std::string Lists() {
 
 class BlockFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetShownMessages(); }
+  void SetUp() override {
+    const int fd = mkstemp(&path_[0]);  // a fresh file of the test's own
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ResetShownMessages();
+  }
   void TearDown() override {
     ReleaseUninstallData();
     std::remove(path_.c_str());
@@ -86,5 +83,5 @@ class BlockFileTest : public ::testing::Test {
     std::ofstream(path_, std::ios::binary) << std::string(16, 'S') << block;
     return ReadUninstallDataFile(path_.c_str(), 16);
   }
-  const std::string path_ = MakeTempFile("/tmp/quenrid-reader-XXXXXX");
+  std::string path_ = "/tmp/quenrid-test-XXXXXX";
 };

@@ -10,15 +10,10 @@
 namespace quenrid::test {
 namespace {
 
-const std::string &FontFile() {
-  static const std::string file = MakeTempFile("/tmp/quenrid-font-XXXXXX");
-  return file;
-}
-
 // The name read from a file of `bytes` (or from `path`) into a heap buffer of
 // exactly `size` bytes, filled beforehand, so that ASan sees any access past it.
-std::string ReadName(const std::string &bytes, uint32_t size = 64, const char *path = nullptr) {
-  const std::string &file = FontFile();
+std::string ReadName(const std::string &file, const std::string &bytes, uint32_t size = 64,
+                     const char *path = nullptr) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   std::vector<char> name(size, 'x');
   ReadFontFullName(path ? path : file.c_str(), name.data(), size);
@@ -27,7 +22,9 @@ std::string ReadName(const std::string &bytes, uint32_t size = 64, const char *p
   return ended ? name.data() : "<unterminated>";
 }
 
-TEST(FontName, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
+using FontNameTest = BlockFileTest;  // for its temporary file
+
+TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
   const auto mac = [](const std::string &text) { return FontName{kMacintosh, kFullName, text}; };
   const FontName sans = mac("Quenrid Sans");
   const struct { FontLayout layout; uint32_t size; std::string expected; } cases[] = {
@@ -48,14 +45,14 @@ TEST(FontName, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
       {{{mac("Short"), mac("Much longer")}}, 8, "Short"},
   };
   for (const auto &c : cases) {
-    EXPECT_EQ(ReadName(BuildFont(c.layout), c.size), c.expected) << "row " << &c - cases;
+    EXPECT_EQ(ReadName(path_, BuildFont(c.layout), c.size), c.expected) << "row " << &c - cases;
   }
-  EXPECT_EQ(ReadName("", 64, "/nonexistent/quenrid/font.ttf"), "");
+  EXPECT_EQ(ReadName(path_, "", 64, "/nonexistent/quenrid/font.ttf"), "");
 
   // Cut anywhere, or a field pointing outside the file: no name.
   const std::string font = BuildFont({{sans}});
   for (size_t length = 0; length < font.size(); ++length) {
-    EXPECT_EQ(ReadName(font.substr(0, length)), "") << "cut to " << length;
+    EXPECT_EQ(ReadName(path_, font.substr(0, length)), "") << "cut to " << length;
   }
   const std::pair<size_t, std::string> damage[] = {
       {20, Be32(0xFFFFFFF0)},                                // table offset
@@ -65,13 +62,12 @@ TEST(FontName, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
       {42, Be16(13)},                                        // string length, one past the end
   };
   for (const auto &[at, bytes] : damage) {
-    EXPECT_EQ(ReadName(std::string(font).replace(at, bytes.size(), bytes), 0x10000), "") << at;
+    EXPECT_EQ(ReadName(path_, std::string(font).replace(at, bytes.size(), bytes), 0x10000), "") << at;
   }
   // A string that cannot be read whole ends the search; earlier names stand.
   const std::string three = BuildFont({{mac("First"), mac("Second"), mac("Third")}});
-  EXPECT_EQ(ReadName(three.substr(0, three.size() - 1)), "Second");
-  EXPECT_EQ(ReadName(std::string(three).replace(12 + 16 + 6 + 12 + 10, 2, Be16(0xFFFF))), "First");
-  std::remove(FontFile().c_str());
+  EXPECT_EQ(ReadName(path_, three.substr(0, three.size() - 1)), "Second");
+  EXPECT_EQ(ReadName(path_, std::string(three).replace(12 + 16 + 6 + 12 + 10, 2, Be16(0xFFFF))), "First");
 }
 
 }  // namespace

@@ -54,7 +54,6 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
        "d:data\\*.*/logs\\*.log// set:26/4294967295|setup.exe /x|"},
       {EncodeBlock(Manifest{{}, {}, {}, {}, {}, {1, {}, {}}}), OK, "set:12/1|-|-"},  // offsets 0
       {M({"T"}) + End(), OK, "m:T "},  // no settings: an all-zero block
-      {zeroSet + End(), OK, ""},
       // Offsets past the block and at a string without its NUL; a short block.
       {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), OK, "set:18/1|-|-"},
       {C(kSet, U16(2)) + End(), OK, "set:2/0|-|-"},
