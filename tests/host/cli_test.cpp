@@ -1,18 +1,46 @@
-// The quenrid command as a build or an author runs it: what the command line
-// adds to the layers below, its verbs, exit codes, stdout and stderr, files.
-#include <gtest/gtest.h>
+// Pack and stamp on every kind of stub; then the quenrid command as a build or an
+// author runs it: verbs, exit codes, stdout and stderr, and the files it touches.
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
-#include <string>
 
-#include "pe_stub.h"
-#include "writer/uninstall_writer.h"
+#include "block_file.h"
+
+using namespace quenrid;
 
 namespace {
+
+constexpr uint16_t kPe32 = 0x10B, kPe32Plus = 0x20B;
+constexpr size_t kFieldAt = 0x410;  // the data offset field, behind its marker in .data
+
+// A stand-in for uninst.exe or uninst64.exe: a PE32 or PE32+ image of .text,
+// .data (the marker and `field`) and a .bss without raw data, 0x600 bytes.
+std::string Image(uint16_t magic, uint32_t field) {
+  std::string image(0x600, '\0');
+  const auto put = [&](size_t at, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) image[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  const size_t coff = 0x44, optionalSize = magic == kPe32 ? 224 : 240;
+  image.replace(0, 2, "MZ");
+  put(0x3C, coff - 4, 4);
+  image.replace(coff - 4, 2, "PE");
+  put(coff, magic == kPe32 ? 0x14C : 0x8664, 2);  // machine
+  put(coff + 2, 3, 2);                            // sections
+  put(coff + 16, optionalSize, 2);
+  put(coff + 20, magic, 2);
+  const struct { const char *name; uint32_t rawSize, rawAt; } sections[] = {
+      {".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
+  for (size_t i = 0, header = coff + 20 + optionalSize; i < 3; ++i, header += 40) {
+    image.replace(header, std::string(sections[i].name).size(), sections[i].name);
+    put(header + 16, sections[i].rawSize, 4);
+    put(header + 20, sections[i].rawAt, 4);
+  }
+  image.replace(0x200, 0x200, std::string(0x200, '\xC3'));
+  image.replace(kFieldAt - 6, 6, "wwgT)H");
+  put(kFieldAt, field, 4);
+  return image;
+}
 
 const std::string kSample = QUENRID_SAMPLE_MANIFEST;
 
@@ -43,7 +71,7 @@ class CliTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(mkdtemp(&dir_[0]), nullptr);
     ASSERT_EQ(chdir(dir_.c_str()), 0);
-    WriteFile("uninst.exe", pe_stub::Image(pe_stub::kPe32, 0));
+    WriteFile("uninst.exe", Image(kPe32, 0));
     ASSERT_EQ(Quenrid("stamp uninst.exe").exitCode, 0);
     ASSERT_EQ(Quenrid(Pack("uninst.exe", kSample, "packed.exe")).err, "");  // without a word
   }
@@ -68,7 +96,7 @@ Result DumpAndPackAgain(const std::string &packed, const std::string &options = 
 
 TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
   const std::string stamped = ReadFile("uninst.exe");
-  EXPECT_EQ(quenrid::ReadDataOffset(stamped), stamped.size());
+  EXPECT_EQ(ReadDataOffset(stamped), stamped.size());
   EXPECT_EQ(Quenrid("stamp uninst.exe").exitCode, 0);
   EXPECT_EQ(ReadFile("uninst.exe"), stamped);
   EXPECT_EQ(DumpAndPackAgain("packed.exe").err, "");
@@ -86,8 +114,8 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
                                         "--code-page\n");
 
   // A directory list without its end: dump shows what is there, reads nothing past it.
-  const std::string odd = quenrid::EncodeChunk(0x1239, "ab") + quenrid::EncodeChunk(0x7F7F, "");
-  WriteFile("odd.exe", quenrid::PackBlock(stamped, odd));
+  const std::string odd = EncodeChunk(0x1239, "ab") + EncodeChunk(0x7F7F, "");
+  WriteFile("odd.exe", PackBlock(stamped, odd));
   const Result dump = Quenrid("dump odd.exe");
   EXPECT_EQ(dump.exitCode, 0) << dump.err;
   EXPECT_NE(dump.out.find("\"directories\": [\n    \"ab\"\n  ]"), std::string::npos) << dump.out;
@@ -97,7 +125,7 @@ TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
 // and the file; nothing on stdout, no output file on failure, every input unchanged.
 TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   const std::string packed = ReadFile("packed.exe");
-  WriteFile("unstamped.exe", pe_stub::Image(pe_stub::kPe32, 0));
+  WriteFile("unstamped.exe", Image(kPe32, 0));
   WriteFile("cut.exe", packed.substr(0, packed.size() - 8));  // without its end chunk
   WriteFile("m.json", ReadFile(kSample));
   WriteFile("bad.json", "{\"messages\": [\"\xff\x1b\"]}");  // not UTF-8
@@ -162,6 +190,49 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   EXPECT_EQ(ReadFile("out.exe"), "previous uninstaller");
   EXPECT_NE(std::system("ls | grep -q quenrid-"), 0) << "a temporary file was left behind";
   EXPECT_EQ(Quenrid("--help").exitCode, 0);
+}
+
+// Every kind of stub, in both image formats: what pack makes of it, or the error
+// that refuses it. Only a whole block behind the image is ever cut off.
+TEST(Writer, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
+  const std::string block = EncodeBlock(Manifest());
+  const std::string newBlock = EncodeBlock(Manifest{{"wwgT)H"}, {}, {}, {}, {}, {}});
+  const std::string notBlock = " bytes from offset 1536 to the end of the file are not an uninst";
+  for (const uint16_t magic : {kPe32, kPe32Plus}) {
+    const std::string stamped = Image(magic, 1536), packed = stamped + block;
+    const auto field = [&](uint32_t value) { return Image(magic, value); };
+    const auto changed = [&](size_t at, const std::string &bytes) {
+      return std::string(stamped).replace(at, bytes.size(), bytes);
+    };
+    const std::pair<std::string, std::string> cases[] = {  // the stub, and the start of the error
+        {stamped, ""},
+        {packed, ""},
+        {stamped + newBlock, ""},  // the marker in its data
+        {field(0), "not stamped: the data offset field is 0"},
+        {field(5000), "not stamped for this file: the data offset field holds 5000, beyond the"},
+        {field(kFieldAt + 4) + block, "the data offset field holds 1044, inside the image"},
+        {stamped + "SIGNATURE", "the 9" + notBlock},
+        {packed + "X", "the 41" + notBlock},
+        {field(0).substr(0, 0x300) + std::string(0x300, 'c') + "wwgT)H" + U32(1536),
+         "no data offset marker in the image"},
+        {changed(0x300, "wwgT)H" + U32(0)), "the data offset marker occurs more than once"},
+        {changed(0x40, "X"), "not a Windows executable: no PE signature"},
+        {"MZ no marker", "not a Windows executable: shorter than an MZ header"},
+        {changed(0x58, U16(0x107)), "not a PE32 or PE32+ image: optional header magic 0x107"},
+        {stamped.substr(0, 0x500), "the image's sections end at 1536, beyond the end of the file"},
+    };
+    for (const auto &c : cases) {
+      SCOPED_TRACE(c.second + (magic == kPe32 ? " (PE32)" : " (PE32+)"));
+      std::string result;
+      const std::string error = ErrorOf([&] { result = PackBlock(c.first, newBlock); });
+      EXPECT_EQ(error.substr(0, c.second.size()), c.second);
+      if (c.second.empty()) EXPECT_EQ(result, stamped + newBlock);
+    }
+    EXPECT_EQ(StampStub(field(0)), stamped);
+    EXPECT_EQ(ReadDataOffset(stamped), 1536u);
+    EXPECT_EQ(ErrorOf([&] { StampStub(packed); }), "carries uninstall data at offset 1536; stamp "
+                                                   "the bare stub, not a packed uninstaller");
+  }
 }
 
 }  // namespace
