@@ -74,6 +74,9 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
   const auto one = [](const std::string &list, const std::string &entry) {
     return R"({")" + list + R"(": [)" + entry + "]}";
   };
+  std::string many = R"({"messages": [)";
+  for (int i = 0; i < 65535; ++i) many += R"("", )";
+  many += R"(""]})";
   const std::string folder = ".folder: not a folder the uninst";
   const std::string same = ": names the same path as files[0]", f(255, 'f');
   const std::string guard = " is a key the system or many products share";
@@ -137,7 +140,16 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
        {"settings.program: the path is 260 bytes"}},
       {R"({"settings": {"document": ")" + std::string(520, 'd') + R"("}})",
        {"settings.document: the document is 520 bytes; the uninstaller's buffer holds 519"}},
+      // What the block cannot hold, or would hold as another path.
+      {file(".", "a\\u0000b"), {"files[0].fileName: contains a NUL byte"}},
+      {R"({"settings": {"program": "a\u0000"}})", {"settings.program: contains a NUL byte"}},
+      {one("directories", R"("a\u0000b")"), {"directories[0]: contains a NUL byte"}},
+      {one("directories", R"("a", "")"), {"directories[1]: is empty"}},
+      {one("registry", R"({"root": "HKCU", "keyPath": ")" + std::string(520, 'k') + R"("})"),
+       {"registry[0].keyPath: 520 bytes exceed 519"}},
+      {many, {"messages: 65536 messages exceed the 65535 a table may hold"}},
       // Every string keeps to 65,535 bytes, the raw chunks' too.
+      {one("messages", '"' + std::string(65536, 'm') + '"'), {"messages[0]: 65536 bytes exceed"}},
       {one("directories", "\"#InstallDir#" + std::string(65524, 'd') + '"'),
        {"directories[0]: 65536 bytes exceed the 65535 a string may hold"}},
       {R"({"settings": {"program": "#InstallDir#)" + std::string(65524, 'p') + R"("}})",
