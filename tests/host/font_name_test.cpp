@@ -62,12 +62,13 @@ TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
       {42, Be16(13)},                                        // string length, one past the end
   };
   for (const auto &[at, bytes] : damage) {
-    EXPECT_EQ(ReadName(path_, std::string(font).replace(at, bytes.size(), bytes), 0x10000), "") << at;
+    EXPECT_EQ(ReadName(path_, std::string(font).replace(at, bytes.size(), bytes), 1 << 16), "");
   }
   // A string that cannot be read whole ends the search; earlier names stand.
   const std::string three = BuildFont({{mac("First"), mac("Second"), mac("Third")}});
   EXPECT_EQ(ReadName(path_, three.substr(0, three.size() - 1)), "Second");
-  EXPECT_EQ(ReadName(path_, std::string(three).replace(12 + 16 + 6 + 12 + 10, 2, Be16(0xFFFF))), "First");
+  const size_t secondOffset = 12 + 16 + 6 + 12 + 10;
+  EXPECT_EQ(ReadName(path_, std::string(three).replace(secondOffset, 2, Be16(0xFFFF))), "First");
 }
 
 }  // namespace

@@ -63,15 +63,16 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
       {C(kSet, U32(1) + U32(40) + U32(12) + "no NUL") + End(), OK, "set:18/1|-|-"},
       {C(kSet, U16(2)) + End(), OK, "set:2/0|-|-"},
       // Empty chunks change nothing; zero counts give empty lists.
-      {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), OK, "set:26/4294967295|setup.exe /x|"},
+      {set + C(kSet, "") + C(kFiles, "") + C(kReg, "") + End(), OK,
+       "set:26/4294967295|setup.exe /x|"},
       {C(kFiles, U32(0)) + C(kLinks, U32(0)) + C(kReg, U32(0)) + End(), OK, ""},
       // Empty strings read as empty, not as the end of their table.
       {M({"", "x", ""}) + F({{"", "", 0}}) + End(), OK, "m: m:x m: f:||0 "},
       // An end chunk with a body ends the reading.
       {M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", OK, "m:first "},
       // Only the first message table loads; a later chunk replaces it unless empty.
-      {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2nd") + U16(1) +
-                   Counted("3rd")) + F({{"C:\\x", "y", 0}}) + End(), OK, "m:one m:two f:C:\\x|y|0 "},
+      {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2") + U16(1) +
+                   Counted("3")) + F({{"C:\\x", "y", 0}}) + End(), OK, "m:one m:two f:C:\\x|y|0 "},
       {M({"old", "kept"}) + C(kMsg, U16(1) + U16(0)) + End(), OK, "m:old m:kept "},
       {M({"old", "gone"}) + M({"new"}) + End(), OK, "m:new "},
       // List chunks append; a directory list without its end drops the rest.
