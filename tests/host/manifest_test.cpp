@@ -109,8 +109,8 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
       {With(R"("shortcuts": [{"folder": "C:\\a", "levels": 1e0}, {"folder": "C:", "levels": -0}])"),
        {}},
       // The forms of folder the uninstaller knows, and others.
-      {With(R"("files": [{"folder": "."}, {"folder": ".\\sub", "fileName": "a"},
-                         {"folder": "C:\\x"}, {"folder": "\\\\srv\\share\\x"}, {"folder": "z:\\"}])"),
+      {With(R"("files": [{"folder": "."}, {"folder": ".\\sub", "fileName": "a"}, {"folder": "z:\\"},
+                         {"folder": "C:\\x"}, {"folder": "\\\\server\\share\\x"}])"),
        {}},
       {R"({"files": [{"folder": "C:\\x"}, {"folder": ""}]})", {"files[1]" + folder}},
       {file("bin"), {"files[0]" + folder}},
