@@ -16,13 +16,11 @@
 
 // What `call` throws, or "" when it returns.
 template <class Call>
-std::string ErrorOf(Call call) {
-  try {
-    call();
-  } catch (const std::exception &error) {
-    return error.what();
-  }
+std::string ErrorOf(Call call) try {
+  call();
   return "";
+} catch (const std::exception &error) {
+  return error.what();
 }
 
 // Little-endian numbers and counted strings, for blocks assembled by hand.
@@ -69,9 +67,7 @@ inline std::string Lists() {
 class BlockFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const int fd = mkstemp(&path_[0]);  // a fresh file of the test's own
-    ASSERT_GE(fd, 0);
-    close(fd);
+    ASSERT_EQ(close(mkstemp(&path_[0])), 0);  // a fresh file of the test's own
     ResetShownMessages();
   }
   void TearDown() override {
