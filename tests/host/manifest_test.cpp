@@ -77,13 +77,11 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
   std::string many = R"({"messages": [)";
   for (int i = 0; i < 65535; ++i) many += R"("", )";
   many += R"(""]})";
-  const std::string folder = ".folder: not a folder the uninst";
-  const std::string same = ": names the same path as files[0]", f(255, 'f');
+  const std::string f(255, 'f'), same = ": names the same path as files[0]";
+  const std::string folder = ".folder: not a folder the", program = R"("settings": {"program": )";
   const std::string guard = " is a key the system or many products share";
   const std::string unquoted = "settings.program: holds a blank but its program is not in quotes";
-  const std::string empty = ": a progress caption is empty";
-  const std::string button = ": a button of the read-only question is empty";
-  const std::string program = R"("settings": {"program": )";
+  const std::string empty = ": a progress caption is empty", button = ": a button of the read-only";
   const struct { std::string json; std::vector<std::string> lines; } rows[] = {
       {"{\n  \"files\": [\n    {\"folder\": \"a\",}\n  ]\n}", {"parse error at line 3, column 20"}},
       {R"({"mesages": []})", {R"(unknown key "mesages" (known: codePage, messages, files,)"}},

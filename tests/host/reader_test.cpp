@@ -46,7 +46,6 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
   m.directories = {"data\\*.*", "logs\\*.log"};
   m.settings = {0xFFFFFFFFu, "setup.exe /x", ""};
   const std::string set = C(kSet, EncodeSettingsBody(m.settings));
-  const std::string zeroSet = C(kSet, EncodeSettingsBody({}));
   // Messages {"A"}, an all-zero settings block and the end, byte by byte.
   const std::string smallest = U16(kMsg) + U16(0) + U32(7) + U16(1) + U16(1) + Counted("A") +
                                U16(kSet) + U16(0) + U32(12) + S(12, 0) + End();
@@ -94,7 +93,7 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
        "f:.|x|0 d:d// "},
       {kErrors + C(kSet, EncodeSettingsBody({}), 1) + End(), BODY, kErrorLists},
       {C(kDirs, Zero("d"), 0xFF) + End(), BODY, ""},
-      {kErrors + zeroSet.substr(0, 13), BODY, kErrorLists},  // a body cut by the end of the file
+      {kErrors + set.substr(0, 13), BODY, kErrorLists},  // a body cut by the end of the file
       // Damage: code 8; what was read before stays, nothing of the damaged chunk.
       {kErrors + F({{".", "a", 0}}), DAMAGE, kErrorLists + "f:.|a|0 "},
       {kErrors + End().substr(0, 5), DAMAGE, kErrorLists},
@@ -115,9 +114,8 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
         C(kMsg, U16(1) + U16(2) + U16(30) + "xy"), C(kMsg, U16(1))}) {
     rows.push_back({kErrors + chunk + M({"a chunk, never a string"}) + End(), DAMAGE, kErrorLists});
   }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Row &row = rows[i];
-    SCOPED_TRACE("row " + std::to_string(i) + ": " + row.lists);
+  for (const Row &row : rows) {
+    SCOPED_TRACE("row " + std::to_string(&row - rows.data()) + ": " + row.lists);
     ResetShownMessages();
     EXPECT_EQ(Read(row.block), row.code);
     EXPECT_EQ(Lists(), row.lists);
@@ -175,9 +173,8 @@ std::string Format(int number, const char *argument) {
 TEST_F(ReaderTest, MessagesStayInsideTheirTableAndBuffer) {
   EXPECT_EQ(Format(1, "C:\\x.exe"), "");  // no table read yet
   const std::string longText(2000, 'x'), longPath(3000, 'p');
-  ASSERT_EQ(Read(M({"", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s", "%d%s%x", "%",
-                    "<%s>", longText}) + End()),
-            READ_OK);
+  ASSERT_EQ(READ_OK, Read(M({"", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s",
+                             "%d%s%x", "%", "<%s>", longText}) + End()));
   EXPECT_STREQ(LookupMessage(1, 0), "");  // no such tables
   EXPECT_STREQ(LookupMessage(-1, 0), "");
   const struct { int number; const char *argument; std::string expected; } cases[] = {
