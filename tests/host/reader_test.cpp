@@ -109,7 +109,7 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
   for (int i = 0; i < 20000; ++i) manyLongStrings += U16(0xFFFF);
   for (const std::string &chunk :
        {C(kFiles, U32(2) + U32(0) + '\0'), C(kFiles, U32(1) + Counted("d") + U16(40) + "ab"),
-        C(kLinks, U32(1) + "\1" + Counted("a") + U16(0)), C(kReg, U32(3) + U32(1)),
+        C(kLinks, U32(1) + "\1" + Counted("a") + U16(0)), C(kReg, U32(0x40000000) + U32(1)),
         C(kFiles, U16(0)), C(kMsg, U16(1) + U16(0xFFFF) + Counted("A")), C(kMsg, manyLongStrings),
         C(kMsg, U16(1) + U16(2) + U16(30) + "xy"), C(kMsg, U16(1))}) {
     rows.push_back({kErrors + chunk + M({"a chunk, never a string"}) + End(), DAMAGE, kErrorLists});
@@ -173,7 +173,7 @@ std::string Format(int number, const char *argument) {
 TEST_F(ReaderTest, MessagesStayInsideTheirTableAndBuffer) {
   EXPECT_EQ(Format(1, "C:\\x.exe"), "");  // no table read yet
   const std::string longText(2000, 'x'), longPath(3000, 'p');
-  ASSERT_EQ(READ_OK, Read(M({"", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s",
+  ASSERT_EQ(READ_OK, Read(M({"Cap", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s",
                              "%d%s%x", "%", "<%s>", longText}) + End()));
   EXPECT_STREQ(LookupMessage(1, 0), "");  // no such tables
   EXPECT_STREQ(LookupMessage(-1, 0), "");
