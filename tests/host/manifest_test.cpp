@@ -152,8 +152,7 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
        {"directories[0]: 65536 bytes exceed the 65535 a string may hold"}},
       {R"({"settings": {"program": "#InstallDir#)" + std::string(65524, 'p') + R"("}})",
        {"settings.program: 65536 bytes exceed"}},
-      // No messages: one warning, and none of the lint's about missing ones.
-      {"{}", {"warning: messages: none given; every dialog of the uninstaller would be blank"}},
+      {"{}", {"warning: messages: none given; every dialog"}},  // no lint finding of each
       {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}])"), {}},
       // A folder a macro names, a drive root, "..", an unknown macro, an
       // absolute path taken below the install folder.
@@ -245,6 +244,7 @@ TEST(CodePage, EveryCodePageRoundTripsOrRefuses) {
       // Two byte pairs of 932 stand for U+7E8A; only one of them comes back.
       {932, "", "x\xED\x40", "byte 0xED at position 1 has no meaning in code page 932 that reads"},
       {1251, "\u00E9", "", "character U+00E9 has no encoding in code page 1251"},
+      {932, "\u301C", "", "character U+301C has no encoding in code page 932 that reads back"},
       // 1258 writes this letter only as a letter and an accent, which read
       // back as two characters.
       {1258, "\u1EA0", "", "character U+1EA0 has no encoding in code page 1258"},
