@@ -1,5 +1,5 @@
-// The manifest layer: every field parsed and printed back, the one-line errors
-// with their place, and the code page conversion of its strings.
+// The manifest layer: every field parsed and printed back, what pack and lint
+// print for each manifest, and the code page conversion of its strings.
 #include <algorithm>
 
 #include "block_file.h"
@@ -67,7 +67,7 @@ TEST(Manifest, EveryFieldParsesAndPrintsBack) {
 // Each manifest and the start of each line printed for it: an error with its
 // place; or warnings and lint findings, each rule with data that makes it fire
 // and data that does not.
-TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
+TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
   const auto file = [](const std::string &folder, const std::string &name = "a") {
     return R"({"files": [{"folder": ")" + folder + R"(", "fileName": ")" + name + R"("}]})";
   };
@@ -152,7 +152,7 @@ TEST(Manifest, EachProblemIsOneLineNamingItsPlace) {
        {"directories[0]: 65536 bytes exceed the 65535 a string may hold"}},
       {R"({"settings": {"program": "#InstallDir#)" + std::string(65524, 'p') + R"("}})",
        {"settings.program: 65536 bytes exceed"}},
-      {"{}", {"warning: messages: none given; every dialog"}},  // no lint finding of each
+      {"{}", {"warning: messages: none given; every dialog"}},  // nor a finding per message
       {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}])"), {}},
       // A folder a macro names, a drive root, "..", an unknown macro, an
       // absolute path taken below the install folder.
