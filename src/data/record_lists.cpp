@@ -43,7 +43,9 @@ static bool CountFits(const ChunkBody *body, uint32_t count, uint32_t minRecord)
 // Makes room for `added` more pointers behind `count` in `*list`. The first
 // chunk of a kind allocates the array; later chunks grow it.
 template <class T> static bool GrowList(T ***list, uint32_t count, uint32_t added) {
-  if (added > 0x3FFFFFFFu - count) return false;
+  // Sizes are 32-bit: the array's bytes must fit, with pointers of 4 or 8.
+  const uint32_t most = 0xFFFFFFFFu / static_cast<uint32_t>(sizeof(T *));
+  if (count > most || added > most - count) return false;
   uint32_t bytes = (count + added) * static_cast<uint32_t>(sizeof(T *));
   if (!*list) return AllocZeroed(bytes, list);
   return ResizeBlock(bytes, list);

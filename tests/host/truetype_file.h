@@ -10,18 +10,12 @@
 namespace quenrid::test {
 
 // Big-endian, as TrueType stores every number.
-inline std::string Be16(uint32_t v) {
-  return {static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v & 0xFF)};
-}
+inline std::string Be16(uint32_t v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
 inline std::string Be32(uint32_t v) { return Be16(v >> 16) + Be16(v & 0xFFFF); }
 
 enum : uint16_t { kMacintosh = 1, kWindows = 3, kFamilyName = 1, kFullName = 4 };
 
-struct FontName {
-  uint16_t platform;
-  uint16_t nameId;
-  std::string text;
-};
+struct FontName { uint16_t platform, nameId; std::string text; };
 
 struct FontLayout {
   std::vector<FontName> names;
@@ -34,21 +28,18 @@ struct FontLayout {
 // Offset table, table directory, then the naming table: header, records and
 // the strings in record order, each record pointing at its own string.
 inline std::string BuildFont(const FontLayout &layout) {
-  const uint32_t tableOffset = 12 + 16 * layout.tableRecords;
-  std::string font = Be32(0x00010000) +
-                     Be16(layout.numTables < 0 ? layout.tableRecords : layout.numTables) +
+  const uint32_t count = static_cast<uint32_t>(layout.names.size()), records = layout.tableRecords;
+  std::string font = Be32(0x10000) + Be16(layout.numTables < 0 ? records : layout.numTables) +
                      std::string(6, '\0');
-  for (uint32_t i = 0; i < layout.tableRecords; ++i) {
-    font += (i == layout.nameRecordAt ? "name" : "glyf") + Be32(0) +
-            Be32(i == layout.nameRecordAt ? tableOffset : 0) + Be32(0);
+  for (uint32_t i = 0; i < records; ++i) {
+    const bool name = i == layout.nameRecordAt;
+    font += (name ? "name" : "glyf") + Be32(0) + Be32(name ? 12 + 16 * records : 0) + Be32(0);
   }
-  const uint32_t count = static_cast<uint32_t>(layout.names.size());
   font += Be16(0) + Be16(layout.nameCount < 0 ? count : layout.nameCount) + Be16(6 + 12 * count);
   std::string storage;
   for (const FontName &name : layout.names) {
-    font += Be16(name.platform) + Be16(0) + Be16(0) + Be16(name.nameId) +
-            Be16(static_cast<uint32_t>(name.text.size())) +
-            Be16(static_cast<uint32_t>(storage.size()));
+    font += Be16(name.platform) + Be32(0) + Be16(name.nameId) +
+            Be16(uint32_t(name.text.size())) + Be16(uint32_t(storage.size()));
     storage += name.text;
   }
   return font + storage;

@@ -296,9 +296,13 @@ void AnswerQuestion(const Process &run, int number, const std::string &answer,
   ASSERT_NE(dialog, nullptr) << "never asked";
   EXPECT_EQ(box ? ui::Describe(dialog).text : ui::ControlText(dialog, IDC_MESSAGE_TEXT),
             WithArgument(TestMessages()[number], path));
-  EXPECT_TRUE(!box || ui::Buttons(dialog).size() == 2u) << "not a Yes/No box";
-  const std::map<std::string, int> ids = {{"yes", IDYES}, {"no", IDNO}, {"esc", IDCANCEL},
-                                          {"all", IDC_YES_TO_ALL}, {"none", IDC_NO_TO_ALL}};
+  EXPECT_TRUE(!box || ui::Describe(dialog).buttons == (std::vector<int>{IDYES, IDNO}))
+      << "not a Yes/No box";
+  const std::map<std::string, int> ids = {{"yes", IDYES},
+                                          {"no", IDNO},
+                                          {"esc", IDCANCEL},
+                                          {"all", IDC_YES_TO_ALL},
+                                          {"none", IDC_NO_TO_ALL}};
   Answer(dialog, ids.at(answer), answer == "esc");
 }
 
@@ -335,9 +339,9 @@ class RemovalPhases : public ::testing::Test {
   std::set<std::string> Watched() const {
     std::set<std::string> all;
     for (const std::string &place : watched_) all.merge(FolderListing(place));
-    for (const std::string &key : {std::string(), std::string("Software"),
-                                   std::string("Software\\Microsoft"), kCurrentVersion,
-                                   kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall"}) {
+    for (const std::string &key :
+         {std::string(), std::string("Software"), std::string("Software\\Microsoft"),
+          kCurrentVersion, kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall"}) {
       all.merge(KeyListing(HKEY_CURRENT_USER, key));
     }
     return all;
