@@ -1,5 +1,6 @@
-// What the removal phases decide without the whole stub around them: the
-// registry guard, and paths too long for the work path, which stays empty.
+// What the removal phases decide, and do to the process that runs them, which
+// a run of the whole stub cannot show: the registry guard, paths too long for
+// the work path, and what a COM server's export or a font's name leaves behind.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,9 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "../host/truetype_file.h"
+#include "com_record.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
 #include "process_state.h"
+#include "removal/com_server.h"
+#include "removal/fonts.h"
 #include "removal/registry.h"
 #include "removal/rules.h"
 #include "removal/shortcuts.h"
@@ -18,10 +23,8 @@
 namespace quenrid::test {
 namespace {
 
-enum : uint32_t {
-  HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOCAL_MACHINE,
-  HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG,
-};
+enum : uint32_t { HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOCAL_MACHINE };
+enum : uint32_t { HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG };
 
 TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
   const struct {
@@ -29,24 +32,37 @@ TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
     const char *keyPath;
     int guarded;
   } cases[] = {
-      {HKLM, "", 1}, {HKCR, "\\", 1}, {HKCU, "\\\\\\", 1}, {HKLM, "Software", 1},
-      {HKLM, "\\Software", 1}, {HKLM, "SOFTWARE\\\\", 1}, {HKU, ".DEFAULT", 1},
-      {HKU, ".DEFAULT\\Software", 1}, {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
-      {HKCC, "System", 1}, {HKCR, "CLSID", 1}, {HKCR, "clsid\\", 1}, {HKCR, "*", 1},
-      {HKLM, "Software\\Classes\\CLSID", 1}, {HKCU, "Software\\\\Classes\\Interface\\", 1},
+      {HKLM, "", 1},
+      {HKCR, "\\", 1},
+      {HKCU, "\\\\\\", 1},
+      {HKLM, "Software", 1},
+      {HKLM, "\\Software", 1},
+      {HKLM, "SOFTWARE\\\\", 1},
+      {HKU, ".DEFAULT", 1},
+      {HKU, ".DEFAULT\\Software", 1},
+      {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
+      {HKCC, "System", 1},
+      {HKCR, "CLSID", 1},
+      {HKCR, "clsid\\", 1},
+      {HKCR, "*", 1},
+      {HKLM, "Software\\Classes\\CLSID", 1},
+      {HKCU, "Software\\\\Classes\\Interface\\", 1},
       {HKLM, "Software\\Microsoft", 1},
       {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 1},
       {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 1},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", 1},
       {HKLM, "Software\\Microsoft\\Windows NT\\CurrentVersion", 1},
-      {HKLM, "SYSTEM\\CurrentControlSet", 1}, {HKLM, "system\\currentcontrolset\\services\\", 1},
+      {HKLM, "SYSTEM\\CurrentControlSet", 1},
+      {HKLM, "system\\currentcontrolset\\services\\", 1},
       // A product's own keys below them still go.
       {HKLM, "Software\\Vendor\\Product", 0},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Product", 0},
       {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\product.exe", 0},
-      {HKCR, ".ext", 0}, {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
-      {HKLM, "Software\\Classes\\.ext", 0}, {HKU, ".DEFAULT\\Software\\Vendor", 0},
+      {HKCR, ".ext", 0},
+      {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
+      {HKLM, "Software\\Classes\\.ext", 0},
+      {HKU, ".DEFAULT\\Software\\Vendor", 0},
       {HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProductService", 0},
       {HKCC, "Software\\Vendor", 0},
   };
@@ -62,9 +78,7 @@ TEST(RegistryGuard, DeleteKeyTreeRefusesAnEmptyName) {
   EXPECT_EQ(DeleteKeyTree(key, ""), ERROR_BADKEY);
   EXPECT_EQ(DeleteKeyTree(key, nullptr), ERROR_BADKEY);
   RegCloseKey(key);
-  EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, name, &key), ERROR_SUCCESS);
-  RegCloseKey(key);
-  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, name), ERROR_SUCCESS);
+  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, name), ERROR_SUCCESS) << "the key went";
 }
 
 // A path that does not fit is skipped whole, never cut: WorkPath is left
@@ -94,6 +108,111 @@ TEST(WorkPath, PathsThatDoNotFitLeaveItEmpty) {
   EXPECT_STREQ(WorkPath, "");
   ReleaseUninstallData();
   for (size_t i = PATH_BUFFER_SIZE; i < sizeof work; ++i) ASSERT_EQ(work[i], 'G') << i;
+}
+
+// The head of the thread's exception list, the first field of its TEB.
+#ifdef _WIN64
+#define CHAIN_HEAD "%%gs:0"
+#else
+#define CHAIN_HEAD "%%fs:0"
+#endif
+void *ChainHead() {
+  void *head;
+  __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(head));
+  return head;
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH] = "";
+  return std::string(buffer, GetCurrentDirectoryA(sizeof buffer, buffer));
+}
+
+// Before NT 6 the export is called here, with no error boxes and from the
+// server's folder. Whether it returns, writes through null or raises, the
+// caller's exception chain, current directory and error mode are back after
+// each call, and the server is unloaded, so that its file can go.
+TEST(ComServer, CalledHereItLeavesTheCallerAsItWas) {
+  constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;  // one the code never sets
+  const struct {
+    const char *name, *built, *raise;
+  } servers[] = {{"returns", QUENRID_RECORDING_SERVER, nullptr},
+                 {"crashes", QUENRID_CRASHING_SERVER, nullptr},
+                 {"raises", QUENRID_CRASHING_SERVER, "1"}};
+  ProcessState state;
+  TestFolder folder;
+  const std::string directory = CurrentDirectory(), record = folder / "record.txt";
+  const UINT savedErrorMode = SetErrorMode(kCallersErrorMode);
+  SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
+  IsNtVersion6 = false;
+  std::string expected;
+  for (const auto &server : servers) {
+    SCOPED_TRACE(server.name);
+    const std::string path = folder / (std::string(server.name) + ".dll");
+    EXPECT_TRUE(CopyFileA(HostPathToWindows(server.built).c_str(), path.c_str(), FALSE));
+    SetEnvironmentVariableA("QUENRID_COM_RAISE", server.raise);
+    void *const chainHead = ChainHead();
+    for (int call = 0; call < 2; ++call) {
+      UnregisterComServer(path.c_str());
+      // A head left pointing into an abandoned stack would wreck the rest of
+      // the run, this test's exit code included: it is reported, put right.
+      EXPECT_EQ(ChainHead(), chainHead);
+      __asm__ __volatile__("mov %0, " CHAIN_HEAD : : "r"(chainHead) : "memory");
+      EXPECT_EQ(CurrentDirectory(), directory);
+      EXPECT_EQ(GetErrorMode(), kCallersErrorMode);
+      expected += "attach unregister detach ";
+    }
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << "still loaded: error " << GetLastError();
+  }
+  SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
+  SetEnvironmentVariableA("QUENRID_COM_RAISE", nullptr);
+  SetErrorMode(savedErrorMode);
+  std::string events;
+  for (const Event &e : ReadEvents(record)) {
+    events += e.what + " ";
+    EXPECT_TRUE(e.what != "unregister" ||
+                (SamePath(e.directory, folder.path()) &&
+                 e.errorMode == (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)))
+        << e.directory << " " << e.errorMode;
+  }
+  EXPECT_EQ(events, expected);
+}
+
+int fontChanges;
+LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_FONTCHANGE) ++fontChanges;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The name read from the file is used whole or not at all: the longest that
+// leaves room for the suffix picks its registration; one byte longer, none
+// goes, least of all the one of the name cut short. Either way every
+// top-level window hears of the change once.
+TEST(Fonts, ANameIsUsedWholeOrNotAtAll) {
+  ProcessState state;
+  TestFolder folder;
+  const std::string font = folder / "font.ttf",
+                    longest(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)", 'Q');
+  const std::string value = longest + " (TrueType)";
+  const char key[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  WNDCLASSA windowClass{0,       CountFontChanges, 0,       0,       GetModuleHandleA(nullptr),
+                        nullptr, nullptr,          nullptr, nullptr, "QuenridFontChangeCounter"};
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                              nullptr, nullptr, windowClass.hInstance, nullptr);
+  IsNtPlatform = true;
+  for (const std::string &name : {longest, longest + "Q"}) {
+    SCOPED_TRACE(name.size());
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, value.c_str(), REG_SZ, "q.ttf", 6), 0);
+    WriteBinaryFile(font, BuildFont({{{kMacintosh, kFullName, name}}}));
+    fontChanges = 0;
+    RemoveFont(font.c_str());
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_EQ(fontChanges, 1);
+    EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, value.c_str()) == ERROR_SUCCESS,
+              name != longest);
+  }
+  DestroyWindow(window);
 }
 
 }  // namespace
