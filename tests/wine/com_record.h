@@ -1,5 +1,5 @@
 // What the test COM servers of tests/support record: one line per load, call
-// or unload, naming the process and its current directory.
+// or unload, naming the process, its current directory and error mode.
 #pragma once
 
 #include <fstream>

@@ -27,47 +27,29 @@ enum : uint32_t { HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOC
 enum : uint32_t { HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG };
 
 TEST(RegistryGuard, RefusesRootsFirstLevelAndSharedKeysInAnyForm) {
-  const struct {
-    uint32_t root;
-    const char *keyPath;
-    int guarded;
-  } cases[] = {
-      {HKLM, "", 1},
-      {HKCR, "\\", 1},
-      {HKCU, "\\\\\\", 1},
-      {HKLM, "Software", 1},
-      {HKLM, "\\Software", 1},
-      {HKLM, "SOFTWARE\\\\", 1},
-      {HKU, ".DEFAULT", 1},
-      {HKU, ".DEFAULT\\Software", 1},
-      {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
-      {HKCC, "System", 1},
-      {HKCR, "CLSID", 1},
-      {HKCR, "clsid\\", 1},
-      {HKCR, "*", 1},
-      {HKLM, "Software\\Classes\\CLSID", 1},
-      {HKCU, "Software\\\\Classes\\Interface\\", 1},
-      {HKLM, "Software\\Microsoft", 1},
-      {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
-      {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 1},
-      {HKCU, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 1},
-      {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", 1},
+  const std::string cv = "Software\\Microsoft\\Windows\\CurrentVersion";
+  // clang-format off
+  const struct { uint32_t root; std::string keyPath; int guarded; } cases[] = {
+      {HKLM, "", 1}, {HKCR, "\\", 1}, {HKCU, "\\\\\\", 1}, {HKLM, "Software", 1},
+      {HKLM, "\\Software", 1}, {HKLM, "SOFTWARE\\\\", 1}, {HKU, ".DEFAULT", 1},
+      {HKU, ".DEFAULT\\Software", 1}, {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
+      {HKCC, "System", 1}, {HKCR, "CLSID", 1}, {HKCR, "clsid\\", 1}, {HKCR, "*", 1},
+      {HKLM, "Software\\Classes\\CLSID", 1}, {HKCU, "Software\\\\Classes\\Interface\\", 1},
+      {HKLM, "Software\\Microsoft", 1}, {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
+      {HKLM, cv + "\\Uninstall", 1}, {HKCU, cv + "\\Run", 1}, {HKLM, cv + "\\App Paths", 1},
       {HKLM, "Software\\Microsoft\\Windows NT\\CurrentVersion", 1},
-      {HKLM, "SYSTEM\\CurrentControlSet", 1},
-      {HKLM, "system\\currentcontrolset\\services\\", 1},
+      {HKLM, "SYSTEM\\CurrentControlSet", 1}, {HKLM, "system\\currentcontrolset\\services\\", 1},
       // A product's own keys below them still go.
-      {HKLM, "Software\\Vendor\\Product", 0},
-      {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Product", 0},
-      {HKLM, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\product.exe", 0},
-      {HKCR, ".ext", 0},
-      {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
-      {HKLM, "Software\\Classes\\.ext", 0},
-      {HKU, ".DEFAULT\\Software\\Vendor", 0},
+      {HKLM, "Software\\Vendor\\Product", 0}, {HKCC, "Software\\Vendor", 0},
+      {HKLM, cv + "\\Uninstall\\Product", 0}, {HKLM, cv + "\\App Paths\\product.exe", 0},
+      {HKCR, ".ext", 0}, {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
+      {HKLM, "Software\\Classes\\.ext", 0}, {HKU, ".DEFAULT\\Software\\Vendor", 0},
       {HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProductService", 0},
-      {HKCC, "Software\\Vendor", 0},
   };
+  // clang-format on
   for (const auto &c : cases) {
-    EXPECT_EQ(IsGuardedKey(c.root, c.keyPath), c.guarded) << std::hex << c.root << " " << c.keyPath;
+    EXPECT_EQ(IsGuardedKey(c.root, c.keyPath.c_str()), c.guarded)
+        << std::hex << c.root << " " << c.keyPath;
   }
 }
 
@@ -116,16 +98,6 @@ TEST(WorkPath, PathsThatDoNotFitLeaveItEmpty) {
 #else
 #define CHAIN_HEAD "%%fs:0"
 #endif
-void *ChainHead() {
-  void *head;
-  __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(head));
-  return head;
-}
-
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH] = "";
-  return std::string(buffer, GetCurrentDirectoryA(sizeof buffer, buffer));
-}
 
 // Before NT 6 the export is called here, with no error boxes and from the
 // server's folder. Whether it returns, writes through null or raises, the
@@ -140,7 +112,9 @@ TEST(ComServer, CalledHereItLeavesTheCallerAsItWas) {
                  {"raises", QUENRID_CRASHING_SERVER, "1"}};
   ProcessState state;
   TestFolder folder;
-  const std::string directory = CurrentDirectory(), record = folder / "record.txt";
+  char directory[MAX_PATH] = "", after[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof directory, directory);
+  const std::string record = folder / "record.txt";
   const UINT savedErrorMode = SetErrorMode(kCallersErrorMode);
   SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
   IsNtVersion6 = false;
@@ -150,16 +124,18 @@ TEST(ComServer, CalledHereItLeavesTheCallerAsItWas) {
     const std::string path = folder / (std::string(server.name) + ".dll");
     EXPECT_TRUE(CopyFileA(HostPathToWindows(server.built).c_str(), path.c_str(), FALSE));
     SetEnvironmentVariableA("QUENRID_COM_RAISE", server.raise);
-    void *const chainHead = ChainHead();
-    for (int call = 0; call < 2; ++call) {
+    void *chainHead, *head;
+    __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(chainHead));
+    for (int call = 0; call < 2; ++call, expected += "attach unregister detach ") {
       UnregisterComServer(path.c_str());
       // A head left pointing into an abandoned stack would wreck the rest of
       // the run, this test's exit code included: it is reported, put right.
-      EXPECT_EQ(ChainHead(), chainHead);
+      __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(head));
+      EXPECT_EQ(head, chainHead);
       __asm__ __volatile__("mov %0, " CHAIN_HEAD : : "r"(chainHead) : "memory");
-      EXPECT_EQ(CurrentDirectory(), directory);
+      GetCurrentDirectoryA(sizeof after, after);
+      EXPECT_STREQ(after, directory);
       EXPECT_EQ(GetErrorMode(), kCallersErrorMode);
-      expected += "attach unregister detach ";
     }
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "still loaded: error " << GetLastError();
   }
@@ -190,15 +166,13 @@ LRESULT CALLBACK CountFontChanges(HWND window, UINT message, WPARAM wParam, LPAR
 TEST(Fonts, ANameIsUsedWholeOrNotAtAll) {
   ProcessState state;
   TestFolder folder;
-  const std::string font = folder / "font.ttf",
-                    longest(FONT_NAME_BUFFER_SIZE - sizeof " (TrueType)", 'Q');
-  const std::string value = longest + " (TrueType)";
+  const std::string font = folder / "font.ttf", suffix = " (TrueType)";
+  const std::string longest(FONT_NAME_BUFFER_SIZE - 1 - suffix.size(), 'Q'),
+      value = longest + suffix;
   const char key[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-  WNDCLASSA windowClass{0,       CountFontChanges, 0,       0,       GetModuleHandleA(nullptr),
-                        nullptr, nullptr,          nullptr, nullptr, "QuenridFontChangeCounter"};
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
-                              nullptr, nullptr, windowClass.hInstance, nullptr);
+  HWND window =
+      CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountFontChanges));
   IsNtPlatform = true;
   for (const std::string &name : {longest, longest + "Q"}) {
     SCOPED_TRACE(name.size());
@@ -206,8 +180,6 @@ TEST(Fonts, ANameIsUsedWholeOrNotAtAll) {
     WriteBinaryFile(font, BuildFont({{{kMacintosh, kFullName, name}}}));
     fontChanges = 0;
     RemoveFont(font.c_str());
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     EXPECT_EQ(fontChanges, 1);
     EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, value.c_str()) == ERROR_SUCCESS,
               name != longest);

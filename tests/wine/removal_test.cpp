@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <list>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -73,12 +72,13 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 // A path ending in a backslash is a folder. A path that starts with HK is a
 // registry key, or a value after a double backslash (the default value when
 // nothing follows it).
-// The dialogue lists, in order, each message N that the run asks about a path
-// and its answer (yes, no, esc, all = Yes to all, none = No to all), or
-// "empty" for a message left empty in the row's data.
+// The dialogue lists, in order, each message that the run asks about a path
+// and the button that answers it (IDCANCEL as Esc gives it), or EMPTY for a
+// message left empty in the row's data.
+enum { EMPTY = 0 };
 struct Question {
-  int message;
-  std::string answer, path = "";
+  int message, answer;
+  const char *path = "";
 };
 
 struct Case {
@@ -140,11 +140,9 @@ struct MovedShellFolders {
   }
   ~MovedShellFolders() {
     for (size_t i = 0; i < saved.size(); ++i) {
-      if (saved[i].first == REG_NONE) {
-        RegDeleteKeyValueA(kMovedFolders[i].root, kShellFolders, kMovedFolders[i].value);
-      } else {
-        Set(kMovedFolders[i], saved[i].first, saved[i].second);
-      }
+      const MovedFolder &moved = kMovedFolders[i];
+      saved[i].first == REG_NONE ? (void)RegDeleteKeyValueA(moved.root, kShellFolders, moved.value)
+                                 : Set(moved, saved[i].first, saved[i].second);
     }
   }
   static void Set(const MovedFolder &moved, DWORD type, const std::string &value) {
@@ -259,8 +257,8 @@ bool PlanLists(const nlohmann::json &plan, const char *list, std::string path) {
   return false;
 }
 
-// Waits for the message about `path`: 10 in a Yes/No message box, 9 in
-// the read-only question; and gives `answer`.
+// Waits for the question about `path`: message 10 in a Yes/No message box,
+// 9 in the read-only question; and answers it.
 void AnswerQuestion(const Process &run, const Question &question, const std::string &path) {
   SCOPED_TRACE("message " + std::to_string(question.message) + " about " + path);
   const bool box = question.message == 10;
@@ -272,20 +270,14 @@ void AnswerQuestion(const Process &run, const Question &question, const std::str
             WithArgument(TestMessages()[question.message], path));
   EXPECT_TRUE(!box || ui::Describe(dialog).buttons == (std::vector<int>{IDYES, IDNO}))
       << "not a Yes/No box";
-  const std::map<std::string, int> ids = {{"yes", IDYES},
-                                          {"no", IDNO},
-                                          {"esc", IDCANCEL},
-                                          {"all", IDC_YES_TO_ALL},
-                                          {"none", IDC_NO_TO_ALL}};
-  Answer(dialog, ids.at(question.answer), question.answer == "esc");
+  Answer(dialog, question.answer, question.answer == IDCANCEL);
 }
 
-// An item of a row, its shared counts taken out of its kinds.
+// An item of a row, its shared counts (empty for none) taken out of its kinds.
 struct Item {
   char fate = '+';  // or '-'
   std::string kinds, path;
-  bool shared = false;
-  std::optional<DWORD> before, after;
+  std::string before, after;
   bool Is(char kind) const { return kinds.find(kind) != std::string::npos; }
 };
 
@@ -307,8 +299,8 @@ class RemovalPhases : public ::testing::Test {
     temp_.assign(temp, GetTempPathA(sizeof temp, temp) - 1);
     CreateDirectoryA(temp_.c_str(), nullptr);
     // Rows add to these keys; they exist before the first look at them.
-    for (const std::string &key : {kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall",
-                                   ownKey_, std::string(kSharedDlls)}) {
+    for (const std::string &key :
+         {kCV + "\\Run", kCV + "\\Uninstall", ownKey_, std::string(kSharedDlls)}) {
       ASSERT_EQ(CreateKey(key == kSharedDlls ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key), 0);
     }
   }
@@ -323,8 +315,8 @@ class RemovalPhases : public ::testing::Test {
     std::set<std::string> all;
     for (const std::string &place : watched_) all.merge(FolderListing(place));
     for (const std::string &key :
-         {std::string(), std::string("Software"), std::string("Software\\Microsoft"),
-          kCurrentVersion, kCurrentVersion + "\\Run", kCurrentVersion + "\\Uninstall"}) {
+         {std::string(), std::string("Software"), std::string("Software\\Microsoft"), kCV,
+          kCV + "\\Run", kCV + "\\Uninstall"}) {
       all.merge(KeyListing(HKEY_CURRENT_USER, key));
     }
     return all;
@@ -344,7 +336,7 @@ class RemovalPhases : public ::testing::Test {
     Manifest manifest;
     manifest.messages = TestMessages();
     for (const Question &question : row.dialogue) {
-      if (question.answer == "empty") manifest.messages[question.message] = "";
+      if (question.answer == EMPTY) manifest.messages[question.message] = "";
     }
     for (const FileRecord &f : row.files)
       manifest.files.push_back({Expand(f.folder), f.fileName, f.flags});
@@ -373,9 +365,8 @@ class RemovalPhases : public ::testing::Test {
     item.path = Expand(text.substr(colon == std::string::npos ? 1 : colon + 1));
     if (const size_t s = item.kinds.find('s'); s != std::string::npos) {
       const size_t arrow = item.kinds.find('>');
-      item.shared = true;
-      if (arrow > s + 1) item.before = std::stoul(item.kinds.substr(s + 1));
-      if (arrow + 1 < item.kinds.size()) item.after = std::stoul(item.kinds.substr(arrow + 1));
+      item.before = item.kinds.substr(s + 1, arrow - s - 1);
+      item.after = item.kinds.substr(arrow + 1);
       item.kinds.erase(s);
     }
     return item;
@@ -414,23 +405,20 @@ class RemovalPhases : public ::testing::Test {
       WriteBinaryFile(path, item.Is('f') ? BuildFont({{{kMacintosh, kFullName, fullName}}}) : "x");
     }
     if (item.Is('r')) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    if (item.before) {
-      ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD,
-                                &*item.before, sizeof(DWORD)),
-                ERROR_SUCCESS);
+    if (const DWORD count = std::atoi(item.before.c_str()); !item.before.empty()) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD, &count, 4);
     }
     if (item.Is('l')) locks_.emplace_back(path);
   }
 
-  // What the row made outside its own folder goes again, links first.
+  // What the row made outside its own folder and key goes again.
   void CleanUp(const std::vector<Item> &items, const std::string &folder) {
-    for (const Item &item : items) {
-      if (item.Is('k')) DeleteLink(ParseRegistryItem(item.path));
-    }
     for (auto item = items.rbegin(); item != items.rend(); ++item) {
       const std::string &path = item->path;
       const RegistryItem key = ParseRegistryItem(path);
-      if (IsKey(path) && item->Is('a')) {
+      if (item->Is('k')) {
+        DeleteLink(key);
+      } else if (IsKey(path) && item->Is('a')) {
         CreateKey(key.root, key.key);
       } else if (IsKey(path)) {
         key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
@@ -439,7 +427,7 @@ class RemovalPhases : public ::testing::Test {
         path.back() == '\\' ? (void)RemoveTree(path.substr(0, path.size() - 1))
                             : (void)DeleteFileA(path.c_str());
       }
-      if (item->shared) RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
+      RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, ("Quenrid-" + id_).c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id_).c_str());
@@ -450,15 +438,12 @@ class RemovalPhases : public ::testing::Test {
         std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_) + "-" + system.name;
     SCOPED_TRACE(std::string(row.name) + " on " + system.name);
     const std::string folder = folder_ / id_;
-    placeholders_ = {{"$", folder},
-                     {"<K>", ownKey_ + "\\" + id_},
-                     {"<T>", "Quenrid-" + id_},
-                     {"<id>", id_},
-                     {"<Public>", folder + "\\public"},
-                     {"<Temp>", temp_},
-                     {"<CV>", kCurrentVersion}};
-    placeholders_.push_back({"<Fonts>", kFontKeys[system.bit != WIN9X]});
-    placeholders_.push_back({"<OtherFonts>", kFontKeys[system.bit == WIN9X]});
+    const bool nt = system.bit != WIN9X;
+    placeholders_ = {{"$", folder}, {"<K>", ownKey_ + "\\" + id_}, {"<T>", "Quenrid-" + id_}};
+    placeholders_.insert(placeholders_.end(), {{"<id>", id_}, {"<Temp>", temp_}, {"<CV>", kCV}});
+    placeholders_.insert(placeholders_.end(),
+                         {{"<Fonts>", kFontKeys[nt]}, {"<OtherFonts>", kFontKeys[!nt]}});
+    placeholders_.push_back({"<Public>", folder + "\\public"});
     for (const MovedFolder &moved : kMovedFolders) {
       placeholders_.push_back({moved.placeholder, folder + "\\" + moved.folder});
     }
@@ -488,7 +473,7 @@ class RemovalPhases : public ::testing::Test {
       Process run(exe, "/S", row.startIn ? Expand(row.startIn) : "");
       SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
       for (const Question &question : row.dialogue) {
-        if (question.answer != "empty") AnswerQuestion(run, question, Expand(question.path));
+        if (question.answer != EMPTY) AnswerQuestion(run, question, Expand(question.path));
       }
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }
@@ -496,14 +481,14 @@ class RemovalPhases : public ::testing::Test {
 
     size_t servers = 0, unregistered = 0;
     for (const Item &item : items) servers += item.Is('c') || item.Is('x');
-    for (const Event &event : ReadEvents(record)) {
-      const bool inStub = SamePath(event.process, exe);
-      EXPECT_FALSE(system.bit == NT && inStub) << event.what << " " << event.dll;
-      if (event.what != "unregister") continue;
-      ++unregistered;
-      EXPECT_TRUE(inStub || system.bit == NT) << event.process;
-      EXPECT_TRUE(!inStub || SamePath(event.directory, event.dll.substr(0, event.dll.rfind('\\'))))
-          << event.directory;
+    for (const Event &e : ReadEvents(record)) {
+      const bool inStub = SamePath(e.process, exe), unregister = e.what == "unregister";
+      EXPECT_TRUE(system.bit == NT ? !inStub : inStub || !unregister)
+          << e.what << " in " << e.process;
+      EXPECT_TRUE(!inStub || !unregister ||
+                  SamePath(e.directory, e.dll.substr(0, e.dll.rfind('\\'))))
+          << e.directory;
+      unregistered += unregister;
     }
     EXPECT_EQ(unregistered, servers);
     for (const Item &item : items) {
@@ -513,12 +498,9 @@ class RemovalPhases : public ::testing::Test {
         EXPECT_TRUE(GetFileAttributesA(item.path.c_str()) & FILE_ATTRIBUTE_READONLY) << item.path;
       }
       DWORD count = 0, size = sizeof count;
-      EXPECT_TRUE(!item.shared ||
-                  item.after == (RegGetValueA(HKEY_LOCAL_MACHINE, kSharedDlls, item.path.c_str(),
-                                              RRF_RT_REG_DWORD, nullptr, &count, &size)
-                                     ? std::nullopt
-                                     : std::optional<DWORD>(count)))
-          << "shared count: " << item.path;
+      const bool counted = !RegGetValueA(HKEY_LOCAL_MACHINE, kSharedDlls, item.path.c_str(),
+                                         RRF_RT_REG_DWORD, nullptr, &count, &size);
+      EXPECT_EQ(counted ? std::to_string(count) : "", item.after) << "shared count: " << item.path;
       // What the plan leaves to an answer, the dialogue decides.
       if (!item.Is('a') && !item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
         EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "plan wrong: " << item.path;
@@ -543,7 +525,7 @@ class RemovalPhases : public ::testing::Test {
     }
   }
 
-  const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+  const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion";
   TestFolder folder_;
   const std::string ownKey_ = "Software\\Quenrid-" + std::to_string(GetCurrentProcessId());
   std::vector<std::string> watched_;
@@ -554,7 +536,7 @@ class RemovalPhases : public ::testing::Test {
 };
 
 // clang-format off
-TEST_F(RemovalPhases, Files) {
+TEST_F(RemovalPhases, FilesAndTheirFolders) {
   RunAll({
       {"files go in reverse order before their folders; protected and busy folders stay", BOTH,
        {{"$\\sub", ""}, {"$\\sub", "a.txt"}, {"$\\kept", ""}, {"<Public>\\Documents", ""},
@@ -567,26 +549,26 @@ TEST_F(RemovalPhases, Files) {
       {"a run-out count asks, and Yes removes value and file; no value has run out", NT,
        {{"$", "novalue.dll", SHARED}, {"$", "last.dll", SHARED}}, {}, {}, {},
        {"-s1>:$\\last.dll", "-s>:$\\novalue.dll"},
-       {{10, "yes", "$\\last.dll"}, {10, "yes", "$\\novalue.dll"}}},
+       {{10, IDYES, "$\\last.dll"}, {10, IDYES, "$\\novalue.dll"}}},
       {"No to a run-out count leaves the file and a count of zero", NT,
-       {{"$", "last.dll", SHARED}}, {}, {}, {}, {"+s1>0:$\\last.dll"}, {{10, "no", "$\\last.dll"}}},
+       {{"$", "last.dll", SHARED}}, {}, {}, {}, {"+s1>0:$\\last.dll"}, {{10, IDNO, "$\\last.dll"}}},
       {"without the shared key every count has run out", NT,
        {{"$", "nokey.dll", SHARED}}, {}, {}, {},
        {"-a:HKLM\\<CV>\\SharedDLLs", "-s>:$\\nokey.dll"},
-       {{10, "yes", "$\\nokey.dll"}}},
+       {{10, IDYES, "$\\nokey.dll"}}},
       {"read-only files follow each answer, the last entry asked first", BOTH,
        {{"$", "esc.txt"}, {"$", "no.txt"}, {"$", "yes.txt"}}, {}, {}, {},
        {"-r:$\\yes.txt", "+r:$\\no.txt", "+r:$\\esc.txt"},
-       {{9, "yes", "$\\yes.txt"}, {9, "no", "$\\no.txt"}, {9, "esc", "$\\esc.txt"}}},
+       {{9, IDYES, "$\\yes.txt"}, {9, IDNO, "$\\no.txt"}, {9, IDCANCEL, "$\\esc.txt"}}},
       {"Yes to all holds for every later read-only file", NT,
        {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
-       {"-r:$\\a.txt", "-r:$\\b.txt", "-r:$\\c.txt"}, {{9, "all", "$\\c.txt"}}},
+       {"-r:$\\a.txt", "-r:$\\b.txt", "-r:$\\c.txt"}, {{9, IDC_YES_TO_ALL, "$\\c.txt"}}},
       {"No to all holds for every later read-only file", NT,
        {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
-       {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {{9, "none", "$\\c.txt"}}},
+       {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {{9, IDC_NO_TO_ALL, "$\\c.txt"}}},
       {"read-only and run-out files go unasked when their message is empty", NT,
        {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
-       {"-r:$\\plain.txt", "-s1>:$\\last.dll"}, {{9, "empty"}, {10, "empty"}}},
+       {"-r:$\\plain.txt", "-s1>:$\\last.dll"}, {{9, EMPTY}, {10, EMPTY}}},
       {"a read-only font is never asked about; a read-only file in use stays read-only", NT,
        {{"$", "font.ttf", FONT}, {"$", "held.txt"}}, {}, {}, {},
        {"-r:$\\font.ttf", "+rl:$\\held.txt"}},
@@ -600,6 +582,14 @@ TEST_F(RemovalPhases, Files) {
       {"a font's registration goes with it", ALL, {{"$", "mac.ttf", FONT}}, {}, {}, {},
        {"-f:$\\mac.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> mac (TrueType)",
         "+n:HKLM\\<Fonts>\\\\mac (TrueType)", "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> mac (TrueType)"}},
+      {"emptied folders go upwards until one is not empty", BOTH,
+       {{"$\\p\\Sub\\Deep", "f.txt"}, {"$\\q", "f.txt"}, {".\\bin", "tool.dll"},
+        {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
+       {"-$\\p\\Sub\\Deep\\f.txt", "-$\\p\\", "-$\\q\\f.txt", "+$\\q\\keep.txt",
+        "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\"}},
+      {"a folder entry stands for itself; fonts keep their folder", NT,
+       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FONT}}, {}, {}, {},
+       {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
   });
 }
 
@@ -666,19 +656,6 @@ TEST_F(RemovalPhases, Shortcuts) {
   });
 }
 
-TEST_F(RemovalPhases, EmptiedFolders) {
-  RunAll({
-      {"emptied folders go upwards until one is not empty", BOTH,
-       {{"$\\p\\Sub\\Deep", "f.txt"}, {"$\\q", "f.txt"}, {".\\bin", "tool.dll"},
-        {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
-       {"-$\\p\\Sub\\Deep\\f.txt", "-$\\p\\", "-$\\q\\f.txt", "+$\\q\\keep.txt",
-        "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\"}},
-      {"a folder entry stands for itself; fonts keep their folder", NT,
-       {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FONT}}, {}, {}, {},
-       {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
-  });
-}
-
 TEST_F(RemovalPhases, Registry) {
   const std::string tree = "<K>\\Vendor\\Product";
   RunAll({
@@ -708,28 +685,6 @@ TEST_F(RemovalPhases, Registry) {
   });
 }
 
-// A product as an installer leaves it: after the run nothing of it remains,
-// and (as every row checks) nothing around it changed.
-TEST_F(RemovalPhases, AWholeProduct) {
-  RunAll({
-      {"a whole product", BOTH,
-       {{".\\bin", "tool.exe"}, {".\\bin\\plugins", "p.dll"}, {".\\data", ""},
-        {".\\data\\templates", "a.tpl"}, {"$\\shared", "common.dll"}},
-       {{1, "<Programs>\\Quenrid Vendor\\Product", "", "Product.lnk"},
-        {0, "<Desktop>", "", "Product.lnk"}},
-       {{HKCU, "<K>\\Vendor\\Product"}, {HKCU, "<CV>\\Uninstall\\Quenrid <id>"},
-        {HKCU, "<CV>\\Run\\\\Quenrid <id>"}, {HKCU, "<K>\\Vendor\\\\Installed"}},
-       {"logs\\*.log", "#TempDir#\\quenrid-<id>-*.tmp"},
-       {"-$\\app\\bin\\tool.exe", "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\",
-        "-$\\app\\data\\templates\\a.tpl", "-$\\app\\data\\", "-$\\shared\\common.dll",
-        "-$\\shared\\", "-$\\app\\logs\\old\\1.log", "-$\\app\\logs\\",
-        "-<Programs>\\Quenrid Vendor\\Product\\Product.lnk", "-<Programs>\\Quenrid Vendor\\",
-        "-<Desktop>\\Product.lnk", "+<Desktop>\\", "-<Temp>\\quenrid-<id>-session.tmp",
-        "+<Temp>\\other-<id>.tmp", "-HKCU\\<K>\\Vendor\\Product\\Settings\\\\Size",
-        "-HKCU\\<CV>\\Uninstall\\Quenrid <id>\\\\Name", "-HKCU\\<CV>\\Run\\\\Quenrid <id>",
-        "-HKCU\\<K>\\Vendor\\\\Installed", "+HKCU\\<K>\\Vendor\\\\Other", "+$\\neighbour\\file.txt"}},
-  });
-}
 // clang-format on
 
 }  // namespace
