@@ -63,7 +63,6 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //   l   a file held open by another process
 //   k   a registry subkey that links nowhere: it can be neither opened nor deleted
 //   sB>A  a shared file with count B before and A after (none if empty)
-//   a   a registry key that is absent during the run and put back after it
 //   c x e  a copy of the COM server that records its calls, crashes, or lacks
 //       the export: each c and x is unregistered once, by regsvr32 on NT 6,
 //       else by the stub itself from the server's folder
@@ -378,11 +377,6 @@ class RemovalPhases : public ::testing::Test {
     if (IsKey(path)) {
       const RegistryItem key = ParseRegistryItem(path);
       if (item.Is('k')) return CreateDeadLink(key);
-      if (item.Is('a')) {
-        ASSERT_EQ(KeyListing(key.root, key.key).size(), 0u) << "the prefix's would go: " << path;
-        ASSERT_EQ(RegDeleteKeyA(key.root, key.key.c_str()), ERROR_SUCCESS);
-        return;
-      }
       ASSERT_EQ(key.value
                     ? RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), REG_SZ, "x", 2)
                     : CreateKey(key.root, key.key),
@@ -418,8 +412,6 @@ class RemovalPhases : public ::testing::Test {
       const RegistryItem key = ParseRegistryItem(path);
       if (item->Is('k')) {
         DeleteLink(key);
-      } else if (IsKey(path) && item->Is('a')) {
-        CreateKey(key.root, key.key);
       } else if (IsKey(path)) {
         key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
                   : (void)RegDeleteTreeA(key.root, key.key.c_str());
@@ -429,7 +421,6 @@ class RemovalPhases : public ::testing::Test {
       }
       RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, ("Quenrid-" + id_).c_str());
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id_).c_str());
   }
 
@@ -465,7 +456,7 @@ class RemovalPhases : public ::testing::Test {
       WindowsVersionFor planVersion("quenrid.exe", system.version);
       plan = nlohmann::json::parse(PlanJson(exe, "/S"));
       for (const Item &item : items) {
-        EXPECT_EQ(ItemExists(item.path), !item.Is('a')) << "the plan changed: " << item.path;
+        EXPECT_TRUE(ItemExists(item.path)) << "the plan changed: " << item.path;
       }
       // The file phase's questions come in quiet runs too, without the other
       // prompts around them.
@@ -502,7 +493,7 @@ class RemovalPhases : public ::testing::Test {
                                          RRF_RT_REG_DWORD, nullptr, &count, &size);
       EXPECT_EQ(counted ? std::to_string(count) : "", item.after) << "shared count: " << item.path;
       // What the plan leaves to an answer, the dialogue decides.
-      if (!item.Is('a') && !item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
+      if (!item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
         EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "plan wrong: " << item.path;
       }
     }
@@ -546,23 +537,17 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
       {"a count above one is lowered and asks nothing; one in use keeps its last", NT,
        {{"$", "busy.dll", SHARED}, {"$", "three.dll", SHARED}, {"$", "locked.dll", SHARED}},
        {}, {}, {}, {"+ls5>4:$\\busy.dll", "+s3>2:$\\three.dll", "+ls1>1:$\\locked.dll"}},
-      {"a run-out count asks, and Yes removes value and file; no value has run out", NT,
-       {{"$", "novalue.dll", SHARED}, {"$", "last.dll", SHARED}}, {}, {}, {},
-       {"-s1>:$\\last.dll", "-s>:$\\novalue.dll"},
-       {{10, IDYES, "$\\last.dll"}, {10, IDYES, "$\\novalue.dll"}}},
-      {"No to a run-out count leaves the file and a count of zero", NT,
-       {{"$", "last.dll", SHARED}}, {}, {}, {}, {"+s1>0:$\\last.dll"}, {{10, IDNO, "$\\last.dll"}}},
-      {"without the shared key every count has run out", NT,
-       {{"$", "nokey.dll", SHARED}}, {}, {}, {},
-       {"-a:HKLM\\<CV>\\SharedDLLs", "-s>:$\\nokey.dll"},
-       {{10, IDYES, "$\\nokey.dll"}}},
-      {"read-only files follow each answer, the last entry asked first", BOTH,
-       {{"$", "esc.txt"}, {"$", "no.txt"}, {"$", "yes.txt"}}, {}, {}, {},
-       {"-r:$\\yes.txt", "+r:$\\no.txt", "+r:$\\esc.txt"},
-       {{9, IDYES, "$\\yes.txt"}, {9, IDNO, "$\\no.txt"}, {9, IDCANCEL, "$\\esc.txt"}}},
-      {"Yes to all holds for every later read-only file", NT,
-       {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
-       {"-r:$\\a.txt", "-r:$\\b.txt", "-r:$\\c.txt"}, {{9, IDC_YES_TO_ALL, "$\\c.txt"}}},
+      // No value has run out too.
+      {"a run-out count asks: Yes removes value and file, No leaves a count of zero", NT,
+       {{"$", "novalue.dll", SHARED}, {"$", "kept.dll", SHARED}, {"$", "last.dll", SHARED}},
+       {}, {}, {}, {"-s1>:$\\last.dll", "+s1>0:$\\kept.dll", "-s>:$\\novalue.dll"},
+       {{10, IDYES, "$\\last.dll"}, {10, IDNO, "$\\kept.dll"}, {10, IDYES, "$\\novalue.dll"}}},
+      {"read-only files follow each answer, the last entry asked first; Yes to all holds", BOTH,
+       {{"$", "all2.txt"}, {"$", "all.txt"}, {"$", "esc.txt"}, {"$", "no.txt"}, {"$", "yes.txt"}},
+       {}, {}, {},
+       {"-r:$\\yes.txt", "+r:$\\no.txt", "+r:$\\esc.txt", "-r:$\\all.txt", "-r:$\\all2.txt"},
+       {{9, IDYES, "$\\yes.txt"}, {9, IDNO, "$\\no.txt"}, {9, IDCANCEL, "$\\esc.txt"},
+        {9, IDC_YES_TO_ALL, "$\\all.txt"}}},
       {"No to all holds for every later read-only file", NT,
        {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
        {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {{9, IDC_NO_TO_ALL, "$\\c.txt"}}},
@@ -579,9 +564,9 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
         {"$", "text.dll", COM}, {"$", "missing.dll", COM}}, {}, {}, {},
        {"-rc:$\\my server.dll", "-x:$\\crash.dll", "-e:$\\none.dll", "-$\\text.dll"}},
       // Only the name in the file counts, and only in the running family's key.
-      {"a font's registration goes with it", ALL, {{"$", "mac.ttf", FONT}}, {}, {}, {},
-       {"-f:$\\mac.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> mac (TrueType)",
-        "+n:HKLM\\<Fonts>\\\\mac (TrueType)", "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> mac (TrueType)"}},
+      {"a font's registration goes with it", ALL, {{"$", "m.ttf", FONT}}, {}, {}, {},
+       {"-f:$\\m.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> m (TrueType)",
+        "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> m (TrueType)", "+n:HKLM\\<Fonts>\\\\m (TrueType)"}},
       {"emptied folders go upwards until one is not empty", BOTH,
        {{"$\\p\\Sub\\Deep", "f.txt"}, {"$\\q", "f.txt"}, {".\\bin", "tool.dll"},
         {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
@@ -679,7 +664,7 @@ TEST_F(RemovalPhases, Registry) {
        {{HKCU, "<T>"}, {HKCU, "\\\\<T>\\"}, {HKCU, "Software\\\\Microsoft\\"},
         {HKCU, "<CV>\\Run\\"}, {HKCU, "<CV>\\Uninstall\\Quenrid <id>"},
         {HKCU, "<CV>\\Run\\\\Quenrid <id>"}}, {},
-       {"+HKCU\\<T>\\\\Marker", "+HKCU\\Software\\Microsoft\\Quenrid <id>",
+       {"+HKCU\\<T>", "+HKCU\\<T>\\\\Marker", "+HKCU\\Software\\Microsoft\\Quenrid <id>",
         "+HKCU\\<CV>\\Run\\\\Other <id>", "-HKCU\\<CV>\\Uninstall\\Quenrid <id>",
         "-HKCU\\<CV>\\Run\\\\Quenrid <id>"}},
   });
