@@ -34,9 +34,9 @@ TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysAndEmptyNamesInAnyForm) {
       {HKU, ".DEFAULT\\Software", 1}, {HKU, "S-1-5-21-1\\Software\\Microsoft", 1},
       {HKCC, "System", 1}, {HKCR, "CLSID", 1}, {HKCR, "clsid\\", 1}, {HKCR, "*", 1},
       {HKLM, "Software\\Classes\\CLSID", 1}, {HKCU, "Software\\\\Classes\\Interface\\", 1},
-      {HKLM, "Software\\Microsoft", 1}, {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
-      {HKLM, cv + "\\Uninstall", 1}, {HKCU, cv + "\\Run", 1}, {HKLM, cv + "\\App Paths", 1},
-      {HKLM, "Software\\Microsoft\\Windows NT\\CurrentVersion", 1},
+      {HKLM, "Software\\Microsoft\\\\Windows\\CurrentVersion\\", 1},
+      {HKLM, "Software\\Microsoft", 1}, {HKLM, cv + "\\Uninstall", 1}, {HKCU, cv + "\\Run", 1},
+      {HKLM, cv + "\\App Paths", 1}, {HKLM, "Software\\Microsoft\\Windows NT\\CurrentVersion", 1},
       {HKLM, "SYSTEM\\CurrentControlSet", 1}, {HKLM, "system\\currentcontrolset\\services\\", 1},
       // A product's own keys below them still go.
       {HKLM, "Software\\Vendor\\Product", 0}, {HKCC, "Software\\Vendor", 0},
@@ -65,9 +65,8 @@ TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysAndEmptyNamesInAnyForm) {
 TEST(WorkPath, PathsThatDoNotFitLeaveItEmpty) {
   ProcessState state;
   TestFolder folder;
-  char work[PATH_BUFFER_SIZE + 64];
+  char work[PATH_BUFFER_SIZE + 64], install[PATH_BUFFER_SIZE];
   memset(work, 'G', sizeof work);
-  char install[PATH_BUFFER_SIZE];
   strcpy(install, (folder.path() + "\\").c_str());
   WorkPath = work;
   InstallFolder = install;

@@ -42,8 +42,7 @@ const struct System {
   int bit;
   const char *version, *name;
 } kSystems[] = {{NT, nullptr, "nt"}, {XP, "winxp", "xp"}, {WIN9X, "win98", "9x"}};
-// How the directory list ends in the data.
-enum ListForm { LIST_CLOSED, LIST_UNCLOSED, LIST_LAST_UNTERMINATED };
+enum ListForm { LIST_CLOSED, LIST_UNCLOSED, LIST_LAST_UNTERMINATED };  // the directory list's end
 enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FILE_FLAG_COM_SERVER };
 
 // Placeholders in every string of a row:
@@ -51,10 +50,9 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //   <K>        a registry key of the row's own, below Software
 //   <T>        a first-level key name of the row's own
 //   <id>       a name unique to the row and run
-//   <Docs> <Local> <AppData> <Desktop> <Programs> <Public>  the user's shell
-//              folders, which each run moves into $\user and $\public, so that
-//              even a faulty phase cannot reach the prefix's own (some of
-//              which are the host's home folder)
+//   <Docs> <Desktop> <Programs>... (kMovedFolders) and <Public>  the shell
+//              folders, moved by each run into $\user and $\public, out of a
+//              faulty phase's reach of the prefix's own (the host's home)
 //   <Temp>     the prefix's temporary folder
 //   <CV>       Software\Microsoft\Windows\CurrentVersion
 //   <Fonts> <OtherFonts>  below HKLM, the running family's font key, the other's
@@ -69,9 +67,8 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //       else by the stub itself
 //   f   a TrueType file whose Macintosh full name is "Quenrid <id> <stem>"
 //   n   something the plan does not speak of
-// A path ending in a backslash is a folder. A path that starts with HK is a
-// registry key, or a value after a double backslash (the default value when
-// nothing follows it).
+// A path ending in a backslash is a folder; one starting with HK a registry
+// key, or a value after a double backslash (the default value if none follows).
 // The dialogue lists, in order, each message that the run asks about a path
 // and the button that answers it (IDCANCEL as Esc gives it), or EMPTY for a
 // message left empty in the row's data.
@@ -145,9 +142,8 @@ struct MovedShellFolders {
                                  : Set(moved, saved[i].first, saved[i].second);
     }
   }
-  static void Set(const MovedFolder &moved, DWORD type, const std::string &value) {
-    RegSetKeyValueA(moved.root, kShellFolders, moved.value, type, value.c_str(),
-                    static_cast<DWORD>(value.size() + 1));
+  static void Set(const MovedFolder &moved, DWORD type, const std::string &to) {
+    RegSetKeyValueA(moved.root, kShellFolders, moved.value, type, to.c_str(), DWORD(to.size() + 1));
   }
   std::vector<std::pair<DWORD, std::string>> saved;
 };
@@ -294,17 +290,15 @@ void AnswerQuestion(const Process &run, const Question &question, const std::str
 
 // An item of a row, its shared counts (empty for none) taken out of its kinds.
 struct Item {
-  char fate = '+';  // or '-'
-  std::string kinds, path;
-  std::string before, after;
+  char fate;  // '-' or '+'
+  std::string kinds, path, before, after;
   bool Is(char kind) const { return kinds.find(kind) != std::string::npos; }
 };
 
 class RemovalPhases : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The prefix's own places, which no row may change; public documents
-    // from the folder above them.
+    // The prefix's own places, which no row may change (all of Public).
     for (int csidl : {CSIDL_PROFILE, CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_PROGRAMS,
                       CSIDL_COMMON_DOCUMENTS}) {
       char path[MAX_PATH] = "";
@@ -328,8 +322,7 @@ class RemovalPhases : public ::testing::Test {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeA(root, ownKey_.c_str());
   }
 
-  // Everything outside the rows' own folders and keys that a faulty phase
-  // could change.
+  // What lies outside the rows' own folders and keys, out of every phase's reach.
   std::set<std::string> Watched() const {
     std::set<std::string> all;
     for (const std::string &place : watched_) all.merge(FolderListing(place));
@@ -378,10 +371,9 @@ class RemovalPhases : public ::testing::Test {
 
   Item ParseItem(const std::string &text) const {
     const size_t colon = text.find(':');
-    Item item;
-    item.fate = text[0];
-    if (colon != std::string::npos) item.kinds = text.substr(1, colon - 1);
-    item.path = Expand(text.substr(colon == std::string::npos ? 1 : colon + 1));
+    const bool plain = colon == std::string::npos;
+    Item item{text[0], plain ? "" : text.substr(1, colon - 1),
+              Expand(text.substr(plain ? 1 : colon + 1)), "", ""};
     if (const size_t s = item.kinds.find('s'); s != std::string::npos) {
       const size_t arrow = item.kinds.find('>');
       item.before = item.kinds.substr(s + 1, arrow - s - 1);
@@ -413,10 +405,9 @@ class RemovalPhases : public ::testing::Test {
     if (server) {
       ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
     } else {
-      const size_t name = path.rfind('\\') + 1;
-      const std::string fullName =
-          "Quenrid " + id_ + " " + path.substr(name, path.rfind('.') - name);
-      WriteBinaryFile(path, item.Is('f') ? BuildFont({{{kMacintosh, kFullName, fullName}}}) : "x");
+      const size_t stem = path.rfind('\\') + 1, dot = path.rfind('.');
+      const std::string name = "Quenrid " + id_ + " " + path.substr(stem, dot - stem);
+      WriteBinaryFile(path, item.Is('f') ? BuildFont({{{kMacintosh, kFullName, name}}}) : "x");
     }
     if (item.Is('r')) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     if (const DWORD count = std::atoi(item.before.c_str()); !item.before.empty()) {
