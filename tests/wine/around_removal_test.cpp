@@ -8,11 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,17 +37,10 @@ bool WaitUntil(const std::function<bool()> &done) {
   return true;
 }
 
-std::string ReplaceAll(std::string text, const std::string &from, const std::string &to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-std::string ShortPath(const std::string &path) {
-  char shortPath[MAX_PATH] = "";
-  GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
-  return shortPath;
+// Writes a file, its folder made first.
+void Place(const std::string &path, const std::string &bytes) {
+  CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+  WriteBinaryFile(path, bytes);
 }
 
 // One start of the recorder, as it noted it: folder, command line, and
@@ -61,53 +52,42 @@ struct Record {
 
 std::vector<Record> ReadRecords(const std::string &recorder) {
   std::vector<Record> records;
-  if (!Exists(recorder + ".log")) return records;
-  const std::string text = ReadBinaryFile(recorder + ".log");
+  const std::string text = Exists(recorder + ".log") ? ReadBinaryFile(recorder + ".log") : "";
   for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
        start = end + 2) {
-    const std::string entry = text.substr(start, end - start);
-    const size_t first = entry.find('\t'), last = entry.rfind('\t');
-    records.push_back({entry.substr(0, first), entry.substr(first + 1, last - first - 1),
-                       entry.substr(last + 1) == "1"});
+    const size_t tab = text.find('\t', start);
+    records.push_back({text.substr(start, tab - start), text.substr(tab + 1, end - tab - 3),
+                       text[end - 1] == '1'});
   }
   return records;
 }
 
-// The default value of a key under HKEY_CLASSES_ROOT, set for the test; what
-// was there is put back, and the highest key of the path that was missing is
-// removed with its tree, when the object goes.
-class ClassesRootDefault {
+// Default values of keys under HKEY_CLASSES_ROOT, set for the test: each is
+// put back when the object goes, and a key whose top the test made goes with
+// its tree.
+class ClassesRoot {
  public:
-  ClassesRootDefault(const std::string &key, const std::string &value) : key_(key) {
-    for (size_t at = 0; at != std::string::npos && created_.empty();) {
-      at = key.find('\\', at + 1);
-      HKEY probe;
-      if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.substr(0, at).c_str(), 0, KEY_READ, &probe)) {
-        created_ = key.substr(0, at);
-      } else {
-        RegCloseKey(probe);
-      }
-    }
+  ~ClassesRoot() {
+    for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) (*undo)();
+  }
+  void Set(const std::string &key, const std::string &value) {
+    const std::string top = key.substr(0, key.find('\\'));
     char old[1024];
     LONG size = sizeof old;
-    if (created_.empty() && !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) old_ = old;
-    EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
-                           static_cast<DWORD>(value.size())),
-              ERROR_SUCCESS);
-  }
-  ~ClassesRootDefault() {
-    if (!created_.empty()) RegDeleteTreeA(HKEY_CLASSES_ROOT, created_.c_str());
-    if (old_) {
-      RegSetValueA(HKEY_CLASSES_ROOT, key_.c_str(), REG_SZ, old_->c_str(),
-                   static_cast<DWORD>(old_->size()));
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size) != ERROR_SUCCESS) {
+      undo_.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
+    } else if (size = sizeof old; RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size) == 0) {
+      undo_.push_back([key, old = std::string(old)] { Put(key, old); });
     }
+    EXPECT_EQ(Put(key, value), ERROR_SUCCESS) << key;
   }
-  ClassesRootDefault(const ClassesRootDefault &) = delete;
-  ClassesRootDefault &operator=(const ClassesRootDefault &) = delete;
 
  private:
-  std::string key_, created_;
-  std::optional<std::string> old_;
+  static LONG Put(const std::string &key, const std::string &value) {
+    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                        static_cast<DWORD>(value.size()));
+  }
+  std::vector<std::function<void()>> undo_;
 };
 
 class AroundRemoval : public ::testing::Test {
@@ -124,15 +104,21 @@ class AroundRemoval : public ::testing::Test {
     SetEnvironmentVariableA("TEMP", temp_.c_str());
   }
 
-  // `pattern` with {install}, {temp}, {cwd} and {viewer} filled in, and {xN}
-  // as N letters x.
-  std::string Expand(const std::string &pattern) const {
+  // `text` with {install}, {temp}, {cwd} and {viewer} filled in, and {xN} as
+  // N letters x.
+  std::string Expand(std::string text) const {
     char cwd[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, cwd);
-    std::string text = ReplaceAll(ReplaceAll(pattern, "{install}", install_), "{temp}", temp_);
-    text = ReplaceAll(ReplaceAll(text, "{cwd}", cwd), "{viewer}", Viewer());
-    for (size_t at; (at = text.find("{x")) != std::string::npos;) {
-      text.replace(at, text.find('}', at) - at + 1, std::string(std::atoi(&text[at + 2]), 'x'));
+    for (size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
+      const size_t end = text.find('}', at);
+      const std::string name = text.substr(at + 1, end - at - 1);
+      const std::string value = name[0] == 'x'      ? std::string(std::atoi(&name[1]), 'x')
+                                : name == "install" ? install_
+                                : name == "temp"    ? temp_
+                                : name == "viewer"  ? Viewer()
+                                                    : cwd;
+      text.replace(at, end - at + 1, value);
+      at += value.size();
     }
     return text;
   }
@@ -140,20 +126,13 @@ class AroundRemoval : public ::testing::Test {
   std::string Viewer() const { return folder_ / "viewer\\viewer.exe"; }
   std::string Exe() const { return install_ + "\\" + exeName_; }
 
-  // A copy of the recorder at `path`, its folder made first.
-  static void PlaceRecorder(const std::string &path) {
-    CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_RECORDER_PATH).c_str(), path.c_str(), FALSE))
-        << path;
-  }
-
   // Packs the uninstaller, which lists probe.txt beside it, and runs it with
-  // `switches` ("" for an interactive run, confirmed unless `cancel`) to its
-  // end. `hold`, when given, receives a handle that keeps the executable from
-  // being deleted.
-  void Run(const char *switches, bool cancel, const Settings &settings, HANDLE *hold = nullptr) {
-    deletesItself_ = !cancel && !std::strpbrk(switches, "SsXx");
-    WriteBinaryFile(install_ + "\\probe.txt", "probe");
+  // `switches` to its end: "" is an interactive run that is confirmed, "-"
+  // one that is refused. `hold`, when given, receives a handle that keeps the
+  // executable from being deleted.
+  void Run(const std::string &switches, const Settings &settings, HANDLE *hold = nullptr) {
+    const bool interactive = switches.empty() || switches == "-", cancel = switches == "-";
+    Place(install_ + "\\probe.txt", "probe");
     Manifest manifest;
     manifest.messages = TestMessages();
     manifest.files = {{install_, "probe.txt", 0}};
@@ -164,8 +143,8 @@ class AroundRemoval : public ::testing::Test {
                           nullptr);
       ASSERT_NE(*hold, INVALID_HANDLE_VALUE);
     }
-    Process process(Exe(), switches);
-    if (switches[0] == '\0') {
+    Process process(Exe(), interactive ? "" : switches);
+    if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
              cancel ? IDCANCEL : IDOK);
       if (!cancel) Answer(ui::WaitForDialog(process.id(), kExitTimeoutMs, ui::IsMessageBox), IDOK);
@@ -174,221 +153,164 @@ class AroundRemoval : public ::testing::Test {
     EXPECT_EQ(Exists(install_ + "\\probe.txt"), cancel) << "the removal did not run as it should";
   }
 
-  // The batches left in the temporary folder.
-  std::vector<std::string> Batches() const {
-    std::vector<std::string> names;
+  size_t BatchCount() const {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((temp_ + "\\delme*.bat").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
+    size_t count = search != INVALID_HANDLE_VALUE;
+    while (count && FindNextFileA(search, &found)) ++count;
+    if (count) FindClose(search);
+    return count;
   }
 
-  // Waits for the self-deletion to finish, or watches that none happens:
-  // afterwards the executable is gone or still there, and the batches in the
-  // temporary folder are exactly `left`.
-  void ExpectSelfDeletion(bool deletes, const std::vector<std::string> &left = {}) {
+  // Waits until the executable is gone, or watches that it stays, and until
+  // `left` batches remain in the temporary folder.
+  void ExpectSelfDeletion(bool deletes, size_t left = 0) {
     if (!deletes) Sleep(kQuietMs);
-    EXPECT_TRUE(deletes ? WaitUntil([&] { return !Exists(Exe()) && Batches() == left; })
-                        : Exists(Exe()) && Batches() == left)
-        << "executable still there: " << Exists(Exe()) << ", batches: " << Batches().size();
-  }
-
-  // The one start the recorder at `path` noted, once it has ended; none when
-  // `expected` is false, after a while of watching.
-  std::optional<Record> RecordedStart(const std::string &path, bool expected) {
-    if (!expected) {
-      Sleep(kQuietMs);
-      EXPECT_TRUE(ReadRecords(path).empty()) << "started: " << ReadRecords(path)[0].line;
-      return std::nullopt;
-    }
-    EXPECT_TRUE(WaitUntil([&] { return !ReadRecords(path).empty(); })) << "never started: " << path;
-    const std::vector<Record> records = ReadRecords(path);
-    EXPECT_EQ(records.size(), 1u);
-    if (records.empty()) return std::nullopt;
-    return records[0];
+    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes && BatchCount() == left; }))
+        << "executable still there: " << Exists(Exe()) << ", batches: " << BatchCount();
   }
 
   TestFolder folder_;
   std::string install_, temp_, exeName_ = "uninst.exe";
-  bool deletesItself_ = false;  // without a refusal, /S or /X
 };
 
-template <class Case> std::string CaseName(const ::testing::TestParamInfo<Case> &info) {
-  return info.param.name;
-}
+// --- The pre-uninstall program and the closing document ------------------
 
-// --- The pre-uninstall program ----------------------------------------------
-
-struct ProgramCase {
+struct StartCase {
   const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
-  const char *command;   // the settings' program line
-  const char *line;      // the command line it must get; null: it must not start
-  const char *directory = "{install}";         // the folder it must start in
-  const char *recorder = "{install}\\setup.exe";  // where the program lies
+  const char *switches;  // "" an interactive run, confirmed; "-" one refused
+  const char *program;   // the settings' program line; null: none
+  const char *started;   // the line it must get; null: it must not start
+  const char *document = nullptr, *opened = nullptr;  // the same for the document and its viewer
+  const char *htm = nullptr;  // the open command of the ".htm" class; null: none
   bool wait = false;
-  int probe = -1;  // 1: it ended before the removal; 0: after; -1: either
+  const char *directory = nullptr;  // where the program starts; null: its own folder
 };
 
-const char kSetupLine[] = "\"{install}\\setup.exe\"";
-const char kSleepLine[] = "\"{install}\\setup.exe\" sleep=1500";
+// The shell knows the ".qrdoc" files and opens them from their folder; it
+// knows nothing of ".qrnone", which leaves such a document to the ".htm"
+// class's command.
+const char kDoc[] = "{install}\\docs\\bye.qrdoc", kNone[] = "{install}\\docs\\bye.qrnone";
+const char kOpened[] = "\"{viewer}\" \"{install}\\docs\\bye.qrdoc\"";
+const char kSetup[] = "\"{install}\\setup.exe\"", kSleep[] = "\"{install}\\setup.exe\" sleep=1500";
 
 // clang-format off
-const ProgramCase kProgramCases[] = {
-    {"Quiet", "/Q", false, "\"setup.exe\" /u", "\"{install}\\setup.exe\" /u"},
-    {"Silent", "/S", false, "\" setup.exe  \"   /u  /v", "\"{install}\\setup.exe\" /u  /v"},
-    {"PartialSkipsIt", "/X", false, "setup.exe", nullptr},
-    {"SilentAndPartialRunIt", "/S /X", false, "setup.exe", kSetupLine},
-    {"RefusedRunNeverStartsIt", "", true, "setup.exe", nullptr},
-    {"InstallDirMacro", "/S", false, "\"#InstallDir#\\bin\\setup.exe\" /u",
-     "\"{install}\\bin\\setup.exe\" /u", "{install}\\bin", "{install}\\bin\\setup.exe"},
-    {"MacroOutsideTheInstallFolder", "/S", false, "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\"",
-     "{temp}", "{temp}\\tool.exe"},
-    {"UnknownMacroLeavesABareName", "/S", false, "#Nothing#setup.exe", "\"setup.exe\"", "{cwd}"},
+const StartCase kStartCases[] = {
+    {"Interactive", "", "\"setup.exe\" sleep=1500", kSleep, kDoc, kOpened, nullptr, true},
+    {"Quiet", "/Q", "\"setup.exe\" /u", "\"{install}\\setup.exe\" /u", kDoc, kOpened},
+    {"Silent", "/S", "\" setup.exe  \"   /u  /v", "\"{install}\\setup.exe\" /u  /v", kDoc, nullptr},
+    {"Partial", "/X", "setup.exe", nullptr, kDoc, nullptr},
+    {"SilentAndPartial", "/S /X", "setup.exe", kSetup},
+    {"Refused", "-", "setup.exe", nullptr, kDoc, nullptr},
+    {"InstallDirMacroAndBlanks", "/S", "\"#InstallDir#\\tools dir\\my tool.exe\" /u",
+     "\"{install}\\tools dir\\my tool.exe\" /u"},
+    {"MacroOutsideTheInstallFolder", "/S", "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\""},
+    {"UnknownMacroLeavesABareName", "/S", "#Nothing#setup.exe", "\"setup.exe\"", nullptr, nullptr,
+     nullptr, false, "{cwd}"},
     // Unquoted, the arguments are part of the program's name: it cannot start.
-    {"UnquotedArgumentsAreNoArguments", "/S", false, "setup.exe /u", nullptr},
-    {"AnAbsolutePathIsStillRelative", "/S", false, "{install}\\setup.exe", nullptr},
-    {"ProgramPathWithBlanks", "/S", false, "\"tools dir\\my tool.exe\" /u",
-     "\"{install}\\tools dir\\my tool.exe\" /u", "{install}\\tools dir",
-     "{install}\\tools dir\\my tool.exe"},
-    {"QuotedWithoutArguments", "/S", false, "\"setup.exe\"", kSetupLine},
-    {"WaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
-     "{install}\\setup.exe", true, 1},
-    {"WaitedForInAnInteractiveRun", "", false, "\"setup.exe\" sleep=1500", kSleepLine,
-     "{install}", "{install}\\setup.exe", true, 1},
-    {"NotWaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
-     "{install}\\setup.exe", false, 0},
+    {"UnquotedArgumentsAreNoArguments", "/S", "setup.exe /u", nullptr},
+    {"AnAbsolutePathIsStillRelative", "/S", "{install}\\setup.exe", nullptr},
+    {"QuotedWithoutArguments", "/S", "\"setup.exe\"", kSetup},
     // The exit code that reads as "still running" must not hold the run forever.
-    {"ExitCode259EndsTheWait", "/S", false, "\"setup.exe\" exit=259",
-     "\"{install}\\setup.exe\" exit=259", "{install}", "{install}\\setup.exe", true, 1},
+    {"WaitedForTillExitCode259", "/S", "\"setup.exe\" sleep=1500 exit=259",
+     "\"{install}\\setup.exe\" sleep=1500 exit=259", nullptr, nullptr, nullptr, true},
+    {"NotWaitedFor", "/S", "\"setup.exe\" sleep=1500", kSleep},
     // Never cut into a shorter command line.
-    {"TooLongForThePathBuffer", "/S", false, "\"setup.exe\" {x250}", nullptr},
-    {"TooLongForTheCommandLine", "/S", false, "\"#InstallDir#\\setup.exe\" {x520}", nullptr},
-};
-// clang-format on
-
-class PreUninstall : public AroundRemoval, public ::testing::WithParamInterface<ProgramCase> {};
-
-TEST_P(PreUninstall, StartsAsTheSwitchesAndTheLineSay) {
-  const ProgramCase &c = GetParam();
-  UseFolders("app", "temp");
-  const std::string recorder = Expand(c.recorder);
-  PlaceRecorder(recorder);
-  Settings settings;
-  settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
-  settings.program = Expand(c.command);
-  Run(c.switches, c.cancel, settings);
-  if (std::optional<Record> start = RecordedStart(recorder, c.line != nullptr)) {
-    EXPECT_EQ(start->line, Expand(c.line));
-    EXPECT_TRUE(SamePath(start->directory, Expand(c.directory))) << start->directory;
-    EXPECT_TRUE(c.probe < 0 || start->probe == (c.probe == 1)) << "ended before the removal";
-  }
-  ExpectSelfDeletion(deletesItself_);
-}
-
-INSTANTIATE_TEST_SUITE_P(Program, PreUninstall, ::testing::ValuesIn(kProgramCases),
-                         CaseName<ProgramCase>);
-
-// --- The closing document -----------------------------------------------------
-
-struct DocumentCase {
-  const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
-  const char *document;
-  const char *line;                  // the viewer's command line; null: nothing is opened
-  const char *directory = nullptr;   // the folder the viewer starts in; null: not checked
-  const char *htmCommand = nullptr;  // the open command of the ".htm" class; null: none
-};
-
-// The shell knows the ".qrdoc" files; it knows nothing of ".qrnone", which
-// leaves such a document to the ".htm" class's command.
-const char kShellDocument[] = "{install}\\docs\\bye.qrdoc";
-const char kShellLine[] = "\"{viewer}\" \"{install}\\docs\\bye.qrdoc\"";
-const char kOtherDocument[] = "{install}\\docs\\bye.qrnone";
-
-// clang-format off
-const DocumentCase kDocumentCases[] = {
-    {"ShellOpensItFromItsFolder", "", false, kShellDocument, kShellLine, "{install}\\docs"},
-    {"QuietRunsOpenItToo", "/Q", false, kShellDocument, kShellLine, "{install}\\docs"},
-    {"NotAfterSilent", "/S", false, kShellDocument, nullptr},
-    {"NotAfterPartial", "/X", false, kShellDocument, nullptr},
-    {"NotAfterARefusal", "", true, kShellDocument, nullptr},
+    {"TooLongForThePathBuffer", "/S", "\"setup.exe\" {x250}", nullptr},
+    {"TooLongForTheCommandLine", "/S", "\"#InstallDir#\\setup.exe\" {x520}", nullptr},
     // A web address has no folder, whatever the case of its scheme.
-    {"WebAddressInCapitals", "/Q", false, "HTTP://quenrid.invalid/a\\b",
-     "\"{viewer}\" \"HTTP://quenrid.invalid/a\\b\""},
-    {"SecureWebAddress", "/Q", false, "hTtPs://quenrid.invalid/a\\b",
-     "\"{viewer}\" \"hTtPs://quenrid.invalid/a\\b\""},
-    {"FallBackDropsTheQuotedPlaceholderAndWhatFollows", "/Q", false, kOtherDocument,
-     "\"{viewer}\"  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" \"%1\" /after"},
-    {"FallBackDropsABarePlaceholder", "/Q", false, kOtherDocument,
-     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view %1 /after"},
-    {"FallBackAppendsWithoutAPlaceholder", "/Q", false, kOtherDocument,
-     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view"},
-    {"FallBackWithoutACommandOpensNothing", "/Q", false, kOtherDocument, nullptr},
+    {"WebAddress", "/Q", nullptr, nullptr, "HTTP://q.invalid/a\\b",
+     "\"{viewer}\" \"HTTP://q.invalid/a\\b\""},
+    {"SecureWebAddress", "/Q", nullptr, nullptr, "hTtPs://q.invalid/a\\b",
+     "\"{viewer}\" \"hTtPs://q.invalid/a\\b\""},
+    {"FallBackDropsTheQuotedPlaceholderAndWhatFollows", "/Q", nullptr, nullptr, kNone,
+     "\"{viewer}\"  {install}\\docs\\bye.qrnone", "\"{viewer}\" \"%1\" /after"},
+    {"FallBackDropsABarePlaceholder", "/Q", nullptr, nullptr, kNone,
+     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", "\"{viewer}\" /view %1 /after"},
+    {"FallBackAppendsWithoutAPlaceholder", "/Q", nullptr, nullptr, kNone,
+     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", "\"{viewer}\" /view"},
+    {"FallBackWithoutACommandOpensNothing", "/Q", nullptr, nullptr, kNone, nullptr},
     // Never cut into another document.
-    {"TooLongADocumentIsNotOpened", "/Q", false, "{install}\\docs\\{x520}.qrnone", nullptr,
+    {"TooLongADocumentIsNotOpened", "/Q", nullptr, nullptr, "{install}\\docs\\{x520}.qrnone",
      nullptr, "\"{viewer}\" \"%1\""},
-    {"TooLongAFallBackIsNotRun", "/Q", false, "{install}\\docs\\{x240}.qrnone", nullptr, nullptr,
+    {"TooLongAFallBackIsNotRun", "/Q", nullptr, nullptr, "{install}\\docs\\{x240}.qrnone", nullptr,
      "\"{viewer}\" /{x150}"},
 };
 // clang-format on
 
-class ClosingDocument : public AroundRemoval, public ::testing::WithParamInterface<DocumentCase> {};
-
-TEST_P(ClosingDocument, OpensAsTheSwitchesAndTheRegistrySay) {
-  const DocumentCase &c = GetParam();
-  UseFolders("app", "temp");
-  PlaceRecorder(Viewer());
-  CreateDirectoryA((install_ + "\\docs").c_str(), nullptr);
-  WriteBinaryFile(Expand(kShellDocument), "bye");
-  const std::string viewerCommand = Expand("\"{viewer}\" \"%1\"");
-  ClassesRootDefault document(".qrdoc", "Quenrid.TestDocument");
-  ClassesRootDefault documentCommand("Quenrid.TestDocument\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault web("http\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault secureWeb("https\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault page(".htm", "Quenrid.TestPage");
-  ClassesRootDefault pageCommand(c.htmCommand ? "Quenrid.TestPage\\shell\\open\\command"
-                                              : "Quenrid.TestPage",
-                                 c.htmCommand ? Expand(c.htmCommand) : "");
-  Settings settings;
-  settings.document = Expand(c.document);
-  Run(c.switches, c.cancel, settings);
-  if (std::optional<Record> start = RecordedStart(Viewer(), c.line != nullptr)) {
-    EXPECT_EQ(start->line, Expand(c.line));
-    EXPECT_TRUE(!c.directory || SamePath(start->directory, Expand(c.directory)))
-        << start->directory;
+class Starts : public AroundRemoval, public ::testing::WithParamInterface<StartCase> {
+ protected:
+  // The recorder at `path` started once, with `line` in `directory` (empty:
+  // not checked), or never when `line` is null, after a while of watching.
+  void ExpectStart(const std::string &path, const char *line, const std::string &directory) {
+    if (!line) Sleep(kQuietMs);
+    if (line) WaitUntil([&] { return !ReadRecords(path).empty(); });
+    const std::vector<Record> records = ReadRecords(path);
+    ASSERT_EQ(records.size(), line ? 1u : 0u) << path << (records.empty() ? "" : records[0].line);
+    if (!line) return;
+    EXPECT_EQ(records[0].line, Expand(line));
+    EXPECT_TRUE(directory.empty() || SamePath(records[0].directory, directory))
+        << records[0].directory;
+    // A program that sleeps ends before the removal only when waited for.
+    EXPECT_TRUE(!std::strstr(line, "sleep=") || records[0].probe == GetParam().wait);
   }
-  ExpectSelfDeletion(deletesItself_);
+};
+
+TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
+  const StartCase &c = GetParam();
+  UseFolders("app", "temp");
+  // The program lies where its line names it; a bare name, beside the uninstaller.
+  const std::string line = Expand(c.started ? c.started : kSetup);
+  std::string program = line.substr(1, line.find('"', 1) - 1);
+  if (program.find('\\') == std::string::npos) program = install_ + "\\" + program;
+  const std::string recorder = ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH));
+  Place(program, recorder);
+  Place(Viewer(), recorder);
+  Place(Expand(kDoc), "bye");
+  const std::string viewerCommand = Expand("\"{viewer}\" \"%1\"");
+  ClassesRoot classes;
+  classes.Set(".qrdoc", "Quenrid.TestDocument");
+  classes.Set("Quenrid.TestDocument\\shell\\open\\command", viewerCommand);
+  classes.Set("http\\shell\\open\\command", viewerCommand);
+  classes.Set("https\\shell\\open\\command", viewerCommand);
+  classes.Set(".htm", "Quenrid.TestPage");
+  if (c.htm) classes.Set("Quenrid.TestPage\\shell\\open\\command", Expand(c.htm));
+  if (!c.htm) classes.Set("Quenrid.TestPage", "");
+  Settings settings;
+  settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
+  if (c.program) settings.program = Expand(c.program);
+  if (c.document) settings.document = Expand(c.document);
+  Run(c.switches, settings);
+  ExpectStart(program, c.started,
+              c.directory ? Expand(c.directory) : program.substr(0, program.rfind('\\')));
+  ExpectStart(Viewer(), c.opened,
+              c.opened && c.opened == std::string(kOpened) ? Expand("{install}\\docs") : "");
+  ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Document, ClosingDocument, ::testing::ValuesIn(kDocumentCases),
-                         CaseName<DocumentCase>);
+INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-// --- Self-deletion --------------------------------------------------------------
+// --- Self-deletion --------------------------------------------------------
 
 // Quiet runs, in folders whose names a batch must quote.
-struct SelfDeletionCase {
+struct DeletionCase {
   const char *name;
   bool deletes;                   // the uninstaller deletes itself
   const char *install = "app";    // the uninstaller's folder
   const char *temp = "temp";      // the temporary folder
   const char *decoy = nullptr;    // a file of the test folder that the batch must not name
-  const char *keep = nullptr;     // a file beside the uninstaller that the data does not list
   const char *version = nullptr;  // wine's Windows version for the run; null: its default
-  bool taken = false;             // delme1.bat exists already
+  // A file beside the uninstaller that the data does not list, and delme1.bat
+  // taken already.
+  bool keepAndTaken = false;
 };
 
-// Which runs delete themselves at all, every program and document row checks.
+// Which runs delete themselves at all, every row above checks.
 // clang-format off
-const SelfDeletionCase kSelfDeletionCases[] = {
-    {"FolderWithBlanks", true, "My App"},
-    {"FolderHoldingMoreStays", true, "app", "temp", nullptr, "keep.txt"},
+const DeletionCase kDeletionCases[] = {
+    {"FolderWithBlanksOnWindows98", true, "My App", "temp", nullptr, "win98"},
+    {"FolderHoldingMoreStaysFirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, true},
     // Each of these would make an unquoted or unescaped batch name the decoy.
     {"FolderWithAPercentSign", true, "50%", "temp", "50\\uninst.exe"},
     {"TemporaryFolderWithBlanks", true, "app", "my temp", "my"},
@@ -398,50 +320,37 @@ const SelfDeletionCase kSelfDeletionCases[] = {
     {"TemporaryFolderWithAnAccent", true, "app", "temp\xE9"},
     // The euro sign has no OEM form: its "?" would be a wildcard to "del".
     {"NoBatchForAPathWithoutAnOemForm", false, "app", "temp\x80"},
-    {"FirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, nullptr, true},
-    {"Windows98", true, "app", "temp", nullptr, nullptr, "win98"},
 };
 // clang-format on
 
-class SelfDeletion : public AroundRemoval,
-                     public ::testing::WithParamInterface<SelfDeletionCase> {};
+class SelfDeletion : public AroundRemoval, public ::testing::WithParamInterface<DeletionCase> {};
 
 TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
-  const SelfDeletionCase &c = GetParam();
+  const DeletionCase &c = GetParam();
   UseFolders(c.install, c.temp);
-  if (c.keep) WriteBinaryFile(install_ + "\\" + c.keep, "keep");
-  const std::string decoy = c.decoy ? folder_ / c.decoy : "";
-  if (c.decoy) {
-    CreateDirectoryA(decoy.substr(0, decoy.rfind('\\')).c_str(), nullptr);
-    WriteBinaryFile(decoy, "decoy");
-  }
   const std::string taken = temp_ + "\\delme1.bat";
-  if (c.taken) WriteBinaryFile(taken, "rem taken\r\n");
+  if (c.keepAndTaken) Place(install_ + "\\keep.txt", "keep");
+  if (c.keepAndTaken) Place(taken, "rem taken\r\n");
+  if (c.decoy) Place(folder_ / c.decoy, "decoy");
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
   WindowsVersionFor version(exeName_, c.version);
-
-  // With delme1.bat taken, the batch is delme2.bat; the held executable keeps
-  // it waiting, to be read, until the test lets go.
+  // The held executable keeps the batch repeating its "del" until let go.
   HANDLE hold = nullptr;
-  Run("/Q", false, {}, c.taken ? &hold : nullptr);
+  Run("/Q", {}, c.keepAndTaken ? &hold : nullptr);
   if (hold) {
-    const std::string batch = temp_ + "\\delme2.bat", exe = "\"" + ShortPath(Exe()) + "\"";
-    EXPECT_EQ(Batches(), (std::vector<std::string>{"delme1.bat", "delme2.bat"}));
-    EXPECT_EQ(ReadBinaryFile(batch), "@echo off\r\n:Repeat\r\ndel " + exe + "\r\nif exist " + exe +
-                                         " goto Repeat\r\nrmdir \"" + ShortPath(install_) +
-                                         "\"\r\ndel \"" + batch + "\"\r\n");
+    Sleep(kQuietMs);
+    EXPECT_TRUE(Exists(Exe()) && Exists(temp_ + "\\delme2.bat"));
     CloseHandle(hold);
   }
-  ExpectSelfDeletion(c.deletes, c.taken ? std::vector<std::string>{"delme1.bat"}
-                                        : std::vector<std::string>{});
-  EXPECT_EQ(Exists(install_), !c.deletes || c.keep != nullptr);
-  EXPECT_TRUE(!c.keep || Exists(install_ + "\\" + c.keep));
-  EXPECT_TRUE(!c.decoy || Exists(decoy)) << decoy;
-  EXPECT_TRUE(!c.taken || ReadBinaryFile(taken) == "rem taken\r\n");
+  ExpectSelfDeletion(c.deletes, c.keepAndTaken ? 1 : 0);
+  EXPECT_EQ(Exists(install_), !c.deletes || c.keepAndTaken);
+  EXPECT_TRUE(!c.keepAndTaken || ReadBinaryFile(taken) == "rem taken\r\n");
+  EXPECT_TRUE(!c.keepAndTaken || Exists(install_ + "\\keep.txt"));
+  EXPECT_TRUE(!c.decoy || Exists(folder_ / c.decoy)) << c.decoy;
 }
 
-INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kSelfDeletionCases),
-                         CaseName<SelfDeletionCase>);
+INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kDeletionCases),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quenrid::test
