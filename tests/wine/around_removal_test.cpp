@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,10 @@ bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WaitUntil(const std::function<bool()> &done) {
+// Whether `done` came true within `ms`.
+bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
   for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
-    if (GetTickCount() - start > kSettleMs) return false;
+    if (GetTickCount() - start > ms) return false;
   }
   return true;
 }
@@ -43,49 +45,31 @@ void Place(const std::string &path, const std::string &bytes) {
   WriteBinaryFile(path, bytes);
 }
 
-// One start of the recorder, as it noted it: folder, command line, and
-// whether probe.txt beside it still existed as it ended.
-struct Record {
-  std::string directory, line;
-  bool probe;
-};
-
-std::vector<Record> ReadRecords(const std::string &recorder) {
-  std::vector<Record> records;
-  const std::string text = Exists(recorder + ".log") ? ReadBinaryFile(recorder + ".log") : "";
-  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-       start = end + 2) {
-    const size_t tab = text.find('\t', start);
-    records.push_back({text.substr(start, tab - start), text.substr(tab + 1, end - tab - 3),
-                       text[end - 1] == '1'});
-  }
-  return records;
-}
-
 // Default values of keys under HKEY_CLASSES_ROOT, set for the test: each is
 // put back when the object goes, and a key whose top the test made goes with
 // its tree.
 class ClassesRoot {
  public:
+  explicit ClassesRoot(const std::map<std::string, std::string> &values) {
+    for (const auto &[key, value] : values) {
+      const std::string top = key.substr(0, key.find('\\'));
+      char old[1024];
+      LONG size = sizeof old;
+      if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size)) {
+        undo_.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
+      } else if (size = sizeof old; !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) {
+        undo_.push_back([key = key, old = std::string(old)] { Put(key, old); });
+      }
+      EXPECT_EQ(Put(key, value), ERROR_SUCCESS) << key;
+    }
+  }
   ~ClassesRoot() {
     for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) (*undo)();
-  }
-  void Set(const std::string &key, const std::string &value) {
-    const std::string top = key.substr(0, key.find('\\'));
-    char old[1024];
-    LONG size = sizeof old;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size) != ERROR_SUCCESS) {
-      undo_.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
-    } else if (size = sizeof old; RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size) == 0) {
-      undo_.push_back([key, old = std::string(old)] { Put(key, old); });
-    }
-    EXPECT_EQ(Put(key, value), ERROR_SUCCESS) << key;
   }
 
  private:
   static LONG Put(const std::string &key, const std::string &value) {
-    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
-                        static_cast<DWORD>(value.size()));
+    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), 0);  // size unused
   }
   std::vector<std::function<void()>> undo_;
 };
@@ -104,26 +88,23 @@ class AroundRemoval : public ::testing::Test {
     SetEnvironmentVariableA("TEMP", temp_.c_str());
   }
 
-  // `text` with {install}, {temp}, {cwd} and {viewer} filled in, and {xN} as
-  // N letters x.
+  // `text` with {app} (the uninstaller's folder), {docs} (a folder in it),
+  // {temp} and {viewer} (in quotes) filled in, and {xN} as N letters x.
   std::string Expand(std::string text) const {
-    char cwd[MAX_PATH] = "";
-    GetCurrentDirectoryA(MAX_PATH, cwd);
     for (size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
       const size_t end = text.find('}', at);
       const std::string name = text.substr(at + 1, end - at - 1);
-      const std::string value = name[0] == 'x'      ? std::string(std::atoi(&name[1]), 'x')
-                                : name == "install" ? install_
-                                : name == "temp"    ? temp_
-                                : name == "viewer"  ? Viewer()
-                                                    : cwd;
+      const std::string value = name == "app"      ? install_
+                                : name == "docs"   ? install_ + "\\docs"
+                                : name == "temp"   ? temp_
+                                : name == "viewer" ? '"' + viewer_ + '"'
+                                                   : std::string(std::atoi(&name[1]), 'x');
       text.replace(at, end - at + 1, value);
       at += value.size();
     }
     return text;
   }
 
-  std::string Viewer() const { return folder_ / "viewer\\viewer.exe"; }
   std::string Exe() const { return install_ + "\\" + exeName_; }
 
   // Packs the uninstaller, which lists probe.txt beside it, and runs it with
@@ -153,24 +134,17 @@ class AroundRemoval : public ::testing::Test {
     EXPECT_EQ(Exists(install_ + "\\probe.txt"), cancel) << "the removal did not run as it should";
   }
 
-  size_t BatchCount() const {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((temp_ + "\\delme*.bat").c_str(), &found);
-    size_t count = search != INVALID_HANDLE_VALUE;
-    while (count && FindNextFileA(search, &found)) ++count;
-    if (count) FindClose(search);
-    return count;
-  }
-
   // Waits until the executable is gone, or watches that it stays, and until
-  // `left` batches remain in the temporary folder.
-  void ExpectSelfDeletion(bool deletes, size_t left = 0) {
+  // the batch `name` is gone from the temporary folder, if it was ever there.
+  void ExpectSelfDeletion(bool deletes, const std::string &name = "delme1.bat") {
     if (!deletes) Sleep(kQuietMs);
-    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes && BatchCount() == left; }))
-        << "executable still there: " << Exists(Exe()) << ", batches: " << BatchCount();
+    const std::string batch = temp_ + "\\" + name;
+    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes && !Exists(batch); }))
+        << "executable still there: " << Exists(Exe()) << ", batch: " << Exists(batch);
   }
 
   TestFolder folder_;
+  const std::string viewer_ = folder_ / "viewer\\viewer.exe";
   std::string install_, temp_, exeName_ = "uninst.exe";
 };
 
@@ -178,113 +152,110 @@ class AroundRemoval : public ::testing::Test {
 
 struct StartCase {
   const char *name;
-  const char *switches;  // "" an interactive run, confirmed; "-" one refused
-  const char *program;   // the settings' program line; null: none
-  const char *started;   // the line it must get; null: it must not start
-  const char *document = nullptr, *opened = nullptr;  // the same for the document and its viewer
-  const char *htm = nullptr;  // the open command of the ".htm" class; null: none
+  const char *switches;                     // "" an interactive run, confirmed; "-" one refused
+  const char *program;                      // the settings' program line; "": none
+  const char *started;                      // the line it must get; "": it must not start
+  const char *document = "", *opened = "";  // the same for the document and its viewer
+  const char *htm = nullptr;                // the open command of the ".htm" class; null: none
   bool wait = false;
-  const char *directory = nullptr;  // where the program starts; null: its own folder
 };
 
 // The shell knows the ".qrdoc" files and opens them from their folder; it
 // knows nothing of ".qrnone", which leaves such a document to the ".htm"
 // class's command.
-const char kDoc[] = "{install}\\docs\\bye.qrdoc", kNone[] = "{install}\\docs\\bye.qrnone";
-const char kOpened[] = "\"{viewer}\" \"{install}\\docs\\bye.qrdoc\"";
-const char kSetup[] = "\"{install}\\setup.exe\"", kSleep[] = "\"{install}\\setup.exe\" sleep=1500";
+const char kDoc[] = "{docs}\\bye.qrdoc", kOpened[] = "{viewer} \"{docs}\\bye.qrdoc\"";
+const char kNone[] = "{docs}\\bye.qrnone", kSetup[] = "\"{app}\\setup.exe\"";
+const char kSleep[] = "\"{app}\\setup.exe\" sleep=1500";
 
 // clang-format off
 const StartCase kStartCases[] = {
     {"Interactive", "", "\"setup.exe\" sleep=1500", kSleep, kDoc, kOpened, nullptr, true},
-    {"Quiet", "/Q", "\"setup.exe\" /u", "\"{install}\\setup.exe\" /u", kDoc, kOpened},
-    {"Silent", "/S", "\" setup.exe  \"   /u  /v", "\"{install}\\setup.exe\" /u  /v", kDoc, nullptr},
-    {"Partial", "/X", "setup.exe", nullptr, kDoc, nullptr},
+    {"Quiet", "/Q", "\"setup.exe\" /u", "\"{app}\\setup.exe\" /u", kDoc, kOpened},
+    {"Silent", "/S", "\" setup.exe  \"   /u  /v", "\"{app}\\setup.exe\" /u  /v", kDoc},
+    {"Partial", "/X", "setup.exe", "", kDoc},
     {"SilentAndPartial", "/S /X", "setup.exe", kSetup},
-    {"Refused", "-", "setup.exe", nullptr, kDoc, nullptr},
-    {"InstallDirMacroAndBlanks", "/S", "\"#InstallDir#\\tools dir\\my tool.exe\" /u",
-     "\"{install}\\tools dir\\my tool.exe\" /u"},
+    {"Refused", "-", "setup.exe", "", kDoc},
+    {"MacroAndBlanks", "/S", "\"#InstallDir#\\a b\\c d.exe\" /u", "\"{app}\\a b\\c d.exe\" /u"},
     {"MacroOutsideTheInstallFolder", "/S", "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\""},
-    {"UnknownMacroLeavesABareName", "/S", "#Nothing#setup.exe", "\"setup.exe\"", nullptr, nullptr,
-     nullptr, false, "{cwd}"},
+    {"UnknownMacroLeavesABareName", "/S", "#None#setup.exe", "\"setup.exe\""},
     // Unquoted, the arguments are part of the program's name: it cannot start.
-    {"UnquotedArgumentsAreNoArguments", "/S", "setup.exe /u", nullptr},
-    {"AnAbsolutePathIsStillRelative", "/S", "{install}\\setup.exe", nullptr},
+    {"UnquotedArgumentsAreNoArguments", "/S", "setup.exe /u", ""},
+    {"AnAbsolutePathIsStillRelative", "/S", "{app}\\setup.exe", ""},
     {"QuotedWithoutArguments", "/S", "\"setup.exe\"", kSetup},
     // The exit code that reads as "still running" must not hold the run forever.
     {"WaitedForTillExitCode259", "/S", "\"setup.exe\" sleep=1500 exit=259",
-     "\"{install}\\setup.exe\" sleep=1500 exit=259", nullptr, nullptr, nullptr, true},
+     "\"{app}\\setup.exe\" sleep=1500 exit=259", "", "", nullptr, true},
     {"NotWaitedFor", "/S", "\"setup.exe\" sleep=1500", kSleep},
     // Never cut into a shorter command line.
-    {"TooLongForThePathBuffer", "/S", "\"setup.exe\" {x250}", nullptr},
-    {"TooLongForTheCommandLine", "/S", "\"#InstallDir#\\setup.exe\" {x520}", nullptr},
+    {"TooLongForThePathBuffer", "/S", "\"setup.exe\" {x250}", ""},
+    {"TooLongForTheCommandLine", "/S", "\"#InstallDir#\\setup.exe\" {x520}", ""},
     // A web address has no folder, whatever the case of its scheme.
-    {"WebAddress", "/Q", nullptr, nullptr, "HTTP://q.invalid/a\\b",
-     "\"{viewer}\" \"HTTP://q.invalid/a\\b\""},
-    {"SecureWebAddress", "/Q", nullptr, nullptr, "hTtPs://q.invalid/a\\b",
-     "\"{viewer}\" \"hTtPs://q.invalid/a\\b\""},
-    {"FallBackDropsTheQuotedPlaceholderAndWhatFollows", "/Q", nullptr, nullptr, kNone,
-     "\"{viewer}\"  {install}\\docs\\bye.qrnone", "\"{viewer}\" \"%1\" /after"},
-    {"FallBackDropsABarePlaceholder", "/Q", nullptr, nullptr, kNone,
-     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", "\"{viewer}\" /view %1 /after"},
-    {"FallBackAppendsWithoutAPlaceholder", "/Q", nullptr, nullptr, kNone,
-     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", "\"{viewer}\" /view"},
-    {"FallBackWithoutACommandOpensNothing", "/Q", nullptr, nullptr, kNone, nullptr},
+    {"Http", "/Q", "", "", "HTTP://q.invalid/a\\b", "{viewer} \"HTTP://q.invalid/a\\b\""},
+    {"Https", "/Q", "", "", "hTtPs://q.invalid/a\\b", "{viewer} \"hTtPs://q.invalid/a\\b\""},
+    {"FallBackDropsTheQuotedPlaceholder", "/Q", "", "", kNone, "{viewer}  {docs}\\bye.qrnone",
+     "{viewer} \"%1\" /after"},
+    {"FallBackDropsABarePlaceholder", "/Q", "", "", kNone, "{viewer} /view  {docs}\\bye.qrnone",
+     "{viewer} /view %1 /after"},
+    {"FallBackAppendsWithoutAPlaceholder", "/Q", "", "", kNone, "{viewer} /view {docs}\\bye.qrnone",
+     "{viewer} /view"},
+    {"FallBackWithoutACommandOpensNothing", "/Q", "", "", kNone, ""},
     // Never cut into another document.
-    {"TooLongADocumentIsNotOpened", "/Q", nullptr, nullptr, "{install}\\docs\\{x520}.qrnone",
-     nullptr, "\"{viewer}\" \"%1\""},
-    {"TooLongAFallBackIsNotRun", "/Q", nullptr, nullptr, "{install}\\docs\\{x240}.qrnone", nullptr,
-     "\"{viewer}\" /{x150}"},
+    {"TooLongADocumentIsNotOpened", "/Q", "", "", "{docs}\\{x520}.qrnone", "", "{viewer} \"%1\""},
+    {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x150}"},
 };
 // clang-format on
 
 class Starts : public AroundRemoval, public ::testing::WithParamInterface<StartCase> {
  protected:
-  // The recorder at `path` started once, with `line` in `directory` (empty:
-  // not checked), or never when `line` is null, after a while of watching.
-  void ExpectStart(const std::string &path, const char *line, const std::string &directory) {
-    if (!line) Sleep(kQuietMs);
-    if (line) WaitUntil([&] { return !ReadRecords(path).empty(); });
-    const std::vector<Record> records = ReadRecords(path);
-    ASSERT_EQ(records.size(), line ? 1u : 0u) << path << (records.empty() ? "" : records[0].line);
-    if (!line) return;
-    EXPECT_EQ(records[0].line, Expand(line));
-    EXPECT_TRUE(directory.empty() || SamePath(records[0].directory, directory))
-        << records[0].directory;
+  // The recorder at `path` noted one start, with `line` in `directory`
+  // (empty: not checked); none when `line` is "", after a while of watching.
+  void ExpectStart(const std::string &path, const std::string &line, const std::string &directory) {
+    // A start appends "<current directory> TAB <command line> TAB <probe>" and
+    // a line break, <probe> being 1 when probe.txt beside it still existed.
+    const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
+    const bool started =
+        WaitUntil([&] { return !log().empty(); }, line.empty() ? kQuietMs : kSettleMs);
+    const std::string text = log();
+    ASSERT_EQ(started, !line.empty()) << path << ": " << text;
+    if (line.empty()) return;
+    ASSERT_EQ(text.find("\r\n"), text.size() - 2) << "started more than once: " << text;
+    const size_t tab = text.find('\t');
+    EXPECT_EQ(text.substr(tab + 1, text.size() - tab - 5), line);
+    EXPECT_TRUE(directory.empty() || SamePath(text.substr(0, tab), directory)) << text;
     // A program that sleeps ends before the removal only when waited for.
-    EXPECT_TRUE(!std::strstr(line, "sleep=") || records[0].probe == GetParam().wait);
+    EXPECT_TRUE(line.find("sleep=") == std::string::npos ||
+                (text[text.size() - 3] == '1') == GetParam().wait);
   }
 };
 
 TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   const StartCase &c = GetParam();
   UseFolders("app", "temp");
-  // The program lies where its line names it; a bare name, beside the uninstaller.
-  const std::string line = Expand(c.started ? c.started : kSetup);
-  std::string program = line.substr(1, line.find('"', 1) - 1);
+  // The program lies where its line names it; a bare name, beside the
+  // uninstaller. Named by its path, it starts in its folder.
+  const std::string line = Expand(c.started[0] ? c.started : kSetup);
+  std::string program = line.substr(1, line.find('"', 1) - 1), folder;
   if (program.find('\\') == std::string::npos) program = install_ + "\\" + program;
+  if (line.find('\\') != std::string::npos) folder = program.substr(0, program.rfind('\\'));
   const std::string recorder = ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH));
   Place(program, recorder);
-  Place(Viewer(), recorder);
+  Place(viewer_, recorder);
   Place(Expand(kDoc), "bye");
-  const std::string viewerCommand = Expand("\"{viewer}\" \"%1\"");
-  ClassesRoot classes;
-  classes.Set(".qrdoc", "Quenrid.TestDocument");
-  classes.Set("Quenrid.TestDocument\\shell\\open\\command", viewerCommand);
-  classes.Set("http\\shell\\open\\command", viewerCommand);
-  classes.Set("https\\shell\\open\\command", viewerCommand);
-  classes.Set(".htm", "Quenrid.TestPage");
-  if (c.htm) classes.Set("Quenrid.TestPage\\shell\\open\\command", Expand(c.htm));
-  if (!c.htm) classes.Set("Quenrid.TestPage", "");
+  const std::string opener = Expand("{viewer} \"%1\"");
+  const char *page = c.htm ? "Quenrid.TestPage\\shell\\open\\command" : "Quenrid.TestPage";
+  ClassesRoot classes({{".qrdoc", "Quenrid.TestDocument"},
+                       {"Quenrid.TestDocument\\shell\\open\\command", opener},
+                       {"http\\shell\\open\\command", opener},
+                       {"https\\shell\\open\\command", opener},
+                       {".htm", "Quenrid.TestPage"},
+                       {page, c.htm ? Expand(c.htm) : ""}});
   Settings settings;
   settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
-  if (c.program) settings.program = Expand(c.program);
-  if (c.document) settings.document = Expand(c.document);
+  if (c.program[0]) settings.program = Expand(c.program);
+  if (c.document[0]) settings.document = Expand(c.document);
   Run(c.switches, settings);
-  ExpectStart(program, c.started,
-              c.directory ? Expand(c.directory) : program.substr(0, program.rfind('\\')));
-  ExpectStart(Viewer(), c.opened,
-              c.opened && c.opened == std::string(kOpened) ? Expand("{install}\\docs") : "");
+  ExpectStart(program, c.started[0] ? line : "", folder);
+  ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "");
   ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
 
@@ -301,9 +272,7 @@ struct DeletionCase {
   const char *temp = "temp";      // the temporary folder
   const char *decoy = nullptr;    // a file of the test folder that the batch must not name
   const char *version = nullptr;  // wine's Windows version for the run; null: its default
-  // A file beside the uninstaller that the data does not list, and delme1.bat
-  // taken already.
-  bool keepAndTaken = false;
+  bool keepAndTaken = false;      // a file the data does not list stays, delme1.bat is taken
 };
 
 // Which runs delete themselves at all, every row above checks.
@@ -328,24 +297,23 @@ class SelfDeletion : public AroundRemoval, public ::testing::WithParamInterface<
 TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   const DeletionCase &c = GetParam();
   UseFolders(c.install, c.temp);
-  const std::string taken = temp_ + "\\delme1.bat";
-  if (c.keepAndTaken) Place(install_ + "\\keep.txt", "keep");
+  const std::string keep = install_ + "\\keep.txt", taken = temp_ + "\\delme1.bat";
+  if (c.keepAndTaken) Place(keep, "keep");
   if (c.keepAndTaken) Place(taken, "rem taken\r\n");
   if (c.decoy) Place(folder_ / c.decoy, "decoy");
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
   WindowsVersionFor version(exeName_, c.version);
-  // The held executable keeps the batch repeating its "del" until let go.
+  // The held executable keeps the batch, delme2.bat, repeating its "del".
   HANDLE hold = nullptr;
   Run("/Q", {}, c.keepAndTaken ? &hold : nullptr);
   if (hold) {
     Sleep(kQuietMs);
-    EXPECT_TRUE(Exists(Exe()) && Exists(temp_ + "\\delme2.bat"));
+    EXPECT_TRUE(Exists(Exe()) && Exists(temp_ + "\\delme2.bat")) << "the batch did not wait";
     CloseHandle(hold);
   }
-  ExpectSelfDeletion(c.deletes, c.keepAndTaken ? 1 : 0);
+  ExpectSelfDeletion(c.deletes, c.keepAndTaken ? "delme2.bat" : "delme1.bat");
   EXPECT_EQ(Exists(install_), !c.deletes || c.keepAndTaken);
-  EXPECT_TRUE(!c.keepAndTaken || ReadBinaryFile(taken) == "rem taken\r\n");
-  EXPECT_TRUE(!c.keepAndTaken || Exists(install_ + "\\keep.txt"));
+  EXPECT_TRUE(!c.keepAndTaken || (ReadBinaryFile(taken) == "rem taken\r\n" && Exists(keep)));
   EXPECT_TRUE(!c.decoy || Exists(folder_ / c.decoy)) << c.decoy;
 }
 
