@@ -41,7 +41,8 @@ struct FakeMachine {
   std::map<int, std::string> shell = {{CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
       {CSIDL_PERSONAL, "D:\\"}, {CSIDL_APPDATA, kAppData}, {CSIDL_PROFILE, "C:\\Profile\\user"}};
   std::map<std::string, std::string> registry = {  // raw bytes as stored
-      {"ProgramFilesDir", Sz("C:\\Program Files")}, {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
+      {"ProgramFilesDir", Sz("C:\\Program Files")},
+      {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
   // clang-format on
   bool keyOpens = true;
   int opens = 0, closes = 0;
@@ -92,8 +93,11 @@ LONG WINAPI FakeCloseKey(HKEY key) {
 // How a case's machine differs from the full one; none when it does not.
 using Alter = std::function<void()>;
 const Alter kNoShell = [] { machine.shell = {}; };
+const Alter kNoWindows = [] { machine.shell = {}, machine.windows = ""; };
 const Alter kNothing = [] { machine = FakeMachine{"", "", "", {}, {}}; };
-Alter Documents(const char *path) {
+const Alter kNoKey = [] { machine.keyOpens = false; };
+const Alter kNoCommon = [] { machine.registry.erase("CommonFilesDir"); };
+Alter Docs(const char *path) {
   return [=] { machine.shell[CSIDL_COMMON_DOCUMENTS] = path; };
 }
 Alter Value(const std::string &name, const std::string &bytes) {
@@ -101,13 +105,17 @@ Alter Value(const std::string &name, const std::string &bytes) {
 }
 
 // Expands as the pre-uninstall start does: measure, then write into a buffer
-// of exactly that size, here followed by guard bytes.
+// of exactly that size; before that, into one a byte short, which must get
+// what it can hold and a terminator. Guard bytes follow both.
 std::string Expand(const std::string &source) {
-  const uint32_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
-  std::string output(length + 17, kGuard);
-  EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), length + 1), length) << source;
-  EXPECT_EQ(output.substr(length + 1), std::string(16, kGuard)) << source;
-  EXPECT_EQ(strlen(output.c_str()), length) << source;
+  const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
+  std::string output;
+  for (const size_t size : {length, length + 1}) {
+    output.assign(size + 16, kGuard);
+    EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), static_cast<uint32_t>(size)), length);
+    EXPECT_EQ(output.find('\0'), size - 1) << source;  // none in a buffer of 0 bytes
+    EXPECT_EQ(output.substr(size), std::string(16, kGuard)) << source;
+  }
   return output.c_str();
 }
 
@@ -129,19 +137,12 @@ std::string Cased(std::string text, int (*change)(int)) {
 
 // Wine's folders, through other calls than those under test, without a
 // trailing backslash.
-std::string WineFolder(int folder) {
+std::string Wine(int folder) {
   char path[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
   std::string text = path;
   if (text.size() >= 4 && text.back() == '\\') text.pop_back();
   return text;
-}
-std::string WineValue(const char *name) {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", name,
-               RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
-  return value;
 }
 
 class Paths : public ::testing::Test {
@@ -175,28 +176,25 @@ class Paths : public ::testing::Test {
 TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
-  const std::string documents = WineFolder(CSIDL_COMMON_DOCUMENTS);
+  const std::string documents = Wine(CSIDL_COMMON_DOCUMENTS);
   // clang-format off
-  const struct { const char *macro; std::string folder; int protectedOn; } folders[] = {
-      {"#Windows#", WineFolder(CSIDL_WINDOWS), kBoth}, {"#System#", WineFolder(CSIDL_SYSTEM), kBoth},
+  const struct { const char *macro; std::string folder; int protectedOn = kBoth; } folders[] = {
+      {"#Windows#", Wine(CSIDL_WINDOWS)}, {"#System#", Wine(CSIDL_SYSTEM)},
       {"#TempDir#", std::string(temp, strlen(temp) - 1), 0}, {"#InstallDir#", "C:\\Apps\\Tool", 0},
-      {"#CommonFiles#", WineValue("CommonFilesDir"), kBoth},
-      {"#Program Files#", WineValue("ProgramFilesDir"), kBoth},
-      {"#MyDocuments#", WineFolder(CSIDL_PERSONAL), kBoth},
-      {"#Desktop#", WineFolder(CSIDL_DESKTOPDIRECTORY), kBoth},
-      {"#AppData#", WineFolder(CSIDL_APPDATA), kBoth}, {"#UserDir#", WineFolder(CSIDL_PROFILE), kBoth},
-      {"#LocalAppData#", WineFolder(CSIDL_LOCAL_APPDATA), kBoth},
-      {"#AllUsersAppData#", WineFolder(CSIDL_COMMON_APPDATA), kBoth},
-      {"#AllUsersDocuments#", documents, kBoth},
-      {"#AllUsersDir#", documents.substr(0, documents.rfind('\\')), kBoth},
+      {"#CommonFiles#", Wine(CSIDL_PROGRAM_FILES_COMMON)}, {"#AppData#", Wine(CSIDL_APPDATA)},
+      {"#Program Files#", Wine(CSIDL_PROGRAM_FILES)}, {"#MyDocuments#", Wine(CSIDL_PERSONAL)},
+      {"#Desktop#", Wine(CSIDL_DESKTOPDIRECTORY)}, {"#UserDir#", Wine(CSIDL_PROFILE)},
+      {"#LocalAppData#", Wine(CSIDL_LOCAL_APPDATA)}, {"#AllUsersDocuments#", documents},
+      {"#AllUsersAppData#", Wine(CSIDL_COMMON_APPDATA)},
+      {"#AllUsersDir#", documents.substr(0, documents.rfind('\\'))},
+      {nullptr, Wine(CSIDL_DESKTOP)}, {nullptr, Wine(CSIDL_FONTS)}, {nullptr, Wine(CSIDL_PROGRAMS)},
+      {nullptr, Wine(CSIDL_STARTUP)}, {nullptr, Wine(CSIDL_STARTMENU)},
+      {nullptr, Wine(CSIDL_APPDATA) + kQuickLaunch},
+      {nullptr, Wine(CSIDL_COMMON_APPDATA) + kQuickLaunch},
       // The all-users folders that only the NT family has.
-      {"#AllUsersDesktop#", WineFolder(CSIDL_COMMON_DESKTOPDIRECTORY), kNt},
-      {nullptr, WineFolder(CSIDL_COMMON_STARTMENU), kNt}, {nullptr, WineFolder(CSIDL_COMMON_PROGRAMS), kNt},
-      {nullptr, WineFolder(CSIDL_COMMON_STARTUP), kNt}, {nullptr, WineFolder(CSIDL_DESKTOP), kBoth},
-      {nullptr, WineFolder(CSIDL_FONTS), kBoth}, {nullptr, WineFolder(CSIDL_PROGRAMS), kBoth},
-      {nullptr, WineFolder(CSIDL_STARTUP), kBoth}, {nullptr, WineFolder(CSIDL_STARTMENU), kBoth},
-      {nullptr, WineFolder(CSIDL_APPDATA) + kQuickLaunch, kBoth},
-      {nullptr, WineFolder(CSIDL_COMMON_APPDATA) + kQuickLaunch, kBoth},
+      {"#AllUsersDesktop#", Wine(CSIDL_COMMON_DESKTOPDIRECTORY), kNt},
+      {nullptr, Wine(CSIDL_COMMON_STARTMENU), kNt}, {nullptr, Wine(CSIDL_COMMON_PROGRAMS), kNt},
+      {nullptr, Wine(CSIDL_COMMON_STARTUP), kNt},
   };
   // clang-format on
   for (const bool nt : {true, false}) {
@@ -216,60 +214,85 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   }
 }
 
-// Expansions on replaced sources: the fall-backs of each family, the
-// registry macros, how the scanner pairs the hashes, and the output's bounds.
-TEST_F(Paths, ExpansionsOnEachFamily) {
+// On replaced sources, for the families a row names: what a source expands
+// to, or whether a path is protected. Expansions show the fall-backs of each
+// family, the registry macros and how the scanner pairs the hashes.
+TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
   const std::string allFail =
       "#Windows#|#System#|#TempDir#|#AppData#|#LocalAppData#|"
       "#MyDocuments#|#Desktop#|#CommonFiles#|#Program Files#|#AllUsersDir#";
-  const std::string longWindows = "C:\\" + std::string(256, 'W');
+  const std::string longWindows = "C:\\" + std::string(256, 'W'), yes = "(protected)", no = "(not)";
   // clang-format off
-  const struct { int families; std::string source; Alter alter; std::string expected; } cases[] = {
-      {kNt, "#AppData#|#UserDir#", kNoShell, "C:\\WINDOWS\\Profiles\\Administrator\\Application Data|c:\\"},
+  const struct { int families; std::string text; Alter alter; std::string expected; } cases[] = {
+      {kNt, "#AppData#|#UserDir#", kNoShell,
+       "C:\\WINDOWS\\Profiles\\Administrator\\Application Data|c:\\"},
       {k9x, "#AppData#|#LocalAppData#|#UserDir#", kNoShell,
        "C:\\WINDOWS\\Application Data|C:\\WINDOWS\\Application Data|C:\\WINDOWS"},
       // The profile's folders beside AppData, and the profiles' folder above it.
-      {kNt, "#LocalAppData#|#AllUsersDir#", nullptr, "C:\\Documents and Settings\\user\\Local "
-       "Settings\\Application Data|C:\\Documents and Settings\\All Users"},
-      // The longest fall-back behind the longest Windows directory, when AppData has no parent.
-      {kNt, "#LocalAppData#", [&] { machine.shell = {{CSIDL_APPDATA, "AppData"}}; machine.windows = longWindows; },
+      {kNt, "#LocalAppData#|#AllUsersDir#", nullptr,
+       "C:\\Documents and Settings\\user\\Local Settings\\Application Data|"
+       "C:\\Documents and Settings\\All Users"},
+      // The longest fall-back behind the longest Windows directory.
+      {kNt, "#LocalAppData#",
+       [&] { machine.shell = {{CSIDL_APPDATA, "AppData"}}, machine.windows = longWindows; },
        longWindows + "\\Profiles\\Administrator\\Local Settings\\Application Data"},
       // A source that fails, without a fall-back, keeps its token.
       {kBoth, allFail, kNothing, allFail},
-      {kBoth, "#CommonFiles#|#Program Files#", [] { machine.keyOpens = false; }, "#CommonFiles#|#Program Files#"},
+      {kBoth, "#CommonFiles#|#Program Files#", kNoKey, "#CommonFiles#|#Program Files#"},
       // The parent of the common documents, and the drive roots.
-      {kNt, "#AllUsersDir#", Documents("D:\\Docs"), "D:\\"}, {kNt, "#AllUsersDir#", Documents("D:\\"), "D:\\"},
-      {kNt, "#AllUsersDir#", Documents("Docs"), "c:\\"}, {kNt, "#AllUsersDir#", Documents("\\Docs"), ""},
+      {kNt, "#AllUsersDir#", Docs("D:\\Docs"), "D:\\"},
+      {kNt, "#AllUsersDir#", Docs("Docs"), "c:\\"}, {kNt, "#AllUsersDir#", Docs("\\Docs"), ""},
       // One trailing backslash goes, but a root keeps its own.
       {kBoth, "#MyDocuments#|#Desktop#|#TempDir#", nullptr, "D:\\|C:\\Shell\\Desk|C:\\Temp"},
       // The registry: a missing common files folder is derived, and a value
       // stored without a terminator is read as far as it goes, unless it fills
       // all 260 bytes.
-      {kBoth, "#CommonFiles#|#Program Files#", nullptr, "C:\\Program Files\\Shared|C:\\Program Files"},
-      {kNt, "#CommonFiles#|#Program Files#", [] { machine.registry = {{"ProgramFilesDir", Sz("D:\\Apps\\")}}; },
-       "D:\\Apps\\Common Files|D:\\Apps"},
-      {kNt, "#Program Files#", Value("ProgramFilesDir", "D:\\Apps"), "D:\\Apps"},
+      {kBoth, "#CommonFiles#|#Program Files#", nullptr,
+       "C:\\Program Files\\Shared|C:\\Program Files"},
+      {kNt, "#CommonFiles#", kNoCommon, "C:\\Program Files\\Common Files"},
+      {kNt, "#Program Files#", Value("ProgramFilesDir", "D:\\Apps\\"), "D:\\Apps"},
       {kNt, "#Program Files#", Value("ProgramFilesDir", std::string(260, 'P')), "#Program Files#"},
       // Each hash pairs with the next in the source, never in what a macro gave.
-      {kBoth, "", nullptr, ""}, {kBoth, "#Unknown#\\x", nullptr, "\\x"}, {kBoth, "##x", nullptr, "x"},
-      {kBoth, "50#", nullptr, "50#"}, {kBoth, "#Foo#Windows#", nullptr, "Windows#"},
+      {kBoth, "", nullptr, ""}, {kBoth, "##x", nullptr, "x"}, {kBoth, "50#", nullptr, "50#"},
+      {kBoth, "#Unknown#\\x", nullptr, "\\x"}, {kBoth, "#Foo#Windows#", nullptr, "Windows#"},
       {kBoth, "C:\\a#b#c", nullptr, "C:\\ac"}, {kBoth, "#Windows #", nullptr, ""},
       {kBoth, "#" + std::string(400, 'n') + "#x", nullptr, "x"},
       {kBoth, "#windows#, #SYSTEM#", nullptr, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
       {kBoth, "#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
+      // Protected: drive roots and shorter, and one trailing backslash only.
+      {kBoth, "", kNothing, yes}, {kBoth, "C:", kNothing, yes}, {kBoth, "C:\\", kNothing, yes},
+      {kNt, "C:\\WINDOWS\\\\", nullptr, no}, {kNt, "C:/WINDOWS", nullptr, no},
+      {kBoth, "C:\\Shell\\Desk", nullptr, yes},
+      {kNt, "C:\\Program Files", kNoCommon, yes},
+      // A failed source is skipped, and what it left is no candidate.
+      {kNt, kLeftOver, kNoWindows, no}, {kNt, kLeftOver + kQuickLaunch, kNoShell, no},
+      {kNt, "C:\\WINDOWS\\System32", kNoWindows, yes},
+      // The user's own folders need no registry, and a fall-back names the
+      // all-users folder when the shell does not.
+      {kBoth, "C:\\Profile\\user", kNoKey, yes},
+      {kNt, "C:\\Documents and Settings\\All Users", nullptr, yes},
+      // The 64-bit program and common files, with or without a backslash.
+      {kNt, "D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
+      {k9x, "D:\\Program Files\\Common Files",
+       Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), yes},
+      {kNt, "D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), no},
   };
   // clang-format on
   for (const auto &c : cases) {
     for (const bool nt : {true, false}) {
       if (!(c.families & (nt ? kNt : k9x))) continue;
       UseFakeMachine(nt, c.alter);
-      EXPECT_EQ(Expand(c.source), c.expected) << c.source << (nt ? " NT" : " 9x");
+      const bool isProtected = c.expected == yes || c.expected == no;
+      EXPECT_EQ(isProtected ? (Protected(c.text) ? yes : no) : Expand(c.text), c.expected)
+          << c.text << (nt ? " NT" : " 9x");
     }
   }
   InstallFolder = nullptr;
   EXPECT_EQ(Expand("#InstallDir#"), "#InstallDir#");
+}
 
-  // An output that is too small gets what fits, and never more than its size.
+// An output that is too small gets what fits, and never more than its size.
+TEST_F(Paths, OutputNeverGetsMoreThanItsSize) {
   UseFakeMachine(true);
   const std::string expanded = "C:\\WINDOWS\\x";
   char output[32];
@@ -290,38 +313,6 @@ TEST_F(Paths, ExpansionsOnEachFamily) {
   EXPECT_EQ(strlen(big.c_str()), 65499u);
   EXPECT_EQ(big.substr(65500), std::string(big.size() - 65500, kGuard));
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
-}
-
-// Each path on a machine of the NT and of the 95/98/Me family: 1 protected,
-// 0 not, -1 not tried. Wine's own folders are tried above.
-TEST_F(Paths, ProtectedFoldersOfEachFamily) {
-  // clang-format off
-  const struct { std::string path; Alter alter; int nt, win9x; } cases[] = {
-      {"", kNothing, 1, 1}, {"C:", kNothing, 1, 1}, {"C:\\", kNothing, 1, 1},
-      {"C:\\WINDOWS\\\\", nullptr, 0, -1}, {"C:/WINDOWS", nullptr, 0, -1},
-      {"C:\\Shell\\Desk", nullptr, 1, 1},
-      {"C:\\Program Files", [] { machine.registry.erase("CommonFilesDir"); }, 1, -1},
-      // A failed source is skipped, and what it left is no candidate.
-      {kLeftOver, [] { kNoShell(); machine.windows = ""; }, 0, -1},
-      {kLeftOver + kQuickLaunch, kNoShell, 0, -1},
-      {"C:\\WINDOWS\\System32", [] { kNoShell(); machine.windows = ""; }, 1, -1},
-      // The user's own folders need no registry, and a fall-back names the
-      // all-users folder when the shell does not.
-      {"C:\\Profile\\user", [] { machine.keyOpens = false; }, 1, 1},
-      {"C:\\Documents and Settings\\All Users", nullptr, 1, -1},
-      // The 64-bit program and common files, with or without a backslash.
-      {"D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), 1, -1},
-      {"D:\\Program Files\\Common Files", Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), -1, 1},
-      {"D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), 0, -1},
-  };
-  // clang-format on
-  for (const auto &c : cases) {
-    for (const bool nt : {true, false}) {
-      if ((nt ? c.nt : c.win9x) < 0) continue;
-      UseFakeMachine(nt, c.alter);
-      EXPECT_EQ(Protected(c.path), nt ? c.nt : c.win9x) << c.path << (nt ? " NT" : " 9x");
-    }
-  }
 }
 
 }  // namespace
