@@ -1,9 +1,8 @@
 // What happens around the removal, through the real packed stub: the
 // product's own program before it, the closing document after it, and the
 // uninstaller deleting itself once it has exited. The recorder program stands
-// in for the product's program and for the document viewer; every run keeps
-// its temporary folder, and with it the self-deletion batch, inside the
-// test's own folder.
+// in for the program and the document viewer; each run's temporary folder,
+// and with it the self-deletion batch, lies in the test's own folder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,47 +45,40 @@ void Place(const std::string &path, const std::string &bytes) {
   WriteBinaryFile(path, bytes);
 }
 
-// Default values of keys under HKEY_CLASSES_ROOT, set for the test: each is
-// put back when the object goes, and a key whose top the test made goes with
-// its tree.
-class ClassesRoot {
- public:
-  explicit ClassesRoot(const std::map<std::string, std::string> &values) {
-    for (const auto &[key, value] : values) {
-      const std::string top = key.substr(0, key.find('\\'));
-      char old[1024];
-      LONG size = sizeof old;
-      if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size)) {
-        undo_.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
-      } else if (size = sizeof old; !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) {
-        undo_.push_back([key = key, old = std::string(old)] { Put(key, old); });
-      }
-      EXPECT_EQ(Put(key, value), ERROR_SUCCESS) << key;
-    }
-  }
-  ~ClassesRoot() {
-    for (auto undo = undo_.rbegin(); undo != undo_.rend(); ++undo) (*undo)();
-  }
-
- private:
-  static LONG Put(const std::string &key, const std::string &value) {
+// Sets default values of keys under HKEY_CLASSES_ROOT for the test. When the
+// object returned goes, each is put back, and a top key the test made goes
+// with its tree.
+std::shared_ptr<void> SetClasses(const std::map<std::string, std::string> &values) {
+  const auto put = [](const std::string &key, const std::string &value) {
     return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), 0);  // size unused
+  };
+  std::vector<std::function<void()>> undo;
+  for (const auto &[key, value] : values) {
+    const std::string top = key.substr(0, key.find('\\'));
+    char old[1024];
+    LONG size = sizeof old;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size)) {
+      undo.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
+    } else if (size = sizeof old; !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) {
+      undo.push_back([=, key = key, old = std::string(old)] { put(key, old); });
+    }
+    EXPECT_EQ(put(key, value), ERROR_SUCCESS) << key;
   }
-  std::vector<std::function<void()>> undo_;
-};
+  return {nullptr, [undo](void *) {
+            for (auto step = undo.rbegin(); step != undo.rend(); ++step) (*step)();
+          }};
+}
 
 class AroundRemoval : public ::testing::Test {
  protected:
-  // The uninstaller's folder and the run's temporary folder, both in the
-  // test folder. The runs inherit TMP and TEMP; ctest gives each case a
-  // process of its own, so they need no putting back.
+  // The uninstaller's folder and the temporary folder of the runs, which
+  // inherit TMP and TEMP (ctest gives each case a process of its own).
   void UseFolders(const std::string &install, const std::string &temp) {
     install_ = folder_ / install;
     temp_ = folder_ / temp;
     ASSERT_TRUE(CreateDirectoryA(install_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
-    SetEnvironmentVariableA("TMP", temp_.c_str());
-    SetEnvironmentVariableA("TEMP", temp_.c_str());
+    for (const char *name : {"TMP", "TEMP"}) SetEnvironmentVariableA(name, temp_.c_str());
   }
 
   // `text` with {app} (the uninstaller's folder), {docs} (a folder in it),
@@ -119,11 +112,9 @@ class AroundRemoval : public ::testing::Test {
     manifest.files = {{install_, "probe.txt", 0}};
     manifest.settings = settings;
     WritePackedStub(Exe(), EncodeBlock(manifest));
-    if (hold) {
+    if (hold)
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
-      ASSERT_NE(*hold, INVALID_HANDLE_VALUE);
-    }
     Process process(Exe(), interactive ? "" : switches);
     if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
@@ -205,28 +196,7 @@ const StartCase kStartCases[] = {
 };
 // clang-format on
 
-class Starts : public AroundRemoval, public ::testing::WithParamInterface<StartCase> {
- protected:
-  // The recorder at `path` noted one start, with `line` in `directory`
-  // (empty: not checked); none when `line` is "", after a while of watching.
-  void ExpectStart(const std::string &path, const std::string &line, const std::string &directory) {
-    // A start appends "<current directory> TAB <command line> TAB <probe>" and
-    // a line break, <probe> being 1 when probe.txt beside it still existed.
-    const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
-    const bool started =
-        WaitUntil([&] { return !log().empty(); }, line.empty() ? kQuietMs : kSettleMs);
-    const std::string text = log();
-    ASSERT_EQ(started, !line.empty()) << path << ": " << text;
-    if (line.empty()) return;
-    ASSERT_EQ(text.find("\r\n"), text.size() - 2) << "started more than once: " << text;
-    const size_t tab = text.find('\t');
-    EXPECT_EQ(text.substr(tab + 1, text.size() - tab - 5), line);
-    EXPECT_TRUE(directory.empty() || SamePath(text.substr(0, tab), directory)) << text;
-    // A program that sleeps ends before the removal only when waited for.
-    EXPECT_TRUE(line.find("sleep=") == std::string::npos ||
-                (text[text.size() - 3] == '1') == GetParam().wait);
-  }
-};
+class Starts : public AroundRemoval, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   const StartCase &c = GetParam();
@@ -243,17 +213,36 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   Place(Expand(kDoc), "bye");
   const std::string opener = Expand("{viewer} \"%1\"");
   const char *page = c.htm ? "Quenrid.TestPage\\shell\\open\\command" : "Quenrid.TestPage";
-  ClassesRoot classes({{".qrdoc", "Quenrid.TestDocument"},
-                       {"Quenrid.TestDocument\\shell\\open\\command", opener},
-                       {"http\\shell\\open\\command", opener},
-                       {"https\\shell\\open\\command", opener},
-                       {".htm", "Quenrid.TestPage"},
-                       {page, c.htm ? Expand(c.htm) : ""}});
+  // clang-format off
+  const auto classes = SetClasses({{".qrdoc", "Quenrid.TestDocument"}, {".htm", "Quenrid.TestPage"},
+      {"Quenrid.TestDocument\\shell\\open\\command", opener}, {page, c.htm ? Expand(c.htm) : ""},
+      {"http\\shell\\open\\command", opener}, {"https\\shell\\open\\command", opener}});
+  // clang-format on
   Settings settings;
   settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
   if (c.program[0]) settings.program = Expand(c.program);
   if (c.document[0]) settings.document = Expand(c.document);
   Run(c.switches, settings);
+  // The recorder at `path` noted one start, with `line` in `directory`
+  // (empty: not checked); none when `line` is "", after a while of watching.
+  // A start appends "<current directory> TAB <command line> TAB <probe>" and a
+  // line break, <probe> being 1 when probe.txt beside it still existed.
+  const auto ExpectStart = [&](const std::string &path, const std::string &line,
+                               const std::string &directory) {
+    const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
+    const bool started =
+        WaitUntil([&] { return !log().empty(); }, line.empty() ? kQuietMs : kSettleMs);
+    const std::string text = log();
+    ASSERT_EQ(started, !line.empty()) << path << ": " << text;
+    if (line.empty()) return;
+    ASSERT_EQ(text.find("\r\n"), text.size() - 2) << "started more than once: " << text;
+    const size_t tab = text.find('\t');
+    EXPECT_EQ(text.substr(tab + 1, text.size() - tab - 5), line);
+    EXPECT_TRUE(directory.empty() || SamePath(text.substr(0, tab), directory)) << text;
+    // A program that sleeps ends before the removal only when waited for.
+    EXPECT_TRUE(line.find("sleep=") == std::string::npos ||
+                (text[text.size() - 3] == '1') == c.wait);
+  };
   ExpectStart(program, c.started[0] ? line : "", folder);
   ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "");
   ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
@@ -264,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases)
 
 // --- Self-deletion --------------------------------------------------------
 
-// Quiet runs, in folders whose names a batch must quote.
+// Quiet runs, in folders whose names a batch must quote. Which runs delete
+// themselves at all, every row above checks.
 struct DeletionCase {
   const char *name;
   bool deletes;                   // the uninstaller deletes itself
@@ -275,7 +265,6 @@ struct DeletionCase {
   bool keepAndTaken = false;      // a file the data does not list stays, delme1.bat is taken
 };
 
-// Which runs delete themselves at all, every row above checks.
 // clang-format off
 const DeletionCase kDeletionCases[] = {
     {"FolderWithBlanksOnWindows98", true, "My App", "temp", nullptr, "win98"},

@@ -27,7 +27,6 @@ const char kLeftOver[] = "X:\\left over";
 const HKEY kFakeKey = reinterpret_cast<HKEY>(0x5150);
 constexpr char kGuard = '\x5A';
 const std::string kQuickLaunch = "\\Microsoft\\Internet Explorer\\Quick Launch";
-const std::string kAppData = "C:\\Documents and Settings\\user\\Application Data";
 enum Families { kNt = 1, k9x = 2, kBoth = 3 };
 
 // A registry string as stored, with its terminator.
@@ -39,7 +38,8 @@ struct FakeMachine {
   std::string windows = "C:\\WINDOWS", system = "C:\\WINDOWS\\System32", temp = "C:\\Temp\\";
   // clang-format off
   std::map<int, std::string> shell = {{CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
-      {CSIDL_PERSONAL, "D:\\"}, {CSIDL_APPDATA, kAppData}, {CSIDL_PROFILE, "C:\\Profile\\user"}};
+      {CSIDL_PERSONAL, "D:\\"}, {CSIDL_PROFILE, "C:\\Profile\\user"},
+      {CSIDL_APPDATA, "C:\\Documents and Settings\\user\\Application Data"}};
   std::map<std::string, std::string> registry = {  // raw bytes as stored
       {"ProgramFilesDir", Sz("C:\\Program Files")},
       {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
@@ -105,15 +105,16 @@ Alter Value(const std::string &name, const std::string &bytes) {
 }
 
 // Expands as the pre-uninstall start does: measure, then write into a buffer
-// of exactly that size; before that, into one a byte short, which must get
-// what it can hold and a terminator. Guard bytes follow both.
+// of exactly that size; before that, into one of no bytes, which must stay
+// untouched, and one a byte short, which must get what it can hold and a
+// terminator. Guard bytes follow each.
 std::string Expand(const std::string &source) {
   const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
   std::string output;
-  for (const size_t size : {length, length + 1}) {
+  for (const size_t size : {size_t{0}, length, length + 1}) {
     output.assign(size + 16, kGuard);
     EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), static_cast<uint32_t>(size)), length);
-    EXPECT_EQ(output.find('\0'), size - 1) << source;  // none in a buffer of 0 bytes
+    EXPECT_EQ(output.find('\0'), size - 1) << source;  // npos for 0 bytes
     EXPECT_EQ(output.substr(size), std::string(16, kGuard)) << source;
   }
   return output.c_str();
@@ -135,14 +136,11 @@ std::string Cased(std::string text, int (*change)(int)) {
   return text;
 }
 
-// Wine's folders, through other calls than those under test, without a
-// trailing backslash.
+// Wine's folders, through other calls than those under test.
 std::string Wine(int folder) {
   char path[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
-  std::string text = path;
-  if (text.size() >= 4 && text.back() == '\\') text.pop_back();
-  return text;
+  return path;
 }
 
 class Paths : public ::testing::Test {
@@ -150,14 +148,12 @@ class Paths : public ::testing::Test {
   void SetUp() override { InstallFolder = installFolder_; }
   void TearDown() override {
     Folders = savedSources_;
-    EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
     machine = FakeMachine();
   }
 
   // Replaces every source by a machine of the given family that has every
   // folder, each distinct from what a fall-back would give, then alters it.
   void UseFakeMachine(bool nt, const Alter &alter = nullptr) {
-    EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
     machine = FakeMachine();
     Folders = {FakeWindows,    FakeSystem,   FakeTemp,           FakeOpenKey,
                FakeQueryValue, FakeCloseKey, FakeShellFolderPath};
@@ -215,94 +211,81 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
 }
 
 // On replaced sources, for the families a row names: what a source expands
-// to, or whether a path is protected. Expansions show the fall-backs of each
-// family, the registry macros and how the scanner pairs the hashes.
+// to, or whether a path is protected; and the bounds of an expansion.
 TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
   const std::string allFail =
       "#Windows#|#System#|#TempDir#|#AppData#|#LocalAppData#|"
       "#MyDocuments#|#Desktop#|#CommonFiles#|#Program Files#|#AllUsersDir#";
   const std::string longWindows = "C:\\" + std::string(256, 'W'), yes = "(protected)", no = "(not)";
   // clang-format off
-  const struct { int families; std::string text; Alter alter; std::string expected; } cases[] = {
-      {kNt, "#AppData#|#UserDir#", kNoShell,
-       "C:\\WINDOWS\\Profiles\\Administrator\\Application Data|c:\\"},
-      {k9x, "#AppData#|#LocalAppData#|#UserDir#", kNoShell,
-       "C:\\WINDOWS\\Application Data|C:\\WINDOWS\\Application Data|C:\\WINDOWS"},
+  const struct { std::string text; Alter alter; std::string result; int on = kBoth; } cases[] = {
+      {"#AppData#|#UserDir#", kNoShell,
+       "C:\\WINDOWS\\Profiles\\Administrator\\Application Data|c:\\", kNt},
+      {"#AppData#|#LocalAppData#|#UserDir#", kNoShell,
+       "C:\\WINDOWS\\Application Data|C:\\WINDOWS\\Application Data|C:\\WINDOWS", k9x},
       // The profile's folders beside AppData, and the profiles' folder above it.
-      {kNt, "#LocalAppData#|#AllUsersDir#", nullptr,
-       "C:\\Documents and Settings\\user\\Local Settings\\Application Data|"
-       "C:\\Documents and Settings\\All Users"},
+      {"#LocalAppData#|#AllUsersDir#", {}, "C:\\Documents and Settings\\user\\Local Settings"
+       "\\Application Data|C:\\Documents and Settings\\All Users", kNt},
       // The longest fall-back behind the longest Windows directory.
-      {kNt, "#LocalAppData#",
+      {"#LocalAppData#",
        [&] { machine.shell = {{CSIDL_APPDATA, "AppData"}}, machine.windows = longWindows; },
-       longWindows + "\\Profiles\\Administrator\\Local Settings\\Application Data"},
-      // A source that fails, without a fall-back, keeps its token.
-      {kBoth, allFail, kNothing, allFail},
-      {kBoth, "#CommonFiles#|#Program Files#", kNoKey, "#CommonFiles#|#Program Files#"},
+       longWindows + "\\Profiles\\Administrator\\Local Settings\\Application Data", kNt},
+      // A source that fails, without a fall-back, keeps its token; and one
+      // that fails to fit, for a folder of 260 characters.
+      {allFail, kNothing, allFail},
+      {"#CommonFiles#|#Program Files#", kNoKey, "#CommonFiles#|#Program Files#"},
+      {"#Windows#", [&] { machine.windows = longWindows + "W"; }, "#Windows#"},
       // The parent of the common documents, and the drive roots.
-      {kNt, "#AllUsersDir#", Docs("D:\\Docs"), "D:\\"},
-      {kNt, "#AllUsersDir#", Docs("Docs"), "c:\\"}, {kNt, "#AllUsersDir#", Docs("\\Docs"), ""},
+      {"#AllUsersDir#", Docs("D:\\Docs"), "D:\\"}, {"#AllUsersDir#", Docs("Docs"), "c:\\"},
+      {"#AllUsersDir#", Docs("\\Docs"), ""},
       // One trailing backslash goes, but a root keeps its own.
-      {kBoth, "#MyDocuments#|#Desktop#|#TempDir#", nullptr, "D:\\|C:\\Shell\\Desk|C:\\Temp"},
+      {"#MyDocuments#|#Desktop#|#TempDir#", {}, "D:\\|C:\\Shell\\Desk|C:\\Temp"},
       // The registry: a missing common files folder is derived, and a value
       // stored without a terminator is read as far as it goes, unless it fills
       // all 260 bytes.
-      {kBoth, "#CommonFiles#|#Program Files#", nullptr,
-       "C:\\Program Files\\Shared|C:\\Program Files"},
-      {kNt, "#CommonFiles#", kNoCommon, "C:\\Program Files\\Common Files"},
-      {kNt, "#Program Files#", Value("ProgramFilesDir", "D:\\Apps\\"), "D:\\Apps"},
-      {kNt, "#Program Files#", Value("ProgramFilesDir", std::string(260, 'P')), "#Program Files#"},
+      {"#CommonFiles#|#Program Files#", {}, "C:\\Program Files\\Shared|C:\\Program Files"},
+      {"#CommonFiles#", kNoCommon, "C:\\Program Files\\Common Files"},
+      {"#Program Files#", Value("ProgramFilesDir", "D:\\Apps\\"), "D:\\Apps"},
+      {"#Program Files#", Value("ProgramFilesDir", std::string(260, 'P')), "#Program Files#"},
       // Each hash pairs with the next in the source, never in what a macro gave.
-      {kBoth, "", nullptr, ""}, {kBoth, "##x", nullptr, "x"}, {kBoth, "50#", nullptr, "50#"},
-      {kBoth, "#Unknown#\\x", nullptr, "\\x"}, {kBoth, "#Foo#Windows#", nullptr, "Windows#"},
-      {kBoth, "C:\\a#b#c", nullptr, "C:\\ac"}, {kBoth, "#Windows #", nullptr, ""},
-      {kBoth, "#" + std::string(400, 'n') + "#x", nullptr, "x"},
-      {kBoth, "#windows#, #SYSTEM#", nullptr, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
-      {kBoth, "#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
+      {"", {}, ""}, {"##x", {}, "x"}, {"#Windows #", {}, ""}, {"50#", {}, "50#"},
+      {"#Unknown#\\x", {}, "\\x"}, {"#Foo#Windows#", {}, "Windows#"}, {"C:\\a#b#c", {}, "C:\\ac"},
+      {"#" + std::string(400, 'n') + "#x", {}, "x"},
+      {"#windows#, #SYSTEM#", {}, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
+      {"#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
       // Protected: drive roots and shorter, and one trailing backslash only.
-      {kBoth, "", kNothing, yes}, {kBoth, "C:", kNothing, yes}, {kBoth, "C:\\", kNothing, yes},
-      {kNt, "C:\\WINDOWS\\\\", nullptr, no}, {kNt, "C:/WINDOWS", nullptr, no},
-      {kBoth, "C:\\Shell\\Desk", nullptr, yes},
-      {kNt, "C:\\Program Files", kNoCommon, yes},
+      {"", kNothing, yes}, {"C:", kNothing, yes}, {"C:\\", kNothing, yes},
+      {"C:\\WINDOWS\\\\", {}, no}, {"C:/WINDOWS", {}, no}, {"C:\\Shell\\Desk", {}, yes},
+      {"C:\\Program Files", kNoCommon, yes},
       // A failed source is skipped, and what it left is no candidate.
-      {kNt, kLeftOver, kNoWindows, no}, {kNt, kLeftOver + kQuickLaunch, kNoShell, no},
-      {kNt, "C:\\WINDOWS\\System32", kNoWindows, yes},
+      {kLeftOver, kNoWindows, no}, {kLeftOver + kQuickLaunch, kNoShell, no},
+      {"C:\\WINDOWS\\System32", kNoWindows, yes},
       // The user's own folders need no registry, and a fall-back names the
       // all-users folder when the shell does not.
-      {kBoth, "C:\\Profile\\user", kNoKey, yes},
-      {kNt, "C:\\Documents and Settings\\All Users", nullptr, yes},
+      {"C:\\Profile\\user", kNoKey, yes}, {"C:\\Documents and Settings\\All Users", {}, yes, kNt},
       // The 64-bit program and common files, with or without a backslash.
-      {kNt, "D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
-      {k9x, "D:\\Program Files\\Common Files",
+      {"D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
+      {"D:\\Program Files\\Common Files",
        Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), yes},
-      {kNt, "D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), no},
+      {"D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), no},
   };
   // clang-format on
   for (const auto &c : cases) {
     for (const bool nt : {true, false}) {
-      if (!(c.families & (nt ? kNt : k9x))) continue;
+      if (!(c.on & (nt ? kNt : k9x))) continue;
       UseFakeMachine(nt, c.alter);
-      const bool isProtected = c.expected == yes || c.expected == no;
-      EXPECT_EQ(isProtected ? (Protected(c.text) ? yes : no) : Expand(c.text), c.expected)
+      const bool isProtected = c.result == yes || c.result == no;
+      EXPECT_EQ(isProtected ? (Protected(c.text) ? yes : no) : Expand(c.text), c.result)
           << c.text << (nt ? " NT" : " 9x");
+      EXPECT_EQ(machine.opens, machine.closes) << "registry key left open: " << c.text;
     }
   }
   InstallFolder = nullptr;
   EXPECT_EQ(Expand("#InstallDir#"), "#InstallDir#");
-}
 
-// An output that is too small gets what fits, and never more than its size.
-TEST_F(Paths, OutputNeverGetsMoreThanItsSize) {
+  // Beyond the working buffer, an expansion stops at its end, though its
+  // full length is still returned.
   UseFakeMachine(true);
-  const std::string expanded = "C:\\WINDOWS\\x";
-  char output[32];
-  for (uint32_t size : {0u, 1u, 5u, 12u, 13u}) {
-    memset(output, kGuard, sizeof output);
-    EXPECT_EQ(ExpandPathMacros(output, "#Windows#\\x", size), expanded.size()) << size;
-    EXPECT_TRUE(!size || std::string(output) == expanded.substr(0, size - 1)) << size;
-    for (size_t i = size; i < sizeof output; ++i) ASSERT_EQ(output[i], kGuard) << size;
-  }
-  // Beyond the working buffer, the expansion stops at its end.
   machine.windows = "C:\\" + std::string(256, 'W');
   std::string source;
   for (int i = 0; i < 300; ++i) source += "#Windows#";
