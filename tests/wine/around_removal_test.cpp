@@ -1,8 +1,7 @@
-// What happens around the removal, through the real packed stub: the
-// product's own program before it, the closing document after it, and the
-// uninstaller deleting itself once it has exited. The recorder program stands
-// in for the program and the document viewer; each run's temporary folder,
-// and with it the self-deletion batch, lies in the test's own folder.
+// The product's program before the removal, the closing document after it and
+// the uninstaller deleting itself, through the real packed stub. The recorder
+// stands in for the program and the viewer; each run's temporary folder, with
+// the self-deletion batch, lies in the test's own folder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -38,6 +37,8 @@ bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
   }
   return true;
 }
+
+const auto CaseName = [](const auto &info) { return std::string(info.param.name); };
 
 // Writes a file, its folder made first.
 void Place(const std::string &path, const std::string &bytes) {
@@ -81,7 +82,7 @@ class AroundRemoval : public ::testing::Test {
     for (const char *name : {"TMP", "TEMP"}) SetEnvironmentVariableA(name, temp_.c_str());
   }
 
-  // `text` with {app} (the uninstaller's folder), {docs} (a folder in it),
+  // `text` with {app}, {docs} (a folder in it), {none} (a document there),
   // {temp} and {viewer} (in quotes) filled in, and {xN} as N letters x.
   std::string Expand(std::string text) const {
     for (size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
@@ -89,6 +90,7 @@ class AroundRemoval : public ::testing::Test {
       const std::string name = text.substr(at + 1, end - at - 1);
       const std::string value = name == "app"      ? install_
                                 : name == "docs"   ? install_ + "\\docs"
+                                : name == "none"   ? install_ + "\\docs\\bye.qrnone"
                                 : name == "temp"   ? temp_
                                 : name == "viewer" ? '"' + viewer_ + '"'
                                                    : std::string(std::atoi(&name[1]), 'x');
@@ -151,12 +153,10 @@ struct StartCase {
   bool wait = false;
 };
 
-// The shell knows the ".qrdoc" files and opens them from their folder; it
-// knows nothing of ".qrnone", which leaves such a document to the ".htm"
-// class's command.
+// The shell opens a ".qrdoc" document from its folder; it knows nothing of
+// ".qrnone", which leaves the document to the ".htm" class's command.
 const char kDoc[] = "{docs}\\bye.qrdoc", kOpened[] = "{viewer} \"{docs}\\bye.qrdoc\"";
-const char kNone[] = "{docs}\\bye.qrnone", kSetup[] = "\"{app}\\setup.exe\"";
-const char kSleep[] = "\"{app}\\setup.exe\" sleep=1500";
+const char kSetup[] = "\"{app}\\setup.exe\"", kSleep[] = "\"{app}\\setup.exe\" sleep=1500";
 
 // clang-format off
 const StartCase kStartCases[] = {
@@ -183,13 +183,12 @@ const StartCase kStartCases[] = {
     // A web address has no folder, whatever the case of its scheme.
     {"Http", "/Q", "", "", "HTTP://q.invalid/a\\b", "{viewer} \"HTTP://q.invalid/a\\b\""},
     {"Https", "/Q", "", "", "hTtPs://q.invalid/a\\b", "{viewer} \"hTtPs://q.invalid/a\\b\""},
-    {"FallBackDropsTheQuotedPlaceholder", "/Q", "", "", kNone, "{viewer}  {docs}\\bye.qrnone",
-     "{viewer} \"%1\" /after"},
-    {"FallBackDropsABarePlaceholder", "/Q", "", "", kNone, "{viewer} /view  {docs}\\bye.qrnone",
-     "{viewer} /view %1 /after"},
-    {"FallBackAppendsWithoutAPlaceholder", "/Q", "", "", kNone, "{viewer} /view {docs}\\bye.qrnone",
-     "{viewer} /view"},
-    {"FallBackWithoutACommandOpensNothing", "/Q", "", "", kNone, ""},
+    // The fall-back drops the placeholder, in quotes or not, and what follows;
+    // without one, it appends the document; without a command, nothing opens.
+    {"FallBackQuoted", "/Q", "", "", "{none}", "{viewer}  {none}", "{viewer} \"%1\" /after"},
+    {"FallBackBare", "/Q", "", "", "{none}", "{viewer} /view  {none}", "{viewer} /view %1 /after"},
+    {"FallBackAppends", "/Q", "", "", "{none}", "{viewer} /view {none}", "{viewer} /view"},
+    {"FallBackWithoutCommand", "/Q", "", "", "{none}", ""},
     // Never cut into another document.
     {"TooLongADocumentIsNotOpened", "/Q", "", "", "{docs}\\{x520}.qrnone", "", "{viewer} \"%1\""},
     {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x150}"},
@@ -207,9 +206,9 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   std::string program = line.substr(1, line.find('"', 1) - 1), folder;
   if (program.find('\\') == std::string::npos) program = install_ + "\\" + program;
   if (line.find('\\') != std::string::npos) folder = program.substr(0, program.rfind('\\'));
-  const std::string recorder = ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH));
-  Place(program, recorder);
-  Place(viewer_, recorder);
+  for (const std::string &path : {program, viewer_}) {
+    Place(path, ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH)));
+  }
   Place(Expand(kDoc), "bye");
   const std::string opener = Expand("{viewer} \"%1\"");
   const char *page = c.htm ? "Quenrid.TestPage\\shell\\open\\command" : "Quenrid.TestPage";
@@ -223,10 +222,9 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   if (c.program[0]) settings.program = Expand(c.program);
   if (c.document[0]) settings.document = Expand(c.document);
   Run(c.switches, settings);
-  // The recorder at `path` noted one start, with `line` in `directory`
-  // (empty: not checked); none when `line` is "", after a while of watching.
-  // A start appends "<current directory> TAB <command line> TAB <probe>" and a
-  // line break, <probe> being 1 when probe.txt beside it still existed.
+  // The recorder at `path` noted one start, with `line` in `directory` (empty:
+  // not checked), or none when `line` is "": it appends "<directory> TAB <line>
+  // TAB <probe>" and a line break, <probe> 1 when probe.txt beside it is there.
   const auto ExpectStart = [&](const std::string &path, const std::string &line,
                                const std::string &directory) {
     const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
@@ -248,8 +246,7 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
 
-INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases), CaseName);
 
 // --- Self-deletion --------------------------------------------------------
 
@@ -306,8 +303,7 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
   EXPECT_TRUE(!c.decoy || Exists(folder_ / c.decoy)) << c.decoy;
 }
 
-INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kDeletionCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kDeletionCases), CaseName);
 
 }  // namespace
 }  // namespace quenrid::test

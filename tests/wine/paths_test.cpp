@@ -29,8 +29,7 @@ constexpr char kGuard = '\x5A';
 const std::string kQuickLaunch = "\\Microsoft\\Internet Explorer\\Quick Launch";
 enum Families { kNt = 1, k9x = 2, kBoth = 3 };
 
-// A registry string as stored, with its terminator.
-std::string Sz(const std::string &text) { return text + '\0'; }
+std::string Sz(const std::string &text) { return text + '\0'; }  // a registry string as stored
 
 // The machine that the replaced sources describe. An empty directory, or a
 // folder or value that is not listed, makes its source fail.
@@ -41,8 +40,7 @@ struct FakeMachine {
       {CSIDL_PERSONAL, "D:\\"}, {CSIDL_PROFILE, "C:\\Profile\\user"},
       {CSIDL_APPDATA, "C:\\Documents and Settings\\user\\Application Data"}};
   std::map<std::string, std::string> registry = {  // raw bytes as stored
-      {"ProgramFilesDir", Sz("C:\\Program Files")},
-      {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
+      {"ProgramFilesDir", Sz("C:\\Programs")}, {"CommonFilesDir", Sz("C:\\Programs\\Shared")}};
   // clang-format on
   bool keyOpens = true;
   int opens = 0, closes = 0;
@@ -91,23 +89,20 @@ LONG WINAPI FakeCloseKey(HKEY key) {
 }
 
 // How a case's machine differs from the full one; none when it does not.
+// clang-format off
 using Alter = std::function<void()>;
 const Alter kNoShell = [] { machine.shell = {}; };
 const Alter kNoWindows = [] { machine.shell = {}, machine.windows = ""; };
 const Alter kNothing = [] { machine = FakeMachine{"", "", "", {}, {}}; };
 const Alter kNoKey = [] { machine.keyOpens = false; };
 const Alter kNoCommon = [] { machine.registry.erase("CommonFilesDir"); };
-Alter Docs(const char *path) {
-  return [=] { machine.shell[CSIDL_COMMON_DOCUMENTS] = path; };
-}
-Alter Value(const std::string &name, const std::string &bytes) {
-  return [=] { machine.registry[name] = bytes; };
-}
+Alter Docs(const char *path) { return [=] { machine.shell[CSIDL_COMMON_DOCUMENTS] = path; }; }
+Alter Value(std::string name, std::string bytes) { return [=] { machine.registry[name] = bytes; }; }
+// clang-format on
 
 // Expands as the pre-uninstall start does: measure, then write into a buffer
-// of exactly that size; before that, into one of no bytes, which must stay
-// untouched, and one a byte short, which must get what it can hold and a
-// terminator. Guard bytes follow each.
+// of that size; first into one of no bytes, to stay untouched, and one a byte
+// short, to get what it can hold and a terminator. Guard bytes follow each.
 std::string Expand(const std::string &source) {
   const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
   std::string output;
@@ -122,12 +117,11 @@ std::string Expand(const std::string &source) {
 
 // IsProtectedFolder on a 260-byte copy of `path`, which must come back unchanged.
 int Protected(const std::string &path) {
-  char buffer[PATH_BUFFER_SIZE], before[PATH_BUFFER_SIZE];
-  memset(buffer, kGuard, sizeof buffer);
-  strcpy(buffer, path.c_str());
-  memcpy(before, buffer, sizeof buffer);
-  const int result = IsProtectedFolder(buffer);
-  EXPECT_EQ(memcmp(before, buffer, sizeof buffer), 0) << "path changed: " << path;
+  std::string buffer(PATH_BUFFER_SIZE, kGuard);
+  buffer.replace(0, path.size() + 1, path.c_str(), path.size() + 1);
+  const std::string before = buffer;
+  const int result = IsProtectedFolder(&buffer[0]);
+  EXPECT_EQ(buffer, before) << "path changed: " << path;
   return result;
 }
 
@@ -146,10 +140,7 @@ std::string Wine(int folder) {
 class Paths : public ::testing::Test {
  protected:
   void SetUp() override { InstallFolder = installFolder_; }
-  void TearDown() override {
-    Folders = savedSources_;
-    machine = FakeMachine();
-  }
+  void TearDown() override { Folders = savedSources_; }
 
   // Replaces every source by a machine of the given family that has every
   // folder, each distinct from what a fall-back would give, then alters it.
@@ -167,8 +158,7 @@ class Paths : public ::testing::Test {
 };
 
 // Wine's folders on either family: what their macros give, and which are
-// protected, in any case and with a trailing backslash, without their
-// subfolders.
+// protected, in any case and with a trailing backslash, but not below.
 TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
@@ -197,9 +187,8 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
     IsNtPlatform = nt;
     for (const auto &f : folders) {
       ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
-      if (f.macro) {
-        EXPECT_EQ(Expand(Cased(f.macro, tolower) + "\\Data"), f.folder + "\\Data") << f.macro;
-      }
+      EXPECT_TRUE(!f.macro || Expand(Cased(f.macro, tolower) + "\\Data") == f.folder + "\\Data")
+          << f.macro;
       const int expected = (f.protectedOn & (nt ? kNt : k9x)) ? 1 : 0;
       for (const std::string &written :
            {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
@@ -243,8 +232,8 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
       // The registry: a missing common files folder is derived, and a value
       // stored without a terminator is read as far as it goes, unless it fills
       // all 260 bytes.
-      {"#CommonFiles#|#Program Files#", {}, "C:\\Program Files\\Shared|C:\\Program Files"},
-      {"#CommonFiles#", kNoCommon, "C:\\Program Files\\Common Files"},
+      {"#CommonFiles#|#Program Files#", {}, "C:\\Programs\\Shared|C:\\Programs"},
+      {"#CommonFiles#", kNoCommon, "C:\\Programs\\Common Files"},
       {"#Program Files#", Value("ProgramFilesDir", "D:\\Apps\\"), "D:\\Apps"},
       {"#Program Files#", Value("ProgramFilesDir", std::string(260, 'P')), "#Program Files#"},
       // Each hash pairs with the next in the source, never in what a macro gave.
@@ -256,7 +245,7 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
       // Protected: drive roots and shorter, and one trailing backslash only.
       {"", kNothing, yes}, {"C:", kNothing, yes}, {"C:\\", kNothing, yes},
       {"C:\\WINDOWS\\\\", {}, no}, {"C:/WINDOWS", {}, no}, {"C:\\Shell\\Desk", {}, yes},
-      {"C:\\Program Files", kNoCommon, yes},
+      {"C:\\Programs", kNoCommon, yes},
       // A failed source is skipped, and what it left is no candidate.
       {kLeftOver, kNoWindows, no}, {kLeftOver + kQuickLaunch, kNoShell, no},
       {"C:\\WINDOWS\\System32", kNoWindows, yes},
