@@ -26,11 +26,10 @@ namespace {
 constexpr DWORD kSettleMs = 15000;  // for a batch or a recorder to finish
 constexpr DWORD kQuietMs = 500;     // how long "it never happened" is watched
 
-bool Exists(const std::string &path) {
+bool Exists(std::string path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Whether `done` came true within `ms`.
 bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
   for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
     if (GetTickCount() - start > ms) return false;
@@ -114,9 +113,10 @@ class AroundRemoval : public ::testing::Test {
     manifest.files = {{install_, "probe.txt", 0}};
     manifest.settings = settings;
     WritePackedStub(Exe(), EncodeBlock(manifest));
-    if (hold)
+    if (hold) {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
+    }
     Process process(Exe(), interactive ? "" : switches);
     if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),

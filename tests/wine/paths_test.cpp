@@ -279,7 +279,6 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
   std::string source;
   for (int i = 0; i < 300; ++i) source += "#Windows#";
   const uint32_t length = 300 * 259;
-  EXPECT_EQ(ExpandPathMacros(nullptr, source.c_str(), 65500), length);
   std::string big(length + 17, kGuard);
   EXPECT_EQ(ExpandPathMacros(&big[0], source.c_str(), length + 1), length);
   EXPECT_EQ(strlen(big.c_str()), 65499u);
