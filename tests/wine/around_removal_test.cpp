@@ -191,7 +191,7 @@ const StartCase kStartCases[] = {
     {"FallBackWithoutCommand", "/Q", "", "", "{none}", ""},
     // Never cut into another document.
     {"TooLongADocumentIsNotOpened", "/Q", "", "", "{docs}\\{x520}.qrnone", "", "{viewer} \"%1\""},
-    {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x150}"},
+    {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x100}"},
 };
 // clang-format on
 
