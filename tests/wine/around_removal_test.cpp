@@ -1,18 +1,16 @@
-// What happens around the removal, through the real packed stub: the
-// product's own program before it, the closing document after it, and the
-// uninstaller deleting itself once it has exited. The recorder program stands
-// in for the product's program and for the document viewer; every run keeps
-// its temporary folder, and with it the self-deletion batch, inside the
-// test's own folder.
+// The product's program before the removal, the closing document after it and
+// the uninstaller deleting itself, through the real packed stub. The recorder
+// stands in for the program and the viewer; each run's temporary folder, with
+// the self-deletion batch, lies in the test's own folder.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <optional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,132 +26,88 @@ namespace {
 constexpr DWORD kSettleMs = 15000;  // for a batch or a recorder to finish
 constexpr DWORD kQuietMs = 500;     // how long "it never happened" is watched
 
-bool Exists(const std::string &path) {
+bool Exists(std::string path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool WaitUntil(const std::function<bool()> &done) {
+bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
   for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
-    if (GetTickCount() - start > kSettleMs) return false;
+    if (GetTickCount() - start > ms) return false;
   }
   return true;
 }
 
-std::string ReplaceAll(std::string text, const std::string &from, const std::string &to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
+const auto CaseName = [](const auto &info) { return std::string(info.param.name); };
+
+// Writes a file, its folder made first.
+void Place(const std::string &path, const std::string &bytes) {
+  CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+  WriteBinaryFile(path, bytes);
 }
 
-std::string ShortPath(const std::string &path) {
-  char shortPath[MAX_PATH] = "";
-  GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
-  return shortPath;
-}
-
-// One start of the recorder, as it noted it: folder, command line, and
-// whether probe.txt beside it still existed as it ended.
-struct Record {
-  std::string directory, line;
-  bool probe;
-};
-
-std::vector<Record> ReadRecords(const std::string &recorder) {
-  std::vector<Record> records;
-  if (!Exists(recorder + ".log")) return records;
-  const std::string text = ReadBinaryFile(recorder + ".log");
-  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-       start = end + 2) {
-    const std::string entry = text.substr(start, end - start);
-    const size_t first = entry.find('\t'), last = entry.rfind('\t');
-    records.push_back({entry.substr(0, first), entry.substr(first + 1, last - first - 1),
-                       entry.substr(last + 1) == "1"});
-  }
-  return records;
-}
-
-// The default value of a key under HKEY_CLASSES_ROOT, set for the test; what
-// was there is put back, and the highest key of the path that was missing is
-// removed with its tree, when the object goes.
-class ClassesRootDefault {
- public:
-  ClassesRootDefault(const std::string &key, const std::string &value) : key_(key) {
-    for (size_t at = 0; at != std::string::npos && created_.empty();) {
-      at = key.find('\\', at + 1);
-      HKEY probe;
-      if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.substr(0, at).c_str(), 0, KEY_READ, &probe)) {
-        created_ = key.substr(0, at);
-      } else {
-        RegCloseKey(probe);
-      }
-    }
+// Sets default values of keys under HKEY_CLASSES_ROOT for the test. When the
+// object returned goes, each is put back, and a top key the test made goes
+// with its tree.
+std::shared_ptr<void> SetClasses(const std::map<std::string, std::string> &values) {
+  const auto put = [](const std::string &key, const std::string &value) {
+    return RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), 0);  // size unused
+  };
+  std::vector<std::function<void()>> undo;
+  for (const auto &[key, value] : values) {
+    const std::string top = key.substr(0, key.find('\\'));
     char old[1024];
     LONG size = sizeof old;
-    if (created_.empty() && !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) old_ = old;
-    EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
-                           static_cast<DWORD>(value.size())),
-              ERROR_SUCCESS);
-  }
-  ~ClassesRootDefault() {
-    if (!created_.empty()) RegDeleteTreeA(HKEY_CLASSES_ROOT, created_.c_str());
-    if (old_) {
-      RegSetValueA(HKEY_CLASSES_ROOT, key_.c_str(), REG_SZ, old_->c_str(),
-                   static_cast<DWORD>(old_->size()));
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, top.c_str(), nullptr, &size)) {
+      undo.push_back([top] { RegDeleteTreeA(HKEY_CLASSES_ROOT, top.c_str()); });
+    } else if (size = sizeof old; !RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), old, &size)) {
+      undo.push_back([=, key = key, old = std::string(old)] { put(key, old); });
     }
+    EXPECT_EQ(put(key, value), ERROR_SUCCESS) << key;
   }
-  ClassesRootDefault(const ClassesRootDefault &) = delete;
-  ClassesRootDefault &operator=(const ClassesRootDefault &) = delete;
-
- private:
-  std::string key_, created_;
-  std::optional<std::string> old_;
-};
+  return {nullptr, [undo](void *) {
+            for (auto step = undo.rbegin(); step != undo.rend(); ++step) (*step)();
+          }};
+}
 
 class AroundRemoval : public ::testing::Test {
  protected:
-  // The uninstaller's folder and the run's temporary folder, both in the
-  // test folder. The runs inherit TMP and TEMP; ctest gives each case a
-  // process of its own, so they need no putting back.
+  // The uninstaller's folder and the temporary folder of the runs, which
+  // inherit TMP and TEMP (ctest gives each case a process of its own).
   void UseFolders(const std::string &install, const std::string &temp) {
     install_ = folder_ / install;
     temp_ = folder_ / temp;
     ASSERT_TRUE(CreateDirectoryA(install_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
-    SetEnvironmentVariableA("TMP", temp_.c_str());
-    SetEnvironmentVariableA("TEMP", temp_.c_str());
+    for (const char *name : {"TMP", "TEMP"}) SetEnvironmentVariableA(name, temp_.c_str());
   }
 
-  // `pattern` with {install}, {temp}, {cwd} and {viewer} filled in, and {xN}
-  // as N letters x.
-  std::string Expand(const std::string &pattern) const {
-    char cwd[MAX_PATH] = "";
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    std::string text = ReplaceAll(ReplaceAll(pattern, "{install}", install_), "{temp}", temp_);
-    text = ReplaceAll(ReplaceAll(text, "{cwd}", cwd), "{viewer}", Viewer());
-    for (size_t at; (at = text.find("{x")) != std::string::npos;) {
-      text.replace(at, text.find('}', at) - at + 1, std::string(std::atoi(&text[at + 2]), 'x'));
+  // `text` with {app}, {docs} (a folder in it), {none} (a document there),
+  // {temp} and {viewer} (in quotes) filled in, and {xN} as N letters x.
+  std::string Expand(std::string text) const {
+    for (size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
+      const size_t end = text.find('}', at);
+      const std::string name = text.substr(at + 1, end - at - 1);
+      const std::string value = name == "app"      ? install_
+                                : name == "docs"   ? install_ + "\\docs"
+                                : name == "none"   ? install_ + "\\docs\\bye.qrnone"
+                                : name == "temp"   ? temp_
+                                : name == "viewer" ? '"' + viewer_ + '"'
+                                                   : std::string(std::atoi(&name[1]), 'x');
+      text.replace(at, end - at + 1, value);
+      at += value.size();
     }
     return text;
   }
 
-  std::string Viewer() const { return folder_ / "viewer\\viewer.exe"; }
   std::string Exe() const { return install_ + "\\" + exeName_; }
 
-  // A copy of the recorder at `path`, its folder made first.
-  static void PlaceRecorder(const std::string &path) {
-    CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_RECORDER_PATH).c_str(), path.c_str(), FALSE))
-        << path;
-  }
-
   // Packs the uninstaller, which lists probe.txt beside it, and runs it with
-  // `switches` ("" for an interactive run, confirmed unless `cancel`) to its
-  // end. `hold`, when given, receives a handle that keeps the executable from
-  // being deleted.
-  void Run(const char *switches, bool cancel, const Settings &settings, HANDLE *hold = nullptr) {
-    deletesItself_ = !cancel && !std::strpbrk(switches, "SsXx");
-    WriteBinaryFile(install_ + "\\probe.txt", "probe");
+  // `switches` to its end: "" is an interactive run that is confirmed, "-"
+  // one that is refused. `hold`, when given, receives a handle that keeps the
+  // executable from being deleted.
+  void Run(const std::string &switches, const Settings &settings, HANDLE *hold = nullptr) {
+    const bool interactive = switches.empty() || switches == "-", cancel = switches == "-";
+    Place(install_ + "\\probe.txt", "probe");
     Manifest manifest;
     manifest.messages = TestMessages();
     manifest.files = {{install_, "probe.txt", 0}};
@@ -162,10 +116,9 @@ class AroundRemoval : public ::testing::Test {
     if (hold) {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
-      ASSERT_NE(*hold, INVALID_HANDLE_VALUE);
     }
-    Process process(Exe(), switches);
-    if (switches[0] == '\0') {
+    Process process(Exe(), interactive ? "" : switches);
+    if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
              cancel ? IDCANCEL : IDOK);
       if (!cancel) Answer(ui::WaitForDialog(process.id(), kExitTimeoutMs, ui::IsMessageBox), IDOK);
@@ -174,221 +127,145 @@ class AroundRemoval : public ::testing::Test {
     EXPECT_EQ(Exists(install_ + "\\probe.txt"), cancel) << "the removal did not run as it should";
   }
 
-  // The batches left in the temporary folder.
-  std::vector<std::string> Batches() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((temp_ + "\\delme*.bat").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  // Waits for the self-deletion to finish, or watches that none happens:
-  // afterwards the executable is gone or still there, and the batches in the
-  // temporary folder are exactly `left`.
-  void ExpectSelfDeletion(bool deletes, const std::vector<std::string> &left = {}) {
+  // Waits until the executable is gone, or watches that it stays, and until
+  // the batch `name` is gone from the temporary folder, if it was ever there.
+  void ExpectSelfDeletion(bool deletes, const std::string &name = "delme1.bat") {
     if (!deletes) Sleep(kQuietMs);
-    EXPECT_TRUE(deletes ? WaitUntil([&] { return !Exists(Exe()) && Batches() == left; })
-                        : Exists(Exe()) && Batches() == left)
-        << "executable still there: " << Exists(Exe()) << ", batches: " << Batches().size();
-  }
-
-  // The one start the recorder at `path` noted, once it has ended; none when
-  // `expected` is false, after a while of watching.
-  std::optional<Record> RecordedStart(const std::string &path, bool expected) {
-    if (!expected) {
-      Sleep(kQuietMs);
-      EXPECT_TRUE(ReadRecords(path).empty()) << "started: " << ReadRecords(path)[0].line;
-      return std::nullopt;
-    }
-    EXPECT_TRUE(WaitUntil([&] { return !ReadRecords(path).empty(); })) << "never started: " << path;
-    const std::vector<Record> records = ReadRecords(path);
-    EXPECT_EQ(records.size(), 1u);
-    if (records.empty()) return std::nullopt;
-    return records[0];
+    const std::string batch = temp_ + "\\" + name;
+    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes && !Exists(batch); }))
+        << "executable still there: " << Exists(Exe()) << ", batch: " << Exists(batch);
   }
 
   TestFolder folder_;
+  const std::string viewer_ = folder_ / "viewer\\viewer.exe";
   std::string install_, temp_, exeName_ = "uninst.exe";
-  bool deletesItself_ = false;  // without a refusal, /S or /X
 };
 
-template <class Case> std::string CaseName(const ::testing::TestParamInfo<Case> &info) {
-  return info.param.name;
-}
+// --- The pre-uninstall program and the closing document ------------------
 
-// --- The pre-uninstall program ----------------------------------------------
-
-struct ProgramCase {
+struct StartCase {
   const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
-  const char *command;   // the settings' program line
-  const char *line;      // the command line it must get; null: it must not start
-  const char *directory = "{install}";         // the folder it must start in
-  const char *recorder = "{install}\\setup.exe";  // where the program lies
+  const char *switches;                     // "" an interactive run, confirmed; "-" one refused
+  const char *program;                      // the settings' program line; "": none
+  const char *started;                      // the line it must get; "": it must not start
+  const char *document = "", *opened = "";  // the same for the document and its viewer
+  const char *htm = nullptr;                // the open command of the ".htm" class; null: none
   bool wait = false;
-  int probe = -1;  // 1: it ended before the removal; 0: after; -1: either
 };
 
-const char kSetupLine[] = "\"{install}\\setup.exe\"";
-const char kSleepLine[] = "\"{install}\\setup.exe\" sleep=1500";
+// The shell opens a ".qrdoc" document from its folder; it knows nothing of
+// ".qrnone", which leaves the document to the ".htm" class's command.
+const char kDoc[] = "{docs}\\bye.qrdoc", kOpened[] = "{viewer} \"{docs}\\bye.qrdoc\"";
+const char kSetup[] = "\"{app}\\setup.exe\"", kSleep[] = "\"{app}\\setup.exe\" sleep=1500";
 
 // clang-format off
-const ProgramCase kProgramCases[] = {
-    {"Quiet", "/Q", false, "\"setup.exe\" /u", "\"{install}\\setup.exe\" /u"},
-    {"Silent", "/S", false, "\" setup.exe  \"   /u  /v", "\"{install}\\setup.exe\" /u  /v"},
-    {"PartialSkipsIt", "/X", false, "setup.exe", nullptr},
-    {"SilentAndPartialRunIt", "/S /X", false, "setup.exe", kSetupLine},
-    {"RefusedRunNeverStartsIt", "", true, "setup.exe", nullptr},
-    {"InstallDirMacro", "/S", false, "\"#InstallDir#\\bin\\setup.exe\" /u",
-     "\"{install}\\bin\\setup.exe\" /u", "{install}\\bin", "{install}\\bin\\setup.exe"},
-    {"MacroOutsideTheInstallFolder", "/S", false, "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\"",
-     "{temp}", "{temp}\\tool.exe"},
-    {"UnknownMacroLeavesABareName", "/S", false, "#Nothing#setup.exe", "\"setup.exe\"", "{cwd}"},
+const StartCase kStartCases[] = {
+    {"Interactive", "", "\"setup.exe\" sleep=1500", kSleep, kDoc, kOpened, nullptr, true},
+    {"Quiet", "/Q", "\"setup.exe\" /u", "\"{app}\\setup.exe\" /u", kDoc, kOpened},
+    {"Silent", "/S", "\" setup.exe  \"   /u  /v", "\"{app}\\setup.exe\" /u  /v", kDoc},
+    {"Partial", "/X", "setup.exe", "", kDoc},
+    {"SilentAndPartial", "/S /X", "setup.exe", kSetup},
+    {"Refused", "-", "setup.exe", "", kDoc},
+    {"MacroAndBlanks", "/S", "\"#InstallDir#\\a b\\c d.exe\" /u", "\"{app}\\a b\\c d.exe\" /u"},
+    {"MacroOutsideTheInstallFolder", "/S", "#TEMPDIR#\\tool.exe", "\"{temp}\\tool.exe\""},
+    {"UnknownMacroLeavesABareName", "/S", "#None#setup.exe", "\"setup.exe\""},
     // Unquoted, the arguments are part of the program's name: it cannot start.
-    {"UnquotedArgumentsAreNoArguments", "/S", false, "setup.exe /u", nullptr},
-    {"AnAbsolutePathIsStillRelative", "/S", false, "{install}\\setup.exe", nullptr},
-    {"ProgramPathWithBlanks", "/S", false, "\"tools dir\\my tool.exe\" /u",
-     "\"{install}\\tools dir\\my tool.exe\" /u", "{install}\\tools dir",
-     "{install}\\tools dir\\my tool.exe"},
-    {"QuotedWithoutArguments", "/S", false, "\"setup.exe\"", kSetupLine},
-    {"WaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
-     "{install}\\setup.exe", true, 1},
-    {"WaitedForInAnInteractiveRun", "", false, "\"setup.exe\" sleep=1500", kSleepLine,
-     "{install}", "{install}\\setup.exe", true, 1},
-    {"NotWaitedFor", "/S", false, "\"setup.exe\" sleep=1500", kSleepLine, "{install}",
-     "{install}\\setup.exe", false, 0},
+    {"UnquotedArgumentsAreNoArguments", "/S", "setup.exe /u", ""},
+    {"AnAbsolutePathIsStillRelative", "/S", "{app}\\setup.exe", ""},
+    {"QuotedWithoutArguments", "/S", "\"setup.exe\"", kSetup},
     // The exit code that reads as "still running" must not hold the run forever.
-    {"ExitCode259EndsTheWait", "/S", false, "\"setup.exe\" exit=259",
-     "\"{install}\\setup.exe\" exit=259", "{install}", "{install}\\setup.exe", true, 1},
+    {"WaitedForTillExitCode259", "/S", "\"setup.exe\" sleep=1500 exit=259",
+     "\"{app}\\setup.exe\" sleep=1500 exit=259", "", "", nullptr, true},
+    {"NotWaitedFor", "/S", "\"setup.exe\" sleep=1500", kSleep},
     // Never cut into a shorter command line.
-    {"TooLongForThePathBuffer", "/S", false, "\"setup.exe\" {x250}", nullptr},
-    {"TooLongForTheCommandLine", "/S", false, "\"#InstallDir#\\setup.exe\" {x520}", nullptr},
+    {"TooLongForThePathBuffer", "/S", "\"setup.exe\" {x250}", ""},
+    {"TooLongForTheCommandLine", "/S", "\"#InstallDir#\\setup.exe\" {x520}", ""},
+    // A web address has no folder, whatever the case of its scheme.
+    {"Http", "/Q", "", "", "HTTP://q.invalid/a\\b", "{viewer} \"HTTP://q.invalid/a\\b\""},
+    {"Https", "/Q", "", "", "hTtPs://q.invalid/a\\b", "{viewer} \"hTtPs://q.invalid/a\\b\""},
+    // The fall-back drops the placeholder, in quotes or not, and what follows;
+    // without one, it appends the document; without a command, nothing opens.
+    {"FallBackQuoted", "/Q", "", "", "{none}", "{viewer}  {none}", "{viewer} \"%1\" /after"},
+    {"FallBackBare", "/Q", "", "", "{none}", "{viewer} /view  {none}", "{viewer} /view %1 /after"},
+    {"FallBackAppends", "/Q", "", "", "{none}", "{viewer} /view {none}", "{viewer} /view"},
+    {"FallBackWithoutCommand", "/Q", "", "", "{none}", ""},
+    // Never cut into another document.
+    {"TooLongADocumentIsNotOpened", "/Q", "", "", "{docs}\\{x520}.qrnone", "", "{viewer} \"%1\""},
+    {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x100}"},
 };
 // clang-format on
 
-class PreUninstall : public AroundRemoval, public ::testing::WithParamInterface<ProgramCase> {};
+class Starts : public AroundRemoval, public ::testing::WithParamInterface<StartCase> {};
 
-TEST_P(PreUninstall, StartsAsTheSwitchesAndTheLineSay) {
-  const ProgramCase &c = GetParam();
+TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
+  const StartCase &c = GetParam();
   UseFolders("app", "temp");
-  const std::string recorder = Expand(c.recorder);
-  PlaceRecorder(recorder);
+  // The program lies where its line names it; a bare name, beside the
+  // uninstaller. Named by its path, it starts in its folder.
+  const std::string line = Expand(c.started[0] ? c.started : kSetup);
+  std::string program = line.substr(1, line.find('"', 1) - 1), folder;
+  if (program.find('\\') == std::string::npos) program = install_ + "\\" + program;
+  if (line.find('\\') != std::string::npos) folder = program.substr(0, program.rfind('\\'));
+  for (const std::string &path : {program, viewer_}) {
+    Place(path, ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH)));
+  }
+  Place(Expand(kDoc), "bye");
+  const std::string opener = Expand("{viewer} \"%1\"");
+  const char *page = c.htm ? "Quenrid.TestPage\\shell\\open\\command" : "Quenrid.TestPage";
+  // clang-format off
+  const auto classes = SetClasses({{".qrdoc", "Quenrid.TestDocument"}, {".htm", "Quenrid.TestPage"},
+      {"Quenrid.TestDocument\\shell\\open\\command", opener}, {page, c.htm ? Expand(c.htm) : ""},
+      {"http\\shell\\open\\command", opener}, {"https\\shell\\open\\command", opener}});
+  // clang-format on
   Settings settings;
   settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
-  settings.program = Expand(c.command);
-  Run(c.switches, c.cancel, settings);
-  if (std::optional<Record> start = RecordedStart(recorder, c.line != nullptr)) {
-    EXPECT_EQ(start->line, Expand(c.line));
-    EXPECT_TRUE(SamePath(start->directory, Expand(c.directory))) << start->directory;
-    EXPECT_TRUE(c.probe < 0 || start->probe == (c.probe == 1)) << "ended before the removal";
-  }
-  ExpectSelfDeletion(deletesItself_);
+  if (c.program[0]) settings.program = Expand(c.program);
+  if (c.document[0]) settings.document = Expand(c.document);
+  Run(c.switches, settings);
+  // The recorder at `path` noted one start, with `line` in `directory` (empty:
+  // not checked), or none when `line` is "": it appends "<directory> TAB <line>
+  // TAB <probe>" and a line break, <probe> 1 when probe.txt beside it is there.
+  const auto ExpectStart = [&](const std::string &path, const std::string &line,
+                               const std::string &directory) {
+    const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
+    const bool started =
+        WaitUntil([&] { return !log().empty(); }, line.empty() ? kQuietMs : kSettleMs);
+    const std::string text = log();
+    ASSERT_EQ(started, !line.empty()) << path << ": " << text;
+    if (line.empty()) return;
+    ASSERT_EQ(text.find("\r\n"), text.size() - 2) << "started more than once: " << text;
+    const size_t tab = text.find('\t');
+    EXPECT_EQ(text.substr(tab + 1, text.size() - tab - 5), line);
+    EXPECT_TRUE(directory.empty() || SamePath(text.substr(0, tab), directory)) << text;
+    // A program that sleeps ends before the removal only when waited for.
+    EXPECT_TRUE(line.find("sleep=") == std::string::npos ||
+                (text[text.size() - 3] == '1') == c.wait);
+  };
+  ExpectStart(program, c.started[0] ? line : "", folder);
+  ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "");
+  ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Program, PreUninstall, ::testing::ValuesIn(kProgramCases),
-                         CaseName<ProgramCase>);
+INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases), CaseName);
 
-// --- The closing document -----------------------------------------------------
+// --- Self-deletion --------------------------------------------------------
 
-struct DocumentCase {
-  const char *name;
-  const char *switches;  // "" for an interactive run, confirmed unless `cancel`
-  bool cancel;
-  const char *document;
-  const char *line;                  // the viewer's command line; null: nothing is opened
-  const char *directory = nullptr;   // the folder the viewer starts in; null: not checked
-  const char *htmCommand = nullptr;  // the open command of the ".htm" class; null: none
-};
-
-// The shell knows the ".qrdoc" files; it knows nothing of ".qrnone", which
-// leaves such a document to the ".htm" class's command.
-const char kShellDocument[] = "{install}\\docs\\bye.qrdoc";
-const char kShellLine[] = "\"{viewer}\" \"{install}\\docs\\bye.qrdoc\"";
-const char kOtherDocument[] = "{install}\\docs\\bye.qrnone";
-
-// clang-format off
-const DocumentCase kDocumentCases[] = {
-    {"ShellOpensItFromItsFolder", "", false, kShellDocument, kShellLine, "{install}\\docs"},
-    {"QuietRunsOpenItToo", "/Q", false, kShellDocument, kShellLine, "{install}\\docs"},
-    {"NotAfterSilent", "/S", false, kShellDocument, nullptr},
-    {"NotAfterPartial", "/X", false, kShellDocument, nullptr},
-    {"NotAfterARefusal", "", true, kShellDocument, nullptr},
-    // A web address has no folder, whatever the case of its scheme.
-    {"WebAddressInCapitals", "/Q", false, "HTTP://quenrid.invalid/a\\b",
-     "\"{viewer}\" \"HTTP://quenrid.invalid/a\\b\""},
-    {"SecureWebAddress", "/Q", false, "hTtPs://quenrid.invalid/a\\b",
-     "\"{viewer}\" \"hTtPs://quenrid.invalid/a\\b\""},
-    {"FallBackDropsTheQuotedPlaceholderAndWhatFollows", "/Q", false, kOtherDocument,
-     "\"{viewer}\"  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" \"%1\" /after"},
-    {"FallBackDropsABarePlaceholder", "/Q", false, kOtherDocument,
-     "\"{viewer}\" /view  {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view %1 /after"},
-    {"FallBackAppendsWithoutAPlaceholder", "/Q", false, kOtherDocument,
-     "\"{viewer}\" /view {install}\\docs\\bye.qrnone", nullptr, "\"{viewer}\" /view"},
-    {"FallBackWithoutACommandOpensNothing", "/Q", false, kOtherDocument, nullptr},
-    // Never cut into another document.
-    {"TooLongADocumentIsNotOpened", "/Q", false, "{install}\\docs\\{x520}.qrnone", nullptr,
-     nullptr, "\"{viewer}\" \"%1\""},
-    {"TooLongAFallBackIsNotRun", "/Q", false, "{install}\\docs\\{x240}.qrnone", nullptr, nullptr,
-     "\"{viewer}\" /{x150}"},
-};
-// clang-format on
-
-class ClosingDocument : public AroundRemoval, public ::testing::WithParamInterface<DocumentCase> {};
-
-TEST_P(ClosingDocument, OpensAsTheSwitchesAndTheRegistrySay) {
-  const DocumentCase &c = GetParam();
-  UseFolders("app", "temp");
-  PlaceRecorder(Viewer());
-  CreateDirectoryA((install_ + "\\docs").c_str(), nullptr);
-  WriteBinaryFile(Expand(kShellDocument), "bye");
-  const std::string viewerCommand = Expand("\"{viewer}\" \"%1\"");
-  ClassesRootDefault document(".qrdoc", "Quenrid.TestDocument");
-  ClassesRootDefault documentCommand("Quenrid.TestDocument\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault web("http\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault secureWeb("https\\shell\\open\\command", viewerCommand);
-  ClassesRootDefault page(".htm", "Quenrid.TestPage");
-  ClassesRootDefault pageCommand(c.htmCommand ? "Quenrid.TestPage\\shell\\open\\command"
-                                              : "Quenrid.TestPage",
-                                 c.htmCommand ? Expand(c.htmCommand) : "");
-  Settings settings;
-  settings.document = Expand(c.document);
-  Run(c.switches, c.cancel, settings);
-  if (std::optional<Record> start = RecordedStart(Viewer(), c.line != nullptr)) {
-    EXPECT_EQ(start->line, Expand(c.line));
-    EXPECT_TRUE(!c.directory || SamePath(start->directory, Expand(c.directory)))
-        << start->directory;
-  }
-  ExpectSelfDeletion(deletesItself_);
-}
-
-INSTANTIATE_TEST_SUITE_P(Document, ClosingDocument, ::testing::ValuesIn(kDocumentCases),
-                         CaseName<DocumentCase>);
-
-// --- Self-deletion --------------------------------------------------------------
-
-// Quiet runs, in folders whose names a batch must quote.
-struct SelfDeletionCase {
+// Quiet runs, in folders whose names a batch must quote. Which runs delete
+// themselves at all, every row above checks.
+struct DeletionCase {
   const char *name;
   bool deletes;                   // the uninstaller deletes itself
   const char *install = "app";    // the uninstaller's folder
   const char *temp = "temp";      // the temporary folder
   const char *decoy = nullptr;    // a file of the test folder that the batch must not name
-  const char *keep = nullptr;     // a file beside the uninstaller that the data does not list
   const char *version = nullptr;  // wine's Windows version for the run; null: its default
-  bool taken = false;             // delme1.bat exists already
+  bool keepAndTaken = false;      // a file the data does not list stays, delme1.bat is taken
 };
 
-// Which runs delete themselves at all, every program and document row checks.
 // clang-format off
-const SelfDeletionCase kSelfDeletionCases[] = {
-    {"FolderWithBlanks", true, "My App"},
-    {"FolderHoldingMoreStays", true, "app", "temp", nullptr, "keep.txt"},
+const DeletionCase kDeletionCases[] = {
+    {"FolderWithBlanksOnWindows98", true, "My App", "temp", nullptr, "win98"},
+    {"FolderHoldingMoreStaysFirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, true},
     // Each of these would make an unquoted or unescaped batch name the decoy.
     {"FolderWithAPercentSign", true, "50%", "temp", "50\\uninst.exe"},
     {"TemporaryFolderWithBlanks", true, "app", "my temp", "my"},
@@ -398,50 +275,35 @@ const SelfDeletionCase kSelfDeletionCases[] = {
     {"TemporaryFolderWithAnAccent", true, "app", "temp\xE9"},
     // The euro sign has no OEM form: its "?" would be a wildcard to "del".
     {"NoBatchForAPathWithoutAnOemForm", false, "app", "temp\x80"},
-    {"FirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, nullptr, true},
-    {"Windows98", true, "app", "temp", nullptr, nullptr, "win98"},
 };
 // clang-format on
 
-class SelfDeletion : public AroundRemoval,
-                     public ::testing::WithParamInterface<SelfDeletionCase> {};
+class SelfDeletion : public AroundRemoval, public ::testing::WithParamInterface<DeletionCase> {};
 
 TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
-  const SelfDeletionCase &c = GetParam();
+  const DeletionCase &c = GetParam();
   UseFolders(c.install, c.temp);
-  if (c.keep) WriteBinaryFile(install_ + "\\" + c.keep, "keep");
-  const std::string decoy = c.decoy ? folder_ / c.decoy : "";
-  if (c.decoy) {
-    CreateDirectoryA(decoy.substr(0, decoy.rfind('\\')).c_str(), nullptr);
-    WriteBinaryFile(decoy, "decoy");
-  }
-  const std::string taken = temp_ + "\\delme1.bat";
-  if (c.taken) WriteBinaryFile(taken, "rem taken\r\n");
+  const std::string keep = install_ + "\\keep.txt", taken = temp_ + "\\delme1.bat";
+  if (c.keepAndTaken) Place(keep, "keep");
+  if (c.keepAndTaken) Place(taken, "rem taken\r\n");
+  if (c.decoy) Place(folder_ / c.decoy, "decoy");
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
   WindowsVersionFor version(exeName_, c.version);
-
-  // With delme1.bat taken, the batch is delme2.bat; the held executable keeps
-  // it waiting, to be read, until the test lets go.
+  // The held executable keeps the batch, delme2.bat, repeating its "del".
   HANDLE hold = nullptr;
-  Run("/Q", false, {}, c.taken ? &hold : nullptr);
+  Run("/Q", {}, c.keepAndTaken ? &hold : nullptr);
   if (hold) {
-    const std::string batch = temp_ + "\\delme2.bat", exe = "\"" + ShortPath(Exe()) + "\"";
-    EXPECT_EQ(Batches(), (std::vector<std::string>{"delme1.bat", "delme2.bat"}));
-    EXPECT_EQ(ReadBinaryFile(batch), "@echo off\r\n:Repeat\r\ndel " + exe + "\r\nif exist " + exe +
-                                         " goto Repeat\r\nrmdir \"" + ShortPath(install_) +
-                                         "\"\r\ndel \"" + batch + "\"\r\n");
+    Sleep(kQuietMs);
+    EXPECT_TRUE(Exists(Exe()) && Exists(temp_ + "\\delme2.bat")) << "the batch did not wait";
     CloseHandle(hold);
   }
-  ExpectSelfDeletion(c.deletes, c.taken ? std::vector<std::string>{"delme1.bat"}
-                                        : std::vector<std::string>{});
-  EXPECT_EQ(Exists(install_), !c.deletes || c.keep != nullptr);
-  EXPECT_TRUE(!c.keep || Exists(install_ + "\\" + c.keep));
-  EXPECT_TRUE(!c.decoy || Exists(decoy)) << decoy;
-  EXPECT_TRUE(!c.taken || ReadBinaryFile(taken) == "rem taken\r\n");
+  ExpectSelfDeletion(c.deletes, c.keepAndTaken ? "delme2.bat" : "delme1.bat");
+  EXPECT_EQ(Exists(install_), !c.deletes || c.keepAndTaken);
+  EXPECT_TRUE(!c.keepAndTaken || (ReadBinaryFile(taken) == "rem taken\r\n" && Exists(keep)));
+  EXPECT_TRUE(!c.decoy || Exists(folder_ / c.decoy)) << c.decoy;
 }
 
-INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kSelfDeletionCases),
-                         CaseName<SelfDeletionCase>);
+INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kDeletionCases), CaseName);
 
 }  // namespace
 }  // namespace quenrid::test

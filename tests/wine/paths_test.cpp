@@ -8,11 +8,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
-#include "app/startup.h"
 #include "paths/folder_sources.h"
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"
@@ -28,60 +27,47 @@ const char kLeftOver[] = "X:\\left over";
 const HKEY kFakeKey = reinterpret_cast<HKEY>(0x5150);
 constexpr char kGuard = '\x5A';
 const std::string kQuickLaunch = "\\Microsoft\\Internet Explorer\\Quick Launch";
-const std::string kAppData = "C:\\Documents and Settings\\user\\Application Data";
+enum Families { kNt = 1, k9x = 2, kBoth = 3 };
 
-// A registry string as stored, with its terminator.
-std::string Sz(const std::string &text) { return text + '\0'; }
+std::string Sz(const std::string &text) { return text + '\0'; }  // a registry string as stored
 
 // The machine that the replaced sources describe. An empty directory, or a
 // folder or value that is not listed, makes its source fail.
 struct FakeMachine {
   std::string windows = "C:\\WINDOWS", system = "C:\\WINDOWS\\System32", temp = "C:\\Temp\\";
-  std::map<int, std::string> shell = {
-      {CSIDL_DESKTOP, "C:\\Shell\\Desktop"}, {CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
-      {CSIDL_PERSONAL, "C:\\Shell\\My Docs\\"}, {CSIDL_FONTS, "C:\\WINDOWS\\Fonts"},
-      {CSIDL_STARTMENU, "C:\\Menu"}, {CSIDL_PROGRAMS, "C:\\Menu\\Programs"},
-      {CSIDL_STARTUP, "C:\\Menu\\Startup"}, {CSIDL_COMMON_STARTMENU, "C:\\Common\\Menu"},
-      {CSIDL_COMMON_PROGRAMS, "C:\\Common\\Menu\\Programs"},
-      {CSIDL_COMMON_STARTUP, "C:\\Common\\Menu\\Startup"},
-      {CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Common\\Desktop"}, {CSIDL_APPDATA, kAppData},
-      {CSIDL_LOCAL_APPDATA, "C:\\Local\\user"}, {CSIDL_COMMON_APPDATA, "C:\\Common\\Data"},
-      {CSIDL_PROFILE, "C:\\Profile\\user"}, {CSIDL_COMMON_DOCUMENTS, "C:\\Common\\Shared Docs"}};
-  // Raw bytes as stored.
-  std::map<std::string, std::string> registry = {
-      {"ProgramFilesDir", Sz("C:\\Program Files")},
-      {"CommonFilesDir", Sz("C:\\Program Files\\Shared")}};
+  // clang-format off
+  std::map<int, std::string> shell = {{CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
+      {CSIDL_PERSONAL, "D:\\"}, {CSIDL_PROFILE, "C:\\Profile\\user"},
+      {CSIDL_APPDATA, "C:\\Documents and Settings\\user\\Application Data"}};
+  std::map<std::string, std::string> registry = {  // raw bytes as stored
+      {"ProgramFilesDir", Sz("C:\\Programs")}, {"CommonFilesDir", Sz("C:\\Programs\\Shared")}};
+  // clang-format on
   bool keyOpens = true;
   int opens = 0, closes = 0;
 } machine;
 
 UINT WriteFolder(const std::string &folder, char *buffer, UINT size) {
-  if (folder.empty()) {
-    lstrcpynA(buffer, kLeftOver, size);
-    return 0;
-  }
-  if (folder.size() >= size) return static_cast<UINT>(folder.size() + 1);
-  strcpy(buffer, folder.c_str());
-  return static_cast<UINT>(folder.size());
+  const UINT length = static_cast<UINT>(folder.size());
+  if (length == 0) lstrcpynA(buffer, kLeftOver, size);
+  if (length > 0 && length < size) strcpy(buffer, folder.c_str());
+  return length < size ? length : length + 1;
 }
 
 UINT WINAPI FakeWindows(LPSTR path, UINT size) { return WriteFolder(machine.windows, path, size); }
 UINT WINAPI FakeSystem(LPSTR path, UINT size) { return WriteFolder(machine.system, path, size); }
 DWORD WINAPI FakeTemp(DWORD size, LPSTR path) { return WriteFolder(machine.temp, path, size); }
-
 int FakeShellFolderPath(char *buffer, int folder) {
   const auto found = machine.shell.find(folder);
   return WriteFolder(found == machine.shell.end() ? "" : found->second, buffer, MAX_PATH) ? 1 : 0;
 }
 
 LONG WINAPI FakeOpenKey(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY key) {
-  if (!machine.keyOpens || root != HKEY_LOCAL_MACHINE || (access & KEY_READ) != KEY_READ ||
-      strcmp(subKey, "Software\\Microsoft\\Windows\\CurrentVersion") != 0) {
-    return ERROR_FILE_NOT_FOUND;
-  }
-  ++machine.opens;
-  *key = kFakeKey;
-  return ERROR_SUCCESS;
+  const bool opens = machine.keyOpens && root == HKEY_LOCAL_MACHINE &&
+                     (access & KEY_READ) == KEY_READ &&
+                     !strcmp(subKey, "Software\\Microsoft\\Windows\\CurrentVersion");
+  if (opens) *key = kFakeKey;
+  machine.opens += opens;
+  return opens ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LONG WINAPI FakeQueryValue(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size) {
@@ -102,31 +88,40 @@ LONG WINAPI FakeCloseKey(HKEY key) {
   return ERROR_SUCCESS;
 }
 
-// How a case's machine differs from the full one.
-void Unchanged() {}
-void NoShellFolders() { machine.shell = {}; }
-void Nothing() { machine = FakeMachine{"", "", "", {}, {}}; }
-template <int folder> void Lacks() { machine.shell.erase(folder); }
+// How a case's machine differs from the full one; none when it does not.
+// clang-format off
+using Alter = std::function<void()>;
+const Alter kNoShell = [] { machine.shell = {}; };
+const Alter kNoWindows = [] { machine.shell = {}, machine.windows = ""; };
+const Alter kNothing = [] { machine = FakeMachine{"", "", "", {}, {}}; };
+const Alter kNoKey = [] { machine.keyOpens = false; };
+const Alter kNoCommon = [] { machine.registry.erase("CommonFilesDir"); };
+Alter Docs(const char *path) { return [=] { machine.shell[CSIDL_COMMON_DOCUMENTS] = path; }; }
+Alter Value(std::string name, std::string bytes) { return [=] { machine.registry[name] = bytes; }; }
+// clang-format on
 
 // Expands as the pre-uninstall start does: measure, then write into a buffer
-// of exactly that size, here followed by guard bytes.
+// of that size; first into one of no bytes, to stay untouched, and one a byte
+// short, to get what it can hold and a terminator. Guard bytes follow each.
 std::string Expand(const std::string &source) {
-  const uint32_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
-  std::string output(length + 17, kGuard);
-  EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), length + 1), length) << source;
-  EXPECT_EQ(output.substr(length + 1), std::string(16, kGuard)) << source;
-  EXPECT_EQ(strlen(output.c_str()), length) << source;
+  const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
+  std::string output;
+  for (const size_t size : {size_t{0}, length, length + 1}) {
+    output.assign(size + 16, kGuard);
+    EXPECT_EQ(ExpandPathMacros(&output[0], source.c_str(), static_cast<uint32_t>(size)), length);
+    EXPECT_EQ(output.find('\0'), size - 1) << source;  // npos for 0 bytes
+    EXPECT_EQ(output.substr(size), std::string(16, kGuard)) << source;
+  }
   return output.c_str();
 }
 
 // IsProtectedFolder on a 260-byte copy of `path`, which must come back unchanged.
 int Protected(const std::string &path) {
-  char buffer[PATH_BUFFER_SIZE], before[PATH_BUFFER_SIZE];
-  memset(buffer, kGuard, sizeof buffer);
-  strcpy(buffer, path.c_str());
-  memcpy(before, buffer, sizeof buffer);
-  const int result = IsProtectedFolder(buffer);
-  EXPECT_EQ(memcmp(before, buffer, sizeof buffer), 0) << "path changed: " << path;
+  std::string buffer(PATH_BUFFER_SIZE, kGuard);
+  buffer.replace(0, path.size() + 1, path.c_str(), path.size() + 1);
+  const std::string before = buffer;
+  const int result = IsProtectedFolder(&buffer[0]);
+  EXPECT_EQ(buffer, before) << "path changed: " << path;
   return result;
 }
 
@@ -135,258 +130,160 @@ std::string Cased(std::string text, int (*change)(int)) {
   return text;
 }
 
-// Wine's folders, through other calls than those under test, without a
-// trailing backslash.
-std::string WineFolder(int folder) {
+// Wine's folders, through other calls than those under test.
+std::string Wine(int folder) {
   char path[MAX_PATH] = "";
   SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
-  std::string text = path;
-  if (text.size() >= 4 && text.back() == '\\') text.pop_back();
-  return text;
-}
-std::string WineAllUsers() {
-  const std::string documents = WineFolder(CSIDL_COMMON_DOCUMENTS);
-  return documents.substr(0, documents.rfind('\\'));
-}
-std::string WineValue(const char *name) {
-  char value[MAX_PATH] = "";
-  DWORD size = sizeof value;
-  RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", name,
-               RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
-  return value;
-}
-std::string WineDirectory(UINT(WINAPI *call)(LPSTR, UINT)) {
-  char path[MAX_PATH] = "";
-  call(path, sizeof path);
   return path;
 }
 
 class Paths : public ::testing::Test {
  protected:
-  void SetUp() override {
-    strcpy(installFolder_, "C:\\Apps\\Tool\\");
-    InstallFolder = installFolder_;
-    DetectOperatingSystem();
-  }
-  void TearDown() override {
-    Folders = savedSources_;
-    EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
-    machine = FakeMachine();
-  }
+  void SetUp() override { InstallFolder = installFolder_; }
+  void TearDown() override { Folders = savedSources_; }
 
   // Replaces every source by a machine of the given family that has every
-  // folder, each distinct from what a fall-back would give.
-  void UseFakeMachine(bool nt) {
-    EXPECT_EQ(machine.opens, machine.closes) << "registry key left open";
+  // folder, each distinct from what a fall-back would give, then alters it.
+  void UseFakeMachine(bool nt, const Alter &alter = nullptr) {
     machine = FakeMachine();
     Folders = {FakeWindows,    FakeSystem,   FakeTemp,           FakeOpenKey,
                FakeQueryValue, FakeCloseKey, FakeShellFolderPath};
     IsNtPlatform = nt;
+    if (alter) alter();
   }
 
   ProcessState state_;
   const FolderSources savedSources_ = Folders;
-  char installFolder_[PATH_BUFFER_SIZE];
+  char installFolder_[PATH_BUFFER_SIZE] = "C:\\Apps\\Tool\\";
 };
 
-// Wine's folders: what their macros give, and which are protected, in any
-// case and with a trailing backslash, without their subfolders.
+// Wine's folders on either family: what their macros give, and which are
+// protected, in any case and with a trailing backslash, but not below.
 TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   char temp[MAX_PATH] = "";
   GetTempPathA(sizeof temp, temp);
-  const struct {
-    const char *macro;  // null: none names it
-    std::string folder;
-    bool isProtected;
-  } folders[] = {
-      {"#Windows#", WineDirectory(GetWindowsDirectoryA), true},
-      {"#System#", WineDirectory(GetSystemDirectoryA), true},
-      {"#TempDir#", std::string(temp, strlen(temp) - 1), false},
-      {"#CommonFiles#", WineValue("CommonFilesDir"), true},
-      {"#Program Files#", WineValue("ProgramFilesDir"), true},
-      {"#MyDocuments#", WineFolder(CSIDL_PERSONAL), true},
-      {"#Desktop#", WineFolder(CSIDL_DESKTOPDIRECTORY), true},
-      {"#AppData#", WineFolder(CSIDL_APPDATA), true},
-      {"#UserDir#", WineFolder(CSIDL_PROFILE), true},
-      {"#LocalAppData#", WineFolder(CSIDL_LOCAL_APPDATA), true},
-      {"#AllUsersAppData#", WineFolder(CSIDL_COMMON_APPDATA), true},
-      {"#AllUsersDocuments#", WineFolder(CSIDL_COMMON_DOCUMENTS), true},
-      {"#AllUsersDesktop#", WineFolder(CSIDL_COMMON_DESKTOPDIRECTORY), true},
-      {"#AllUsersDir#", WineAllUsers(), true}, {"#InstallDir#", "C:\\Apps\\Tool", false},
-      {nullptr, WineFolder(CSIDL_DESKTOP), true}, {nullptr, WineFolder(CSIDL_FONTS), true},
-      {nullptr, WineFolder(CSIDL_PROGRAMS), true}, {nullptr, WineFolder(CSIDL_STARTUP), true},
-      {nullptr, WineFolder(CSIDL_STARTMENU), true},
-      {nullptr, WineFolder(CSIDL_COMMON_STARTMENU), true},
-      {nullptr, WineFolder(CSIDL_COMMON_PROGRAMS), true},
-      {nullptr, WineFolder(CSIDL_COMMON_STARTUP), true},
-      {nullptr, WineFolder(CSIDL_APPDATA) + kQuickLaunch, true},
-      {nullptr, WineFolder(CSIDL_COMMON_APPDATA) + kQuickLaunch, true},
+  const std::string documents = Wine(CSIDL_COMMON_DOCUMENTS);
+  // clang-format off
+  const struct { const char *macro; std::string folder; int protectedOn = kBoth; } folders[] = {
+      {"#Windows#", Wine(CSIDL_WINDOWS)}, {"#System#", Wine(CSIDL_SYSTEM)},
+      {"#TempDir#", std::string(temp, strlen(temp) - 1), 0}, {"#InstallDir#", "C:\\Apps\\Tool", 0},
+      {"#CommonFiles#", Wine(CSIDL_PROGRAM_FILES_COMMON)}, {"#AppData#", Wine(CSIDL_APPDATA)},
+      {"#Program Files#", Wine(CSIDL_PROGRAM_FILES)}, {"#MyDocuments#", Wine(CSIDL_PERSONAL)},
+      {"#Desktop#", Wine(CSIDL_DESKTOPDIRECTORY)}, {"#UserDir#", Wine(CSIDL_PROFILE)},
+      {"#LocalAppData#", Wine(CSIDL_LOCAL_APPDATA)}, {"#AllUsersDocuments#", documents},
+      {"#AllUsersAppData#", Wine(CSIDL_COMMON_APPDATA)},
+      {"#AllUsersDir#", documents.substr(0, documents.rfind('\\'))},
+      {nullptr, Wine(CSIDL_DESKTOP)}, {nullptr, Wine(CSIDL_FONTS)}, {nullptr, Wine(CSIDL_PROGRAMS)},
+      {nullptr, Wine(CSIDL_STARTUP)}, {nullptr, Wine(CSIDL_STARTMENU)},
+      {nullptr, Wine(CSIDL_APPDATA) + kQuickLaunch},
+      {nullptr, Wine(CSIDL_COMMON_APPDATA) + kQuickLaunch},
+      // The all-users folders that only the NT family has.
+      {"#AllUsersDesktop#", Wine(CSIDL_COMMON_DESKTOPDIRECTORY), kNt},
+      {nullptr, Wine(CSIDL_COMMON_STARTMENU), kNt}, {nullptr, Wine(CSIDL_COMMON_PROGRAMS), kNt},
+      {nullptr, Wine(CSIDL_COMMON_STARTUP), kNt},
   };
-  for (const auto &f : folders) {
-    ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
-    if (f.macro) {
-      EXPECT_EQ(Expand(Cased(f.macro, tolower) + "\\Data"), f.folder + "\\Data") << f.macro;
+  // clang-format on
+  for (const bool nt : {true, false}) {
+    IsNtPlatform = nt;
+    for (const auto &f : folders) {
+      ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
+      EXPECT_TRUE(!f.macro || Expand(Cased(f.macro, tolower) + "\\Data") == f.folder + "\\Data")
+          << f.macro;
+      const int expected = (f.protectedOn & (nt ? kNt : k9x)) ? 1 : 0;
+      for (const std::string &written :
+           {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
+        EXPECT_EQ(Protected(written), expected) << written << (nt ? " NT" : " 9x");
+      }
+      EXPECT_EQ(Protected(f.folder + "\\Quenrid Sub"), 0) << f.folder;
     }
-    if (!f.isProtected) continue;
-    for (const std::string &written :
-         {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
-      EXPECT_EQ(Protected(written), 1) << written;
-    }
-    EXPECT_EQ(Protected(f.folder + "\\Quenrid Sub"), 0) << f.folder;
   }
-  const std::string quickLaunch = WineFolder(CSIDL_APPDATA) + kQuickLaunch;
-  EXPECT_EQ(Protected(quickLaunch.substr(0, quickLaunch.rfind('\\'))), 0);
-  char buffer[PATH_BUFFER_SIZE] = "untouched";
-  EXPECT_EQ(GetShellFolderPath(buffer, 0x7E), 0);  // no such folder number
-  EXPECT_STREQ(buffer, "untouched");
-  EXPECT_EQ(GetShellFolderPath(buffer, CSIDL_DRIVES), 0);  // a folder without a path
 }
 
-// Expansions on replaced sources: the fall-backs of each family, the
-// registry macros, and how the scanner pairs the hashes.
-TEST_F(Paths, ExpansionsOnEachFamily) {
-  const struct {
-    bool nt;
-    std::string source;
-    void (*alter)();
-    std::string expected;
-  } cases[] = {
-      {true, "#AppData#", Lacks<CSIDL_APPDATA>,
-       "C:\\WINDOWS\\Profiles\\Administrator\\Application Data"},
-      {true, "#LocalAppData#", Lacks<CSIDL_LOCAL_APPDATA>,
-       "C:\\Documents and Settings\\user\\Local Settings\\Application Data"},
-      {true, "#LocalAppData#", [] { machine.shell = {{CSIDL_APPDATA, "AppData"}}; },
-       "C:\\WINDOWS\\Profiles\\Administrator\\Local Settings\\Application Data"},
-      {true, "#UserDir#", NoShellFolders, "c:\\"},
-      {false, "#AppData#", NoShellFolders, "C:\\WINDOWS\\Application Data"},
-      {false, "#UserDir#", NoShellFolders, "C:\\WINDOWS"},
-      // A source that fails, without a fall-back, keeps its token.
-      {true, "#AppData#", [] { NoShellFolders(); machine.windows = ""; }, "#AppData#"},
-      {false, "#Windows##System##TempDir#", Nothing, "#Windows##System##TempDir#"},
-      {true, "#MyDocuments##Desktop#", NoShellFolders, "#MyDocuments##Desktop#"},
-      {false, "#MyDocuments##Desktop#", NoShellFolders, "#MyDocuments##Desktop#"},
-      // The parent of the common documents, and the drive roots.
-      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "D:\\Docs"; }, "D:\\"},
-      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "D:\\"; }, "D:\\"},
-      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "Docs"; }, "c:\\"},
-      {true, "#AllUsersDir#", [] { machine.shell[CSIDL_COMMON_DOCUMENTS] = "\\Docs"; }, ""},
-      // One trailing backslash goes, but a root keeps its own.
-      {true, "#MyDocuments#|#Desktop#|#TempDir#", Unchanged,
-       "C:\\Shell\\My Docs|C:\\Shell\\Desk|C:\\Temp"},
-      {true, "#Desktop#", [] { machine.shell[CSIDL_DESKTOPDIRECTORY] = "D:\\"; }, "D:\\"},
+// On replaced sources, for the families a row names: what a source expands
+// to, or whether a path is protected; and the bounds of an expansion.
+TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
+  const std::string allFail =
+      "#Windows#|#System#|#TempDir#|#AppData#|#LocalAppData#|"
+      "#MyDocuments#|#Desktop#|#CommonFiles#|#Program Files#|#AllUsersDir#";
+  const std::string longWindows = "C:\\" + std::string(256, 'W'), yes = "(protected)", no = "(not)";
+  // clang-format off
+  const struct { std::string text; Alter alter; std::string result; int on = kBoth; } cases[] = {
+      {"#AppData#|#UserDir#", kNoShell,
+       "C:\\WINDOWS\\Profiles\\Administrator\\Application Data|c:\\", kNt},
+      {"#AppData#|#LocalAppData#|#UserDir#", kNoShell,
+       "C:\\WINDOWS\\Application Data|C:\\WINDOWS\\Application Data|C:\\WINDOWS", k9x},
+      // The profile's folders beside AppData, and the profiles' folder above it.
+      {"#LocalAppData#|#AllUsersDir#", {}, "C:\\Documents and Settings\\user\\Local Settings"
+       "\\Application Data|C:\\Documents and Settings\\All Users", kNt},
       // The longest fall-back behind the longest Windows directory.
-      {true, "#LocalAppData#",
-       [] { NoShellFolders(); machine.windows = "C:\\" + std::string(256, 'W'); },
-       "C:\\" + std::string(256, 'W') +
-           "\\Profiles\\Administrator\\Local Settings\\Application Data"},
+      {"#LocalAppData#",
+       [&] { machine.shell = {{CSIDL_APPDATA, "AppData"}}, machine.windows = longWindows; },
+       longWindows + "\\Profiles\\Administrator\\Local Settings\\Application Data", kNt},
+      // A source that fails, without a fall-back, keeps its token; and one
+      // that fails to fit, for a folder of 260 characters.
+      {allFail, kNothing, allFail},
+      {"#CommonFiles#|#Program Files#", kNoKey, "#CommonFiles#|#Program Files#"},
+      {"#Windows#", [&] { machine.windows = longWindows + "W"; }, "#Windows#"},
+      // The parent of the common documents, and the drive roots.
+      {"#AllUsersDir#", Docs("D:\\Docs"), "D:\\"}, {"#AllUsersDir#", Docs("Docs"), "c:\\"},
+      {"#AllUsersDir#", Docs("\\Docs"), ""},
+      // One trailing backslash goes, but a root keeps its own.
+      {"#MyDocuments#|#Desktop#|#TempDir#", {}, "D:\\|C:\\Shell\\Desk|C:\\Temp"},
       // The registry: a missing common files folder is derived, and a value
       // stored without a terminator is read as far as it goes, unless it fills
       // all 260 bytes.
-      {true, "#CommonFiles#|#Program Files#", Unchanged,
-       "C:\\Program Files\\Shared|C:\\Program Files"},
-      {true, "#CommonFiles#", [] { machine.registry.erase("CommonFilesDir"); },
-       "C:\\Program Files\\Common Files"},
-      {true, "#CommonFiles#|#Program Files#", [] { machine.registry = {}; },
-       "#CommonFiles#|#Program Files#"},
-      {true, "#CommonFiles#|#Program Files#", [] { machine.keyOpens = false; },
-       "#CommonFiles#|#Program Files#"},
-      {true, "#CommonFiles#|#Program Files#",
-       [] { machine.registry = {{"ProgramFilesDir", Sz("D:\\Apps\\")}}; },
-       "D:\\Apps\\Common Files|D:\\Apps"},
-      {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = "D:\\Apps"; },
-       "D:\\Apps"},
-      {true, "#Program Files#", [] { machine.registry["ProgramFilesDir"] = std::string(260, 'P'); },
-       "#Program Files#"},
+      {"#CommonFiles#|#Program Files#", {}, "C:\\Programs\\Shared|C:\\Programs"},
+      {"#CommonFiles#", kNoCommon, "C:\\Programs\\Common Files"},
+      {"#Program Files#", Value("ProgramFilesDir", "D:\\Apps\\"), "D:\\Apps"},
+      {"#Program Files#", Value("ProgramFilesDir", std::string(260, 'P')), "#Program Files#"},
       // Each hash pairs with the next in the source, never in what a macro gave.
-      {true, "", Unchanged, ""}, {true, "#Unknown#\\x", Unchanged, "\\x"},
-      {true, "##x", Unchanged, "x"}, {true, "50#", Unchanged, "50#"},
-      {true, "#Foo#Windows#", Unchanged, "Windows#"}, {true, "C:\\a#b#c", Unchanged, "C:\\ac"},
-      {true, "#Windows #", Unchanged, ""},
-      {true, "#" + std::string(400, 'n') + "#x", Unchanged, "x"},
-      {true, "#windows#, #SYSTEM#", Unchanged, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
-      {true, "#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
+      {"", {}, ""}, {"##x", {}, "x"}, {"#Windows #", {}, ""}, {"50#", {}, "50#"},
+      {"#Unknown#\\x", {}, "\\x"}, {"#Foo#Windows#", {}, "Windows#"}, {"C:\\a#b#c", {}, "C:\\ac"},
+      {"#" + std::string(400, 'n') + "#x", {}, "x"},
+      {"#windows#, #SYSTEM#", {}, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
+      {"#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
+      // Protected: drive roots and shorter, and one trailing backslash only.
+      {"", kNothing, yes}, {"C:", kNothing, yes}, {"C:\\", kNothing, yes},
+      {"C:\\WINDOWS\\\\", {}, no}, {"C:/WINDOWS", {}, no}, {"C:\\Shell\\Desk", {}, yes},
+      {"C:\\Programs", kNoCommon, yes},
+      // A failed source is skipped, and what it left is no candidate.
+      {kLeftOver, kNoWindows, no}, {kLeftOver + kQuickLaunch, kNoShell, no},
+      {"C:\\WINDOWS\\System32", kNoWindows, yes},
+      // The user's own folders need no registry, and a fall-back names the
+      // all-users folder when the shell does not.
+      {"C:\\Profile\\user", kNoKey, yes}, {"C:\\Documents and Settings\\All Users", {}, yes, kNt},
+      // The 64-bit program and common files, with or without a backslash.
+      {"D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
+      {"D:\\Program Files\\Common Files",
+       Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), yes},
+      {"D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), no},
   };
+  // clang-format on
   for (const auto &c : cases) {
-    UseFakeMachine(c.nt);
-    c.alter();
-    EXPECT_EQ(Expand(c.source), c.expected) << c.source << (c.nt ? " NT" : " 9x");
+    for (const bool nt : {true, false}) {
+      if (!(c.on & (nt ? kNt : k9x))) continue;
+      UseFakeMachine(nt, c.alter);
+      const bool isProtected = c.result == yes || c.result == no;
+      EXPECT_EQ(isProtected ? (Protected(c.text) ? yes : no) : Expand(c.text), c.result)
+          << c.text << (nt ? " NT" : " 9x");
+      EXPECT_EQ(machine.opens, machine.closes) << "registry key left open: " << c.text;
+    }
   }
   InstallFolder = nullptr;
   EXPECT_EQ(Expand("#InstallDir#"), "#InstallDir#");
-}
 
-TEST_F(Paths, OutputNeverGetsMoreThanItsSize) {
+  // Beyond the working buffer, an expansion stops at its end, though its
+  // full length is still returned.
   UseFakeMachine(true);
-  const std::string expanded = "C:\\WINDOWS\\x";
-  char output[32];
-  for (uint32_t size : {0u, 1u, 5u, 12u, 13u}) {
-    memset(output, kGuard, sizeof output);
-    EXPECT_EQ(ExpandPathMacros(output, "#Windows#\\x", size), expanded.size()) << size;
-    if (size) {
-      EXPECT_EQ(std::string(output), expanded.substr(0, size - 1)) << size;
-    }
-    for (size_t i = size; i < sizeof output; ++i) ASSERT_EQ(output[i], kGuard) << size;
-  }
-  // Beyond the working buffer, the expansion stops at its end.
   machine.windows = "C:\\" + std::string(256, 'W');
   std::string source;
   for (int i = 0; i < 300; ++i) source += "#Windows#";
   const uint32_t length = 300 * 259;
-  EXPECT_EQ(ExpandPathMacros(nullptr, source.c_str(), 65500), length);
   std::string big(length + 17, kGuard);
   EXPECT_EQ(ExpandPathMacros(&big[0], source.c_str(), length + 1), length);
   EXPECT_EQ(strlen(big.c_str()), 65499u);
   EXPECT_EQ(big.substr(65500), std::string(big.size() - 65500, kGuard));
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
-}
-
-// Each path on a machine of the NT and of the 95/98/Me family: 1 protected,
-// 0 not, -1 not tried.
-TEST_F(Paths, ProtectedFoldersOfEachFamily) {
-  const struct {
-    std::string path;
-    void (*alter)();
-    int nt, win9x;
-  } cases[] = {
-      {"", Nothing, 1, -1}, {"C:", Nothing, 1, -1}, {"C:\\", Nothing, 1, -1},
-      {"c:\\windows\\", Unchanged, 1, -1}, {"C:\\WINDOWS\\\\", Unchanged, 0, -1},
-      {"C:/WINDOWS", Unchanged, 0, -1}, {"C:\\Shell\\Desk", Unchanged, 1, -1},
-      {"C:\\Program Files\\Shared\\", Unchanged, 1, -1},
-      {"C:\\Program Files", [] { machine.registry.erase("CommonFilesDir"); }, 1, -1},
-      {"C:\\Program Files", [] { machine.keyOpens = false; }, 0, -1},
-      {"C:\\Common\\Data" + kQuickLaunch, Unchanged, 1, -1},
-      {kAppData + kQuickLaunch, Unchanged, -1, 1},
-      // A failed source is skipped, and what it left is no candidate.
-      {kLeftOver, [] { NoShellFolders(); machine.windows = ""; }, 0, -1},
-      {kLeftOver + kQuickLaunch, NoShellFolders, 0, -1},
-      {"C:\\WINDOWS\\System32", [] { NoShellFolders(); machine.windows = ""; }, 1, -1},
-      // The user's own folders that macros name, and not their subfolders;
-      // they need no registry.
-      {"C:\\Shell\\My Docs", Unchanged, 1, -1}, {"c:\\shell\\my docs\\", Unchanged, -1, 1},
-      {"C:\\Shell\\My Docs\\Product", Unchanged, 0, -1}, {"C:\\Local\\user", Unchanged, -1, 1},
-      {"C:\\Profile\\user", [] { machine.keyOpens = false; }, 1, -1},
-      {"C:\\Profile\\user", Unchanged, -1, 1}, {"C:\\Profile\\user\\Product", Unchanged, 0, -1},
-      {"C:\\Common", Unchanged, 1, 1},
-      {"C:\\Documents and Settings\\All Users", [] { machine.shell = {{CSIDL_APPDATA, kAppData}}; },
-       1, -1},
-      // The 64-bit program and common files, with or without a backslash.
-      {"D:\\Program Files", [] { machine.registry["ProgramW6432Dir"] = Sz("D:\\Program Files\\"); },
-       1, -1},
-      {"D:\\Program Files\\Common Files",
-       [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Program Files\\Common Files"); }, -1, 1},
-      {"D:\\Program Files", [] { machine.registry["CommonW6432Dir"] = Sz("D:\\Other"); }, 0, -1},
-      // The all-users folders that only NT has.
-      {"C:\\Common\\Desktop", Unchanged, 1, 0}, {"C:\\Common\\Menu\\Programs", Unchanged, 1, 0},
-      {"C:\\Common\\Menu", Unchanged, 1, 0}, {"C:\\Common\\Menu\\Startup", Unchanged, 1, 0},
-  };
-  for (const auto &c : cases) {
-    for (const bool nt : {true, false}) {
-      if ((nt ? c.nt : c.win9x) < 0) continue;
-      UseFakeMachine(nt);
-      c.alter();
-      EXPECT_EQ(Protected(c.path), nt ? c.nt : c.win9x) << c.path << (nt ? " NT" : " 9x");
-    }
-  }
 }
 
 }  // namespace
