@@ -1,8 +1,8 @@
 // The document or web page opened at the end of the run.
 #pragma once
 
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 enum : uint32_t {
   DOCUMENT_BUFFER_SIZE = 520,  // the document's folder; the fall-back's command line

@@ -1,8 +1,8 @@
 // The product's own program, run before anything is removed.
 #pragma once
 
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 enum : uint32_t {
   PROGRAM_LINE_SIZE = 520,  // the quoted program, a blank and the arguments

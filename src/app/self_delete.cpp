@@ -1,7 +1,7 @@
 #include "self_delete.h"
 
-#include <string.h>
 #include <windows.h>
+#include <string.h>
 
 #include "../data/process.h"
 #include "../data/state.h"

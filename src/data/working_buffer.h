@@ -4,8 +4,8 @@
 // missing one only means that its step is left out, silently.
 #pragma once
 
-#include <stdint.h>
 #include <windows.h>
+#include <stdint.h>
 
 // A zero-filled block of `size` bytes, or null.
 inline char *AllocWorkingBuffer(uint32_t size) {

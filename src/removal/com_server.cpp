@@ -1,8 +1,8 @@
 #include "com_server.h"
 
+#include <windows.h>
 #include <stdint.h>
 #include <string.h>
-#include <windows.h>
 
 #include "../data/process.h"
 #include "../data/state.h"

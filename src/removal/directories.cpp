@@ -1,10 +1,10 @@
 #include "directories.h"
 
+#include <windows.h>
 #include <direct.h>
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 #include "../data/memory.h"
 #include "../data/state.h"

@@ -1,8 +1,8 @@
 #include "emptied_folders.h"
 
+#include <windows.h>
 #include <direct.h>
 #include <string.h>
-#include <windows.h>
 
 #include "../data/state.h"
 #include "../data/uninstall_data.h"

@@ -1,9 +1,9 @@
 #include "files.h"
 
+#include <windows.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 #include "../data/file_io.h"
 #include "../data/memory.h"

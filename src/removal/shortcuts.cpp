@@ -1,9 +1,9 @@
 #include "shortcuts.h"
 
+#include <windows.h>
 #include <direct.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 #include "../data/state.h"
 #include "../data/uninstall_data.h"

@@ -15,8 +15,7 @@
 #include "writer/uninstall_writer.h"
 
 // What `call` throws, or "" when it returns.
-template <class Call>
-std::string ErrorOf(Call call) try {
+template <class Call> std::string ErrorOf(Call call) try {
   call();
   return "";
 } catch (const std::exception &error) {

@@ -31,8 +31,10 @@ std::string Image(uint16_t magic, uint32_t field) {
   put(coff + 2, 3, 2);                            // sections
   put(coff + 16, optionalSize, 2);
   put(coff + 20, magic, 2);
-  const struct { const char *name; uint32_t rawSize, rawAt; } sections[] = {
-      {".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
+  const struct {
+    const char *name;
+    uint32_t rawSize, rawAt;
+  } sections[] = {{".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
   for (size_t i = 0, header = coff + 20 + optionalSize; i < 3; ++i, header += 40) {
     image.replace(header, std::string(sections[i].name).size(), sections[i].name);
     put(header + 16, sections[i].rawSize, 4);
@@ -57,12 +59,15 @@ std::string Pack(const std::string &stub, const std::string &manifest, const std
   return "pack --stub " + stub + " --manifest " + manifest + " -o " + out;
 }
 
-struct Result { int exitCode; std::string out, err; };
+struct Result {
+  int exitCode;
+  std::string out, err;
+};
 
 // Runs `before` quenrid `args` in the shell; `args` may send stdout elsewhere.
 Result Quenrid(const std::string &args, const std::string &before = "") {
-  const int status = std::system(
-      (before + " " + QUENRID_TOOL_PATH + " >stdout 2>stderr " + args).c_str());
+  const int status =
+      std::system((before + " " + QUENRID_TOOL_PATH + " >stdout 2>stderr " + args).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile("stdout"), ReadFile("stderr")};
 }
 
@@ -137,14 +142,19 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   const std::string inputs = ReadFile("uninst.exe") + packed + ReadFile("warned.exe");
   const std::string warning = ": warning: registry[0].keyPath: HKLM\\Software\\Microsoft is";
   const struct {  // `err` is the start of stderr; `before` runs ahead of quenrid
-    std::string args; int exitCode; std::string err; long lines = 1; std::string before = "";
+    std::string args;
+    int exitCode;
+    std::string err;
+    long lines = 1;
+    std::string before = "";
   } rows[] = {
       {Pack("missing.exe", "m.json", "o.exe"), 1, "quenrid pack: missing.exe: cannot read: "},
       // What the layers below say, behind the verb and the file.
       {Pack("unstamped.exe", "m.json", "o.exe"), 1, "quenrid pack: unstamped.exe: not stamped"},
       {"dump uninst.exe", 1, "quenrid dump: uninst.exe: carries no uninstall data"},
-      {"dump cut.exe", 1, "quenrid dump: cut.exe: the data ends before its end chunk (reader code "
-                          "8)\n"},
+      {"dump cut.exe", 1,
+       "quenrid dump: cut.exe: the data ends before its end chunk (reader code "
+       "8)\n"},
       // A packed uninstaller is no stub to stamp: its block would stay, unseen.
       {"stamp packed.exe", 1, "quenrid stamp: packed.exe: carries uninstall data"},
       // The reader opens the file by name again, which a pipe does not allow.
@@ -200,8 +210,11 @@ TEST(Writer, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
     const auto changed = [&](size_t at, const std::string &bytes) {
       return std::string(stamped).replace(at, bytes.size(), bytes);
     };
-    const std::pair<std::string, std::string> cases[] = {  // the stub, and the start of the error
-        {stamped, ""}, {packed, ""}, {stamped + newBlock, ""},  // the marker in its data
+    const std::pair<std::string, std::string> cases[] = {
+        // the stub, and the start of the error
+        {stamped, ""},
+        {packed, ""},
+        {stamped + newBlock, ""},  // the marker in its data
         {field(0), "not stamped: the data offset field is 0"},
         {field(5000), "not stamped for this file: the data offset field holds 5000, beyond the"},
         {field(kFieldAt + 4) + block, "the data offset field holds 1044, inside the image"},
@@ -224,8 +237,9 @@ TEST(Writer, PackAndStampCutOnlyAWholeBlockBehindTheImage) {
     }
     EXPECT_EQ(StampStub(field(0)), stamped);
     EXPECT_EQ(ReadDataOffset(stamped), 1536u);
-    EXPECT_EQ(ErrorOf([&] { StampStub(packed); }), "carries uninstall data at offset 1536; stamp "
-                                                   "the bare stub, not a packed uninstaller");
+    EXPECT_EQ(ErrorOf([&] { StampStub(packed); }),
+              "carries uninstall data at offset 1536; stamp "
+              "the bare stub, not a packed uninstaller");
   }
 }
 

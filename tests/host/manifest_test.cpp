@@ -82,7 +82,10 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
   const std::string guard = " is a key the system or many products share";
   const std::string unquoted = "settings.program: holds a blank but its program is not in quotes";
   const std::string empty = ": a progress caption is empty", button = ": a button of the read-only";
-  const struct { std::string json; std::vector<std::string> lines; } rows[] = {
+  const struct {
+    std::string json;
+    std::vector<std::string> lines;
+  } rows[] = {
       {"{\n  \"files\": [\n    {\"folder\": \"a\",}\n  ]\n}", {"parse error at line 3, column 20"}},
       {R"({"mesages": []})", {R"(unknown key "mesages" (known: codePage, messages, files,)"}},
       {R"({"files": [{"folder": "a"}, {"folder": "b", "flag": []}]})", {"files[1]: unknown key"}},
@@ -227,19 +230,30 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
 // One text per code page, ending in a letter a decoder could hold back, and the
 // bytes Windows gives it; then text that does not come back, refused.
 TEST(CodePage, EveryCodePageRoundTripsOrRefuses) {
-  const struct { unsigned codePage; std::string utf8, bytes, error = ""; } cases[] = {
-      {874, "\u0E44\u0E17\u0E22", "\xE4\xB7\xC2"}, {936, "\u4E2D\u6587", "\xD6\xD0\xCE\xC4"},
+  const struct {
+    unsigned codePage;
+    std::string utf8, bytes, error = "";
+  } cases[] = {
+      {874, "\u0E44\u0E17\u0E22", "\xE4\xB7\xC2"},
+      {936, "\u4E2D\u6587", "\xD6\xD0\xCE\xC4"},
       {932, "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
-      {949, "\uD55C\uAD6D", "\xC7\xD1\xB1\xB9"}, {950, "\u4E2D\u6587", "\xA4\xA4\xA4\xE5"},
-      {1250, "\u0141\u00F3d\u017A", "\xA3\xF3" "d\x9F"}, {1254, "\u0130\u015F", "\xDD\xFE"},
+      {949, "\uD55C\uAD6D", "\xC7\xD1\xB1\xB9"},
+      {950, "\u4E2D\u6587", "\xA4\xA4\xA4\xE5"},
+      {1250, "\u0141\u00F3d\u017A",
+       "\xA3\xF3"
+       "d\x9F"},
+      {1254, "\u0130\u015F", "\xDD\xFE"},
       {1251, "\u041F\u0440\u0438\u0432\u0435\u0442", "\xCF\xF0\xE8\xE2\xE5\xF2"},
       {1252, "Caf\u00E9 \u20AC\u0081\u0178", "Caf\xE9 \x80\x81\x9F"},
-      {1253, "\u0393\u03B5\u03B9\u03AC", "\xC3\xE5\xE9\xDC"}, {1257, "\u0104\u017E", "\xC0\xFE"},
+      {1253, "\u0393\u03B5\u03B9\u03AC", "\xC3\xE5\xE9\xDC"},
+      {1257, "\u0104\u017E", "\xC0\xFE"},
       {1255, "\u05E9\u05DC\u05D5\u05DD", "\xF9\xEC\xE5\xED"},
       {1256, "\u0633\u0644\u0627\u0645", "\xD3\xE1\xC7\xE3"},
       // A letter and a combining accent stay two characters: composed, they
       // would encode as another byte, another file name.
-      {1258, "\u0110A\u0301", "\xD0" "A\xEC"},
+      {1258, "\u0110A\u0301",
+       "\xD0"
+       "A\xEC"},
       {932, "", "ab\x81", "byte 0x81 at position 2 has no meaning in code page 932"},
       // Two byte pairs of 932 stand for U+7E8A; only one of them comes back.
       {932, "", "x\xED\x40", "byte 0xED at position 1 has no meaning in code page 932 that reads"},
@@ -268,9 +282,8 @@ TEST(CodePage, EveryCodePageRoundTripsOrRefuses) {
     for (int byte = 0; byte < 256 && (c.codePage < 932 || c.codePage > 950); ++byte) {
       const std::string one(1, static_cast<char>(byte));
       std::string back = one;
-      const std::string error = ErrorOf([&] {
-        back = Utf8ToCodePage(CodePageToUtf8(one, c.codePage), c.codePage);
-      });
+      const std::string error =
+          ErrorOf([&] { back = Utf8ToCodePage(CodePageToUtf8(one, c.codePage), c.codePage); });
       EXPECT_TRUE(back == one && (error.empty() || error.find("no meaning") != std::string::npos))
           << "byte " << byte << ": " << error;
     }

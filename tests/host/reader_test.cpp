@@ -32,7 +32,11 @@ std::string Shown(const std::string &path, int code) {
   return MessageTable[0] ? std::to_string(code) + " " + path : "";
 }
 
-struct Row { std::string block; int code; std::string lists; };
+struct Row {
+  std::string block;
+  int code;
+  std::string lists;
+};
 
 using ReaderTest = BlockFileTest;
 
@@ -71,7 +75,9 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
       {M({"first"}) + C(CHUNK_END, "tail") + M({"never"}) + "garbage", OK, "m:first "},
       // Only the first message table loads; a later chunk replaces it unless empty.
       {C(kMsg, U16(3) + U16(2) + Counted("one") + Counted("two") + U16(1) + Counted("2") + U16(1) +
-                   Counted("3")) + F({{"C:\\x", "y", 0}}) + End(), OK, "m:one m:two f:C:\\x|y|0 "},
+                   Counted("3")) +
+           F({{"C:\\x", "y", 0}}) + End(),
+       OK, "m:one m:two f:C:\\x|y|0 "},
       {M({"old", "kept"}) + C(kMsg, U16(1) + U16(0)) + End(), OK, "m:old m:kept "},
       {M({"old", "gone"}) + M({"new"}) + End(), OK, "m:new "},
       // List chunks append; a directory list without its end drops the rest.
@@ -81,7 +87,8 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
       {C(kDirs, "ab") + C(kDirs, Zero("c")) + End(), OK, "d:ab "},
       // Trailing bytes in a list chunk and chunks of unknown kind are skipped.
       {C(kFiles, EncodeFilesBody({{"C:\\d", "f", 0}}) + "trailing") + C(0x1238, "?") +
-           M({"after"}) + End(), OK, "m:after f:C:\\d|f|0 "},
+           M({"after"}) + End(),
+       OK, "m:after f:C:\\d|f|0 "},
       // Records over the staging areas (518, 777, 519 bytes) are skipped whole.
       {C(kFiles, U32(4) + N(500, 'f') + N(18, 'n') + "\1" + N(500, 'f') + N(19, 'n') + "\2" +
                      Counted("g") + N(600, 'g') + "\4" + Counted("h") + Counted("i") + "\x08") +
@@ -135,11 +142,11 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
 // Each allocation of a block of every chunk kind fails in turn: code 5 for a raw
 // body, 7 for the rest, one message, and (under LeakSanitizer) no leak.
 TEST_F(ReaderTest, EveryAllocationFailureIsReportedOnce) {
-  const std::string block =
-      kErrors + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +
-      C(kLinks, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
-      C(kReg, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
-      C(kDirs, Zero("x")) + C(kDirs, Zero("y")) + C(kSet, EncodeSettingsBody({})) + End();
+  const std::string block = kErrors + F({{".", "a", 0}, {".\\b", "c", 1}}) + F({{"C:\\d", "", 0}}) +
+                            C(kLinks, EncodeShortcutsBody({{1, "s", "", "s.lnk"}})) +
+                            C(kReg, EncodeRegistryBody({{0x80000001, "k"}, {0x80000002, "l"}})) +
+                            C(kDirs, Zero("x")) + C(kDirs, Zero("y")) +
+                            C(kSet, EncodeSettingsBody({})) + End();
   FailNthAllocation(0);
   ASSERT_EQ(Read(block), READ_OK);
   const uint32_t needed = AllocationsSinceReset(), forMessages = 2 + 9;  // body, table, strings
@@ -174,16 +181,27 @@ TEST_F(ReaderTest, MessagesStayInsideTheirTableAndBuffer) {
   EXPECT_EQ(Format(1, "C:\\x.exe"), "");  // no table read yet
   const std::string longText(2000, 'x'), longPath(3000, 'p');
   ASSERT_EQ(READ_OK, Read(M({"Cap", "Remove %s now?", "100% sure", "50%% of %s", "%s and %s",
-                             "%d%s%x", "%", "<%s>", longText}) + End()));
+                             "%d%s%x", "%", "<%s>", longText}) +
+                          End()));
   EXPECT_STREQ(LookupMessage(1, 0), "");  // no such tables
   EXPECT_STREQ(LookupMessage(-1, 0), "");
-  const struct { int number; const char *argument; std::string expected; } cases[] = {
-      {1, "C:\\App", "Remove C:\\App now?"}, {1, nullptr, "Remove  now?"},
-      {2, "ignored", "100% sure"},           {3, "it", "50% of it"},
+  const struct {
+    int number;
+    const char *argument;
+    std::string expected;
+  } cases[] = {
+      {1, "C:\\App", "Remove C:\\App now?"},
+      {1, nullptr, "Remove  now?"},
+      {2, "ignored", "100% sure"},
+      {3, "it", "50% of it"},
       // Only the one argument there is: further conversions stay text.
-      {4, "A", "A and %s"},                  {5, "A", "%dA%x"},
-      {6, "A", "%"},                         {7, longPath.c_str(), "<" + longPath.substr(0, 1022)},
-      {8, "x", longText.substr(0, 1023)},    {9, "x", ""}, {-1, "x", ""},
+      {4, "A", "A and %s"},
+      {5, "A", "%dA%x"},
+      {6, "A", "%"},
+      {7, longPath.c_str(), "<" + longPath.substr(0, 1022)},
+      {8, "x", longText.substr(0, 1023)},
+      {9, "x", ""},
+      {-1, "x", ""},
   };
   for (const auto &c : cases) EXPECT_EQ(Format(c.number, c.argument), c.expected) << c.number;
 }

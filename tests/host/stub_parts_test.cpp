@@ -26,12 +26,15 @@ using FontNameTest = BlockFileTest;  // for its temporary file
 TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
   const auto mac = [](const std::string &text) { return FontName{kMacintosh, kFullName, text}; };
   const FontName sans = mac("Quenrid Sans");
-  const struct { FontLayout layout; uint32_t size; std::string expected; } cases[] = {
+  const struct {
+    FontLayout layout;
+    uint32_t size;
+    std::string expected;
+  } cases[] = {
       {{{sans}}, 64, "Quenrid Sans"},
       {{{{kWindows, kFullName, "Win"}}}, 64, ""},
       {{{{kMacintosh, kFamilyName, "Quenrid"}}}, 64, ""},
-      {{{mac("1st"), {kWindows, kFullName, "W"}, mac("2nd")}},
-       64, "2nd"},
+      {{{mac("1st"), {kWindows, kFullName, "W"}, mac("2nd")}}, 64, "2nd"},
       {{{sans}, 40, 39}, 64, "Quenrid Sans"},  // 'name' as table record 40, then 41
       {{{sans}, 41, 40}, 64, ""},
       {{{sans}, 1, 0, 0}, 64, ""},  // numTables 0, then short of 'name'
@@ -54,11 +57,11 @@ TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
     EXPECT_EQ(ReadName(path_, font.substr(0, length)), "") << "cut to " << length;
   }
   const std::pair<size_t, std::string> damage[] = {
-      {20, Be32(0xFFFFFFF0)},                                // table offset
-      {20, Be32(static_cast<uint32_t>(font.size() - 1))},    // naming header cut by the end
-      {32, Be16(0xFFFF)},                                    // string storage
-      {44, Be16(0xFFFF)},                                    // string offset
-      {42, Be16(13)},                                        // string length, one past the end
+      {20, Be32(0xFFFFFFF0)},                              // table offset
+      {20, Be32(static_cast<uint32_t>(font.size() - 1))},  // naming header cut by the end
+      {32, Be16(0xFFFF)},                                  // string storage
+      {44, Be16(0xFFFF)},                                  // string offset
+      {42, Be16(13)},                                      // string length, one past the end
   };
   for (const auto &[at, bytes] : damage) {
     EXPECT_EQ(ReadName(path_, std::string(font).replace(at, bytes.size(), bytes), 1 << 16), "");
@@ -71,17 +74,20 @@ TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
 }
 
 TEST(Switches, EachLineSetsExactlyItsSwitches) {
-  const struct { const char *line; bool quiet, s, x; } lines[] = {
-      {nullptr, 0, 0, 0}, {"   ", 0, 0, 0},       {"/q", 1, 0, 0},      {"-Q", 1, 0, 0},
-      {"/Silent", 1, 1, 0}, {"/Q/X", 1, 0, 1},    {"  -x -s", 1, 1, 1}, {"/S    /x", 1, 1, 1},
-      {"/?", 0, 0, 0},    {"/", 0, 0, 0},         {"/Q -", 1, 0, 0},    {"/Q /", 1, 0, 0},
-      {"/QS", 1, 0, 0},                          // the rest of a word is skipped
-      {"foo /S", 0, 0, 0}, {"/Q file /S", 1, 0, 0},  // a word that is no switch ends them
-      {"/A /B /s", 1, 1, 0},                     // unknown letters are ignored
-      {"/ q", 0, 0, 0},                          // the blank is the letter; "q" is its word
-      {"--s", 0, 0, 0}, {"-/s", 0, 0, 0},          // "-" is the letter; "s" is its word
-      {"\t/S", 0, 0, 0},          // only the blank counts as white space
-      {"/\xe9 /x", 1, 0, 1},      // a letter outside a to z is no switch
+  const struct {
+    const char *line;
+    bool quiet, s, x;
+  } lines[] = {
+      {nullptr, 0, 0, 0},    {"   ", 0, 0, 0},        {"/q", 1, 0, 0},      {"-Q", 1, 0, 0},
+      {"/Silent", 1, 1, 0},  {"/Q/X", 1, 0, 1},       {"  -x -s", 1, 1, 1}, {"/S    /x", 1, 1, 1},
+      {"/?", 0, 0, 0},       {"/", 0, 0, 0},          {"/Q -", 1, 0, 0},    {"/Q /", 1, 0, 0},
+      {"/QS", 1, 0, 0},                                // the rest of a word is skipped
+      {"foo /S", 0, 0, 0},   {"/Q file /S", 1, 0, 0},  // a word that is no switch ends them
+      {"/A /B /s", 1, 1, 0},                           // unknown letters are ignored
+      {"/ q", 0, 0, 0},                                // the blank is the letter; "q" is its word
+      {"--s", 0, 0, 0},      {"-/s", 0, 0, 0},         // "-" is the letter; "s" is its word
+      {"\t/S", 0, 0, 0},                               // only the blank counts as white space
+      {"/\xe9 /x", 1, 0, 1},                           // a letter outside a to z is no switch
   };
   for (const auto &l : lines) {
     const SwitchSet found = ParseSwitches(l.line);

@@ -15,7 +15,10 @@ inline std::string Be32(uint32_t v) { return Be16(v >> 16) + Be16(v & 0xFFFF); }
 
 enum : uint16_t { kMacintosh = 1, kWindows = 3, kFamilyName = 1, kFullName = 4 };
 
-struct FontName { uint16_t platform, nameId; std::string text; };
+struct FontName {
+  uint16_t platform, nameId;
+  std::string text;
+};
 
 struct FontLayout {
   std::vector<FontName> names;
@@ -38,8 +41,8 @@ inline std::string BuildFont(const FontLayout &layout) {
   font += Be16(0) + Be16(layout.nameCount < 0 ? count : layout.nameCount) + Be16(6 + 12 * count);
   std::string storage;
   for (const FontName &name : layout.names) {
-    font += Be16(name.platform) + Be32(0) + Be16(name.nameId) +
-            Be16(uint32_t(name.text.size())) + Be16(uint32_t(storage.size()));
+    font += Be16(name.platform) + Be32(0) + Be16(name.nameId) + Be16(uint32_t(name.text.size())) +
+            Be16(uint32_t(storage.size()));
     storage += name.text;
   }
   return font + storage;

@@ -17,8 +17,8 @@ void Record(const char *event) {
   GetModuleFileNameA(nullptr, process, sizeof process);
   GetCurrentDirectoryA(sizeof folder, folder);
   char line[4 * MAX_PATH + 64];
-  const int size = snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process,
-                            folder, GetErrorMode());
+  const int size = snprintf(line, sizeof line, "%s\t%s\t%s\t%s\t%x\n", event, dll, process, folder,
+                            GetErrorMode());
   if (size < 0 || size >= static_cast<int>(sizeof line)) return;
   // Whole lines appended, also when regsvr32 and the test write in turn.
   HANDLE file = CreateFileA(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -83,9 +83,9 @@ bool WaitForClose(HWND window, DWORD timeoutMs) {
 std::string WindowText(HWND window) {
   char text[4096] = "";
   DWORD_PTR copied = 0;
-  if (!window || !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text,
-                                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                      kQueryTimeoutMs, &copied)) {
+  if (!window ||
+      !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, kQueryTimeoutMs, &copied)) {
     return {};
   }
   return std::string(text, std::min<size_t>(copied, sizeof text - 1));
@@ -124,8 +124,8 @@ bool SaveScreenshot(HWND window, const std::string &pngPath) {
   SelectObject(memory, previous);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  static const CLSID kPng =
-      {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
+  static const CLSID kPng = {
+      0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
   ULONG_PTR token = 0;
   Gdiplus::GdiplusStartupInput input;
   bool saved = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;

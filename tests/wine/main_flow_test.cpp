@@ -25,7 +25,7 @@ const std::string kMarker = {DATA_OFFSET_MARKER_BYTES};
 size_t OffsetField(const std::string &bytes) {
   const size_t at = bytes.find(kMarker);
   return at == std::string::npos || bytes.rfind(kMarker) != at ? std::string::npos
-                                                                : at + kMarker.size();
+                                                               : at + kMarker.size();
 }
 
 TEST(StubFile, OffsetFieldFollowsTheOnlyMarkerAndHoldsTheFileLength) {
@@ -51,8 +51,14 @@ std::string Rejected(uint16_t kind, const std::string &body) {
 // Two files: `checked` is flagged for the in-use test, `unchecked` is not;
 // either may be held open or read-only.
 const char *const kFiles[] = {"checked.dll", "unchecked.dll"};
-enum Setup { kLockChecked = 1, kLockUnchecked = 2, kReadOnlyChecked = 4, kReadOnlyUnchecked = 8,
-             kNoClosingMessage = 16, kZeroOffset = 32 };
+enum Setup {
+  kLockChecked = 1,
+  kLockUnchecked = 2,
+  kReadOnlyChecked = 4,
+  kReadOnlyUnchecked = 8,
+  kNoClosingMessage = 16,
+  kZeroOffset = 32
+};
 enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
 
 // A message number, or the read-only question with the progress dialog
@@ -79,6 +85,8 @@ struct Flow {
   std::string (*refused)() = nullptr;
 };
 
+// One row a line where it fits.
+// clang-format off
 const Flow kFlows[] = {
     {"ConfirmedOnNt6", nullptr, "", 0, {kConfirm, kClosing}, kNone},
     {"ConfirmedOnWindowsXp", "winxp", "", 0, {kConfirm, kClosing}, kNone},
@@ -119,6 +127,7 @@ const Flow kFlows[] = {
     {"EmptyBeforeAnyMessages", nullptr, "", 0, {{kNoMessages, IDOK}}, kBoth,
      [] { return std::string(); }},
 };
+// clang-format on
 
 void PrintTo(const Flow &flow, std::ostream *os) { *os << flow.name; }
 
@@ -135,8 +144,8 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
                     {folder.path(), kFiles[1], 0},
                     {folder.path(), "", FILE_FLAG_CHECK_IN_USE}};
   const std::string exeName = std::string("uninst-") + flow.name + ".exe", exe = folder / exeName;
-  std::string packed = PackBlock(ReadBinaryFile(StubPath()),
-                                 flow.refused ? flow.refused() : EncodeBlock(manifest));
+  std::string packed =
+      PackBlock(ReadBinaryFile(StubPath()), flow.refused ? flow.refused() : EncodeBlock(manifest));
   if (flow.setup & kZeroOffset) {
     ASSERT_NE(OffsetField(packed), std::string::npos);
     std::memset(&packed[OffsetField(packed)], 0, 4);
@@ -177,11 +186,10 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
       const ui::DialogInfo info = ui::Describe(box);
       const bool none = step.message == kNoMessages;
       EXPECT_EQ(info.caption, none ? "" : messages[0]);
-      EXPECT_EQ(info.text, none             ? ""
+      EXPECT_EQ(info.text, none           ? ""
                            : flow.refused ? WithArgument(messages[step.message], exe)
                                           : messages[step.message]);
-      EXPECT_EQ(info.buttons,
-                flow.refused ? std::vector<int>{IDOK} : kButtons.at(step.message));
+      EXPECT_EQ(info.buttons, flow.refused ? std::vector<int>{IDOK} : kButtons.at(step.message));
       if (step.answer == IDCANCEL || flow.refused) SaveScreenshotArtifact(box, "message");
     }
     if (step.unlockFirst) lock->Release();

@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "app/main_flow.h"
-#include "ui/ui.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
 #include "process_state.h"
 #include "resources/resource.h"
 #include "test_messages.h"
+#include "ui/ui.h"
 #include "ui_driver.h"
 #include "writer/uninstall_writer.h"
 
@@ -52,8 +52,11 @@ TEST(Ui, DialogsAndProgressShowWhatTheDataSays) {
       {ProgressDialog, {{IDC_MESSAGE_TEXT, messages[11]}}},
       {CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_QUESTION), MainWindow,
                           QuestionDialogProc, reinterpret_cast<LPARAM>(question)),
-       {{IDC_MESSAGE_TEXT, question}, {IDYES, messages[3]}, {IDC_YES_TO_ALL, messages[4]},
-        {IDNO, messages[5]}, {IDC_NO_TO_ALL, messages[6]}}},
+       {{IDC_MESSAGE_TEXT, question},
+        {IDYES, messages[3]},
+        {IDC_YES_TO_ALL, messages[4]},
+        {IDNO, messages[5]},
+        {IDC_NO_TO_ALL, messages[6]}}},
   };
   for (const auto &d : dialogs) {
     ASSERT_NE(d.dialog, nullptr);
@@ -91,11 +94,18 @@ TEST(Progress, IsTheShareOfTheTotalRoundedDown) {
     uint64_t done;
     uint32_t expected;
   } cases[] = {
-      {8, 3, 37}, {3, 1, 33}, {3, 2, 66}, {7, 7, 100}, {0xFFFFFFFFu, 0xFFFFFFFEu, 99},
-      {0xFFFFFFFFu, 0x7FFFFFFFu, 49}, {0x80000000u, 0x7FFFFFFFu, 99},
-      {0xFFFFFFFFu, 42949673u, 1}, {0xFFFFFFFFu, 42949672u, 0},
-      {7, 0x700000000ull, 100}, {7, 0x100000003ull, 100},  // past the total: full
-      {0, 3, 1000},                                         // no total: no move
+      {8, 3, 37},
+      {3, 1, 33},
+      {3, 2, 66},
+      {7, 7, 100},
+      {0xFFFFFFFFu, 0xFFFFFFFEu, 99},
+      {0xFFFFFFFFu, 0x7FFFFFFFu, 49},
+      {0x80000000u, 0x7FFFFFFFu, 99},
+      {0xFFFFFFFFu, 42949673u, 1},
+      {0xFFFFFFFFu, 42949672u, 0},
+      {7, 0x700000000ull, 100},
+      {7, 0x100000003ull, 100},  // past the total: full
+      {0, 3, 1000},              // no total: no move
   };
   for (const auto &c : cases) {
     ProgressTotal = c.total;
@@ -159,10 +169,10 @@ TEST_P(StubResources, HoldWhatTheCodeLoadsAndAddresses) {
   WORD machine = 0;
   std::memcpy(&header, &image[0x3C], 4);
   std::memcpy(&machine, &image[header + 4], 2);
-  const std::string named = std::string("processorArchitecture=\"") +
-                            (machine == IMAGE_FILE_MACHINE_I386    ? "X86\""
-                             : machine == IMAGE_FILE_MACHINE_AMD64 ? "amd64\""
-                                                                   : "?\"");
+  const std::string named =
+      std::string("processorArchitecture=\"") + (machine == IMAGE_FILE_MACHINE_I386    ? "X86\""
+                                                 : machine == IMAGE_FILE_MACHINE_AMD64 ? "amd64\""
+                                                                                       : "?\"");
   size_t count = 0;  // its own identity and the common controls it asks for
   for (size_t at = 0; (at = manifest.find(named, at)) != std::string::npos; ++at) ++count;
   EXPECT_EQ(count, 2u) << named;
