@@ -65,23 +65,24 @@ static bool MatchesWellKnownFolder(const char *path) {
   return false;
 }
 
-static bool MatchesRegistryValue(const char *path, HKEY key, const char *name, bool strip) {
+static bool MatchesRegistryValue(const char *path, HKEY key, const char *name) {
   char candidate[PATH_BUFFER_SIZE];
   if (!ReadCurrentVersionValue(key, name, candidate)) return false;
-  if (strip) StripTrailingBackslash(candidate);
+  StripTrailingBackslash(candidate);
   return EqualIgnoringAsciiCase(path, candidate);
 }
 
-// The program and common files folders, compared as the registry holds them;
-// then the 64-bit ones, which a 32-bit process on 64-bit Windows is not shown
-// as "ProgramFilesDir" and "CommonFilesDir".
+// The program and common files folders as the registry holds them, less one
+// trailing backslash, as their macros give them; then the 64-bit ones, which a
+// 32-bit process on 64-bit Windows is not shown as "ProgramFilesDir" and
+// "CommonFilesDir".
 static bool MatchesRegistryFolder(const char *path) {
   HKEY key;
   if (!OpenCurrentVersionKey(&key)) return false;
-  bool found = MatchesRegistryValue(path, key, "ProgramFilesDir", false) ||
-               MatchesRegistryValue(path, key, "CommonFilesDir", false) ||
-               MatchesRegistryValue(path, key, "ProgramW6432Dir", true) ||
-               MatchesRegistryValue(path, key, "CommonW6432Dir", true);
+  bool found = MatchesRegistryValue(path, key, "ProgramFilesDir") ||
+               MatchesRegistryValue(path, key, "CommonFilesDir") ||
+               MatchesRegistryValue(path, key, "ProgramW6432Dir") ||
+               MatchesRegistryValue(path, key, "CommonW6432Dir");
   Folders.closeKey(key);
   return found;
 }

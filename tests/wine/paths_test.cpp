@@ -252,7 +252,10 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
       // The user's own folders need no registry, and a fall-back names the
       // all-users folder when the shell does not.
       {"C:\\Profile\\user", kNoKey, yes}, {"C:\\Documents and Settings\\All Users", {}, yes, kNt},
-      // The 64-bit program and common files, with or without a backslash.
+      // The program and common files, with or without a backslash, as their
+      // macros give them.
+      {"D:\\Apps", Value("ProgramFilesDir", Sz("D:\\Apps\\")), yes},
+      {"D:\\Apps\\Shared", Value("CommonFilesDir", Sz("D:\\Apps\\Shared\\")), yes},
       {"D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
       {"D:\\Program Files\\Common Files",
        Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), yes},
