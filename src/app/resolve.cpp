@@ -4,6 +4,7 @@
 
 #include "../data/state.h"
 #include "../data/working_buffer.h"
+#include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/path_macros.h"
 
@@ -97,11 +98,12 @@ bool BuildProgramLine(char *line, const char *program, const char *arguments) {
                                   AppendText(line, PROGRAM_LINE_SIZE, arguments));
 }
 
-// The backslash is cut after, not at: a program in the root C:\ gets the
-// root, not the drive's remembered folder "C:".
-bool ProgramFolder(char *folder, const char *program) {
+// The folder of `path` into `folder` (`size` bytes); false when it does not
+// fit or names none. The backslash is cut after, not at: a file in the root
+// C:\ gets the root, not the drive's remembered folder "C:".
+static bool FolderOf(char *folder, uint32_t size, const char *path) {
   folder[0] = '\0';
-  if (!AppendText(folder, PATH_BUFFER_SIZE, program)) return false;
+  if (!AppendText(folder, size, path)) return false;
   char *lastBackslash = strrchr(folder, '\\');
   if (!lastBackslash) return false;
   lastBackslash[1] = '\0';
@@ -109,34 +111,20 @@ bool ProgramFolder(char *folder, const char *program) {
   return true;
 }
 
+bool ProgramFolder(char *folder, const char *program) {
+  return FolderOf(folder, PATH_BUFFER_SIZE, program);
+}
+
 // --- The closing document
 
-// Only the ASCII letters are folded: a scheme is never anything else.
-static bool StartsWithIgnoringCase(const char *text, const char *prefix) {
-  for (; *prefix; ++text, ++prefix) {
-    char c = *text;
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != *prefix) return false;
-  }
-  return true;
-}
-
 bool IsWebAddress(const char *document) {
-  return StartsWithIgnoringCase(document, "http://") ||
-         StartsWithIgnoringCase(document, "https://");
+  return AfterPrefixIgnoringAsciiCase(document, "http://") ||
+         AfterPrefixIgnoringAsciiCase(document, "https://");
 }
 
-// The backslash is cut after, not at, so that a document in C:\ is opened
-// from C:\ and not from the drive's remembered folder "C:".
 const char *DocumentFolder(char *folder, const char *document) {
   if (IsWebAddress(document)) return nullptr;
-  folder[0] = '\0';
-  if (!AppendText(folder, DOCUMENT_BUFFER_SIZE, document)) return nullptr;
-  char *lastBackslash = strrchr(folder, '\\');
-  if (!lastBackslash) return nullptr;
-  lastBackslash[1] = '\0';
-  StripTrailingBackslash(folder);
-  return folder;
+  return FolderOf(folder, DOCUMENT_BUFFER_SIZE, document) ? folder : nullptr;
 }
 
 // --- The self-deletion batch
