@@ -24,6 +24,7 @@
 #include "data/state.h"
 #include "data/uninstall_data.h"
 #include "data/working_buffer.h"
+#include "paths/ascii_case.h"
 #include "paths/protected_folders.h"
 #include "quenrid/commands.h"
 #include "removal/rules.h"
@@ -467,28 +468,26 @@ class Planner {
   }
 
   // Each file's folder and its parents, while they are empty and not protected.
+  // As the stub walks: once for consecutive entries of one folder, and no
+  // further than a folder that is not there.
   void EmptiedFolders() {
-    std::string lastRemoved;
+    std::string lastWalked;
     for (uint32_t i = 0; i < FileListCount; ++i) {
       const FileEntry *entry = FileList[i];
       if ((entry->flags & FILE_FLAG_FONT) || !ComposeEntryFolder(entry) ||
-          Lower(WorkPath) == Lower(lastRemoved)) {
+          EqualIgnoringAsciiCase(WorkPath, lastWalked.c_str())) {
         continue;
       }
+      lastWalked = WorkPath;
       Json &step = PathStep("emptied folders", "folder", WorkPath);
       Json reached = Json::array();
-      std::string folder = WorkPath;
-      for (bool first = true;; first = false) {
-        if (IsProtected(folder)) {
-          reached.push_back({{"path", Utf8(folder)}, {"state", "protected"}});
-          break;
-        }
-        const std::string state = TryRemoveFolder(folder);
+      for (std::string folder = WorkPath;;) {
+        const std::string state = !model_.Exists(folder) ? "missing"
+                                  : IsProtected(folder)  ? "protected"
+                                                         : TryRemoveFolder(folder);
         reached.push_back({{"path", Utf8(folder)}, {"state", state}});
-        if (state != "removed") break;
-        if (first) lastRemoved = folder;
         const size_t last = folder.rfind('\\');
-        if (last == std::string::npos) break;
+        if (state != "removed" || last == std::string::npos) break;
         folder.resize(last);
       }
       step["reaches"] = reached;
