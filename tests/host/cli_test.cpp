@@ -100,13 +100,10 @@ Result DumpAndPackAgain(const std::string &packed, const std::string &options = 
   return dump;
 }
 
-TEST_F(CliTest, StampAndPackDumpPackRoundTrip) {
+// Stamping again and the plain round trip of the sample: check-pack-roundtrip.sh,
+// on the real stubs.
+TEST_F(CliTest, DumpPackRoundTripInACodePageAndOfAnOpenList) {
   const std::string stamped = ReadFile("uninst.exe");
-  EXPECT_EQ(ReadDataOffset(stamped), stamped.size());
-  EXPECT_EQ(Quenrid("stamp uninst.exe").exitCode, 0);
-  EXPECT_EQ(ReadFile("uninst.exe"), stamped);
-  EXPECT_EQ(DumpAndPackAgain("packed.exe").err, "");
-
   // The code page of the command line; without it, dump reads 1252 and says so.
   WriteFile("m.json", R"({"messages": ["\u30a2\u30f3\u30a4\u30f3\u30b9\u30c8"],
                           "files": [{"folder": ".", "fileName": "\u8aac\u660e.txt"}]})");
