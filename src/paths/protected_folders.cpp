@@ -8,6 +8,7 @@
 #include "../data/state.h"
 #include "ascii_case.h"
 #include "backslash.h"
+#include "folder_identity.h"
 #include "folder_sources.h"
 #include "path_macros.h"
 
@@ -34,20 +35,25 @@ static const ShellCandidate SHELL_CANDIDATES[] = {
     {CSIDL_COMMON_DOCUMENTS, false, false},
 };
 
-static bool MatchesStripped(const char *path, char *candidate) {
+// A well-known folder is resolved as the folder under test was, so that the
+// spelling the shell or the registry reports it in does not matter; one that
+// is not there is compared in its full form.
+static bool MatchesStripped(const ResolvedFolder *path, char *candidate) {
   StripTrailingBackslash(candidate);
-  return EqualIgnoringAsciiCase(path, candidate);
+  ResolvedFolder known;
+  if (ResolveKnownFolder(candidate, &known) == RESOLVED) return SameFolder(path, &known);
+  return FullFormEquals(path, candidate);
 }
 
 // `candidate` holds the stripped folder; one that leaves no room for the
 // suffix is skipped.
-static bool MatchesQuickLaunch(const char *path, char *candidate) {
+static bool MatchesQuickLaunch(const ResolvedFolder *path, char *candidate) {
   return AppendBackslash(candidate, PATH_BUFFER_SIZE) &&
          AppendText(candidate, PATH_BUFFER_SIZE, "Microsoft\\Internet Explorer\\Quick Launch") &&
-         EqualIgnoringAsciiCase(path, candidate);
+         MatchesStripped(path, candidate);
 }
 
-static bool MatchesShellFolder(const char *path, const ShellCandidate *shell) {
+static bool MatchesShellFolder(const ResolvedFolder *path, const ShellCandidate *shell) {
   if (shell->ntOnly && !IsNtPlatform) return false;
   char candidate[PATH_BUFFER_SIZE];
   if (!Folders.shellFolderPath(candidate, shell->folder)) return false;
@@ -55,7 +61,7 @@ static bool MatchesShellFolder(const char *path, const ShellCandidate *shell) {
   return shell->quickLaunch && MatchesQuickLaunch(path, candidate);
 }
 
-static bool MatchesWellKnownFolder(const char *path) {
+static bool MatchesWellKnownFolder(const ResolvedFolder *path) {
   char candidate[PATH_BUFFER_SIZE];
   if (ReadWindowsDirectory(candidate) && MatchesStripped(path, candidate)) return true;
   if (ReadSystemDirectory(candidate) && MatchesStripped(path, candidate)) return true;
@@ -65,18 +71,16 @@ static bool MatchesWellKnownFolder(const char *path) {
   return false;
 }
 
-static bool MatchesRegistryValue(const char *path, HKEY key, const char *name) {
+static bool MatchesRegistryValue(const ResolvedFolder *path, HKEY key, const char *name) {
   char candidate[PATH_BUFFER_SIZE];
-  if (!ReadCurrentVersionValue(key, name, candidate)) return false;
-  StripTrailingBackslash(candidate);
-  return EqualIgnoringAsciiCase(path, candidate);
+  return ReadCurrentVersionValue(key, name, candidate) && MatchesStripped(path, candidate);
 }
 
 // The program and common files folders as the registry holds them, less one
 // trailing backslash, as their macros give them; then the 64-bit ones, which a
 // 32-bit process on 64-bit Windows is not shown as "ProgramFilesDir" and
 // "CommonFilesDir".
-static bool MatchesRegistryFolder(const char *path) {
+static bool MatchesRegistryFolder(const ResolvedFolder *path) {
   HKEY key;
   if (!OpenCurrentVersionKey(&key)) return false;
   bool found = MatchesRegistryValue(path, key, "ProgramFilesDir") ||
@@ -98,27 +102,45 @@ static const ShellCandidate USER_DATA_CANDIDATES[] = {
 };
 
 // The folder of all users, as "#AllUsersDir#" names it.
-static bool MatchesAllUsersFolder(const char *path) {
+static bool MatchesAllUsersFolder(const ResolvedFolder *path) {
   char candidate[MACRO_BUFFER_SIZE] = "#AllUsersDir#";
   ResolvePathMacro(candidate);
-  if (candidate[0] == '\0' || candidate[0] == '#') return false;
-  return EqualIgnoringAsciiCase(path, candidate);
+  if (candidate[0] == '\0' || candidate[0] == '#' || strlen(candidate) >= PATH_BUFFER_SIZE) {
+    return false;
+  }
+  return MatchesStripped(path, candidate);
 }
 
-static bool MatchesUserDataFolder(const char *path) {
+static bool MatchesUserDataFolder(const ResolvedFolder *path) {
   for (const ShellCandidate &shell : USER_DATA_CANDIDATES) {
     if (MatchesShellFolder(path, &shell)) return true;
   }
   return MatchesAllUsersFolder(path);
 }
 
-int IsProtectedFolder(char *path) {
-  size_t length = strlen(path);
-  if (length < 4) return 1;
-  bool hadBackslash = path[length - 1] == '\\';
-  if (hadBackslash) path[length - 1] = '\0';
-  bool matched =
-      MatchesWellKnownFolder(path) || MatchesRegistryFolder(path) || MatchesUserDataFolder(path);
-  if (hadBackslash) path[length - 1] = '\\';
-  return matched ? 1 : 0;
+// A root: "X:\" or "\\server\share", whichever letter or link led there.
+static bool IsRoot(const char *path) {
+  if (strlen(path) < 4) return true;
+  if (path[0] != '\\' || path[1] != '\\') return false;
+  const char *server = strchr(path + 2, '\\');
+  return !server || !strchr(server + 1, '\\');
 }
+
+FolderVerdict CheckFolder(const char *path, char *resolved) {
+  if (strlen(path) < 4) return FOLDER_PROTECTED;
+  ResolvedFolder folder;
+  switch (ResolveFolder(path, &folder)) {
+    case RESOLVED: break;
+    case RESOLVE_MISSING: return FOLDER_MISSING;
+    case RESOLVE_FAILED: return FOLDER_UNRESOLVED;
+  }
+  if (folder.throughLink) return FOLDER_LINK;
+  if (IsRoot(folder.path) || MatchesWellKnownFolder(&folder) || MatchesRegistryFolder(&folder) ||
+      MatchesUserDataFolder(&folder)) {
+    return FOLDER_PROTECTED;
+  }
+  if (resolved) strcpy(resolved, folder.path);
+  return FOLDER_MAY_GO;
+}
+
+int IsProtectedFolder(const char *path) { return CheckFolder(path, nullptr) == FOLDER_MAY_GO ? 0 : 1; }

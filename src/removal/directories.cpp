@@ -10,6 +10,7 @@
 #include "../data/state.h"
 #include "../data/uninstall_data.h"
 #include "../paths/backslash.h"
+#include "../paths/folder_identity.h"
 #include "../paths/protected_folders.h"
 #include "rules.h"
 
@@ -31,36 +32,50 @@ void RemoveCurrentFolder() {
   if (noted) _rmdir(folder);
 }
 
-// An unreadable path counts as protected: what cannot be checked is left.
-static bool CurrentFolderIsProtected() {
-  char folder[PATH_BUFFER_SIZE];
-  return !ReadCurrentDirectory(folder) || IsProtectedFolder(folder);
+// One level of the walk, from the heap rather than the stack, since a deep
+// tree nests as deep as its paths allow.
+struct WalkLevel {
+  _finddata_t found;
+  char folder[PATH_BUFFER_SIZE];  // the current directory, as the gate resolved it
+  char entry[PATH_BUFFER_SIZE];   // the full path of one of its entries
+};
+
+// The current directory passes the gate, with its resolved path in `folder`.
+// What cannot be read counts as protected: what cannot be checked is left.
+static bool CurrentFolderMayGo(char *folder) {
+  return ReadCurrentDirectory(folder) && CheckFolder(folder, folder) == FOLDER_MAY_GO;
 }
 
-// Enters each subfolder that is not protected and cleans it; every return
-// of CleanCurrentFolder brings the walk back here.
-static void CleanSubfolders(const char *pattern, _finddata_t *found) {
+// Enters each subfolder that is not a link and cleans it; every return of
+// CleanCurrentFolder brings the walk back here.
+static void CleanSubfolders(const char *pattern, WalkLevel *level) {
+  _finddata_t *found = &level->found;
   intptr_t search = _findfirst("*.*", found);
   if (search == -1) return;
   do {
     if (!(found->attrib & _A_SUBDIR) || IsDotEntry(found->name)) continue;
-    if (!SetCurrentDirectoryA(found->name)) continue;
-    if (CurrentFolderIsProtected()) {
-      SetCurrentDirectoryA("..");
-      continue;
-    }
-    CleanCurrentFolder(pattern);
+    if (found->attrib & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    if (SetCurrentDirectoryA(found->name)) CleanCurrentFolder(pattern);
   } while (_findnext(search, found) == 0);
   _findclose(search);
 }
 
+// A link stays where it is: deleting it may delete what it points to.
+static bool IsLink(WalkLevel *level) {
+  level->entry[0] = '\0';
+  return !AppendText(level->entry, PATH_BUFFER_SIZE, level->folder) ||
+         !AppendBackslash(level->entry, PATH_BUFFER_SIZE) ||
+         !AppendText(level->entry, PATH_BUFFER_SIZE, level->found.name) ||
+         IsLinkEntry(level->entry, level->found.attrib);
+}
+
 // Read-only files and files in use fail and stay.
-static void DeleteMatchingFiles(const char *pattern, _finddata_t *found) {
-  intptr_t search = _findfirst(pattern, found);
+static void DeleteMatchingFiles(const char *pattern, WalkLevel *level) {
+  intptr_t search = _findfirst(pattern, &level->found);
   if (search == -1) return;
   do {
-    if (!(found->attrib & _A_SUBDIR)) remove(found->name);
-  } while (_findnext(search, found) == 0);
+    if (!(level->found.attrib & _A_SUBDIR) && !IsLink(level)) remove(level->found.name);
+  } while (_findnext(search, &level->found) == 0);
   _findclose(search);
 }
 
@@ -75,37 +90,37 @@ static bool CurrentFolderIsEmpty(_finddata_t *found) {
   return empty;
 }
 
-// One find record per level of the walk, from the heap rather than the
-// stack, since a deep tree nests as deep as its paths allow.
+// The folder is checked as it is entered, and once more before it goes.
 void CleanCurrentFolder(const char *pattern) {
-  _finddata_t *found = nullptr;
-  if (!AllocBlock(sizeof *found, &found)) {
+  WalkLevel *level = nullptr;
+  if (!AllocBlock(sizeof *level, &level)) {
     SetCurrentDirectoryA("..");
     return;
   }
-  CleanSubfolders(pattern, found);
-  DeleteMatchingFiles(pattern, found);
-  if (CurrentFolderIsProtected()) {
-    SetCurrentDirectoryA("..");
-  } else if (CurrentFolderIsEmpty(found)) {
+  bool removable = CurrentFolderMayGo(level->folder);
+  if (removable) {
+    CleanSubfolders(pattern, level);
+    DeleteMatchingFiles(pattern, level);
+    removable = CurrentFolderIsEmpty(&level->found) && CurrentFolderMayGo(level->folder);
+  }
+  if (removable) {
     RemoveCurrentFolder();
   } else {
     SetCurrentDirectoryA("..");
   }
-  FreeAndClear(&found);
+  FreeAndClear(&level);
 }
 
+// The folder is entered and removed as the gate resolved it, never as the
+// data spells it.
 static void CleanDirectoryEntry(const char *entry, char *path) {
   const char *pattern;
+  char folder[PATH_BUFFER_SIZE];
   if (!ResolveDirectoryEntry(entry, path, &pattern)) return;
-  if (IsProtectedFolder(path)) return;
-  if (!SetCurrentDirectoryA(path)) return;
-  // The folder once more as the system spells it: "..", "." and doubled
-  // backslashes must not carry a protected folder past the test.
-  const bool isProtected = CurrentFolderIsProtected();
-  if (!isProtected) CleanCurrentFolder(pattern);
+  if (CheckFolder(path, folder) != FOLDER_MAY_GO || !SetCurrentDirectoryA(folder)) return;
+  CleanCurrentFolder(pattern);
   if (InstallFolder) SetCurrentDirectoryA(InstallFolder);
-  if (!isProtected) _rmdir(path);
+  if (CheckFolder(folder, folder) == FOLDER_MAY_GO) _rmdir(folder);
 }
 
 // The path buffer is on the stack: nothing to allocate.

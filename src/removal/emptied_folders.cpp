@@ -22,16 +22,15 @@ static void LeaveInstallFolder() {
   SetCurrentDirectoryA("..");
 }
 
-// Removes the folder in WorkPath and its parents until one is protected or
-// cannot be removed. A folder that is not there ends the walk before the
-// protected-folder test, which asks the shell for every folder it knows and
-// would only find that there is nothing to remove.
+// Removes the folder in WorkPath and its parents until one may not go or
+// cannot be removed. The walk climbs the resolved path, so that it passes the
+// folder's real parents; a folder that is not there ends it before the gate
+// asks the shell for every folder it knows.
 static void RemoveFolderUpwards() {
-  while (GetFileAttributesA(WorkPath) != INVALID_FILE_ATTRIBUTES && !IsProtectedFolder(WorkPath) &&
-         _rmdir(WorkPath) == 0) {
-    char *last = strrchr(WorkPath, '\\');
-    if (!last) return;
-    *last = '\0';
+  char folder[PATH_BUFFER_SIZE];
+  if (CheckFolder(WorkPath, folder) != FOLDER_MAY_GO) return;
+  while (_rmdir(folder) == 0 && CutAtLastBackslash(folder) &&
+         CheckFolder(folder, folder) == FOLDER_MAY_GO) {
   }
 }
 

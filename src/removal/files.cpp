@@ -141,7 +141,8 @@ static void RemoveReadOnlyFile(const FileEntry *entry, const char *path) {
 static void RemoveFileEntry(const FileEntry *entry) {
   if (!ComposeFilePath(entry)) return;  // too long for WorkPath: skipped whole
   if (entry->fileName[0] == '\0') {
-    if (!IsProtectedFolder(WorkPath)) RemoveDirectoryA(WorkPath);
+    char folder[PATH_BUFFER_SIZE];
+    if (CheckFolder(WorkPath, folder) == FOLDER_MAY_GO) RemoveDirectoryA(folder);
     return;
   }
   bool removable = !IsFileInUse(WorkPath);

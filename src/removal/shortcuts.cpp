@@ -32,20 +32,32 @@ static void RemoveFolderOnce(const char *folder, const char *currentDirectory) {
   _rmdir(folder);
 }
 
+// A folder that is not there lets the walk go on to its parent; any other
+// verdict but one that lets it go ends the walk.
+static bool EndsWalk(FolderVerdict verdict) {
+  return verdict != FOLDER_MAY_GO && verdict != FOLDER_MISSING;
+}
+
 // Removes `folder` and `altFolder` in step, then their parents up to
-// `levels` times, never at or above a protected folder on either side.
+// `levels` times, never at or above a folder that the gate keeps on either
+// side. Each is removed as the gate resolved it.
 static void RemoveEntryFolders(ShortcutEntry *entry) {
   char *folder = entry->folder;
   char *altFolder = entry->altFolder;
   for (;;) {
-    if (IsProtectedFolder(folder)) return;
-    if (altFolder[0] != '\0' && IsProtectedFolder(altFolder)) return;
+    char resolved[PATH_BUFFER_SIZE];
+    char altResolved[PATH_BUFFER_SIZE];
+    FolderVerdict verdict = CheckFolder(folder, resolved);
+    if (EndsWalk(verdict)) return;
+    FolderVerdict altVerdict = altFolder[0] != '\0' ? CheckFolder(altFolder, altResolved)
+                                                    : FOLDER_MISSING;
+    if (EndsWalk(altVerdict)) return;
     char currentDirectory[PATH_BUFFER_SIZE];
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, currentDirectory);
     if (length == 0 || length >= PATH_BUFFER_SIZE) currentDirectory[0] = '\0';
     StripTrailingBackslash(currentDirectory);
-    RemoveFolderOnce(folder, currentDirectory);
-    if (altFolder[0] != '\0') RemoveFolderOnce(altFolder, currentDirectory);
+    if (verdict == FOLDER_MAY_GO) RemoveFolderOnce(resolved, currentDirectory);
+    if (altVerdict == FOLDER_MAY_GO) RemoveFolderOnce(altResolved, currentDirectory);
     if (entry->levels == 0) return;
     --entry->levels;
     if (!CutAtLastBackslash(folder)) return;

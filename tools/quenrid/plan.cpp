@@ -25,6 +25,7 @@
 #include "data/uninstall_data.h"
 #include "data/working_buffer.h"
 #include "paths/ascii_case.h"
+#include "paths/folder_identity.h"
 #include "paths/protected_folders.h"
 #include "quenrid/commands.h"
 #include "removal/rules.h"
@@ -73,12 +74,18 @@ std::string FullPath(const std::string &path) {
   return result;
 }
 
-// IsProtectedFolder takes a writable buffer.
-bool IsProtected(const std::string &path) {
-  if (path.size() >= PATH_BUFFER_SIZE) return false;
-  char buffer[PATH_BUFFER_SIZE];
-  strcpy(buffer, path.c_str());
-  return IsProtectedFolder(buffer) != 0;
+// The gate's verdict on a folder, in words, with the resolved path that a
+// removal would act on.
+std::string Verdict(const std::string &path, std::string *resolved) {
+  char folder[PATH_BUFFER_SIZE] = "";
+  switch (CheckFolder(path.c_str(), folder)) {
+    case FOLDER_MAY_GO: *resolved = folder; return "removable";
+    case FOLDER_PROTECTED: return "protected";
+    case FOLDER_LINK: return "a link, or reached through one";
+    case FOLDER_MISSING: return "missing";
+    case FOLDER_UNRESOLVED: return "cannot be resolved";
+  }
+  return "cannot be resolved";
 }
 
 // What the run would have removed so far: files and folders by their full
@@ -265,12 +272,9 @@ class Planner {
 
   void Folder(const std::string &path) {
     Json &step = PathStep("files", "folder", path);
-    if (IsProtected(path)) {
-      step["state"] = "protected";
-      step["outcome"] = "stays";
-      return;
-    }
-    const std::string outcome = TryRemoveFolder(path);
+    std::string folder;
+    const std::string verdict = model_.Exists(path) ? Verdict(path, &folder) : "missing";
+    const std::string outcome = folder.empty() ? verdict : TryRemoveFolder(folder);
     step["state"] = outcome == "removed" ? "removable" : outcome;
     step["outcome"] = outcome == "removed" ? "removed" : "stays";
   }
@@ -351,15 +355,10 @@ class Planner {
       }
       step["folder"] = Utf8(path);
       step["pattern"] = Utf8(pattern);
-      // Tested as written, then as the system spells it.
-      const std::string folder = FullPath(path);
-      if (IsProtected(path) || (model_.Exists(folder) && IsProtected(folder))) {
-        step["state"] = "protected";
-        step["outcome"] = "skipped";
-        continue;
-      }
-      if (!model_.Exists(folder)) {
-        step["state"] = "missing";
+      std::string folder;
+      const std::string verdict = model_.Exists(path) ? Verdict(path, &folder) : "missing";
+      if (folder.empty()) {
+        step["state"] = verdict;
         step["outcome"] = "skipped";
         continue;
       }
@@ -385,11 +384,13 @@ class Planner {
   // files, then the folder itself when it is empty.
   void Clean(const std::string &folder, const std::string &pattern, Cleaning *cleaning) {
     for (const std::string &sub : Found(folder, "*.*", true)) {
-      if (!IsProtected(sub)) Clean(sub, pattern, cleaning);
+      std::string resolved;
+      if (Verdict(sub, &resolved) == "removable") Clean(resolved, pattern, cleaning);
     }
     for (const std::string &file : Found(folder, pattern, false)) {
       const DWORD attributes = model_.Attributes(file);
-      if (CountsAsReadOnly(file.c_str(), attributes) || IsHeld(file, false)) {
+      if (IsLinkEntry(file.c_str(), attributes) || CountsAsReadOnly(file.c_str(), attributes) ||
+          IsHeld(file, false)) {
         ++cleaning->kept;
         continue;
       }
@@ -416,6 +417,8 @@ class Planner {
       const std::string name = data.cFileName;
       const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       if (name == "." || name == ".." || isFolder != folders) continue;
+      // The walk never enters a folder that is a link.
+      if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
       if (!model_.Gone(folder + "\\" + name)) found.push_back(folder + "\\" + name);
     } while (FindNextFileA(search, &data));
     FindClose(search);
@@ -451,20 +454,33 @@ class Planner {
       strcpy(folder, entry->folder);
       strcpy(altFolder, entry->altFolder);
       for (uint32_t levels = entry->levels;; --levels) {
-        if (IsProtected(folder) || (altFolder[0] != '\0' && IsProtected(altFolder))) {
-          reached.push_back({{"path", Utf8(IsProtected(folder) ? folder : altFolder)},
-                             {"state", "protected: stops here"}});
-          break;
-        }
-        reached.push_back({{"path", Utf8(folder)}, {"state", TryRemoveFolder(folder)}});
-        if (altFolder[0] != '\0') {
-          reached.push_back({{"path", Utf8(altFolder)}, {"state", TryRemoveFolder(altFolder)}});
-        }
+        if (!ShortcutLevel(folder, altFolder, &reached)) break;
         if (levels == 0 || !CutAtLastBackslash(folder)) break;
         if (altFolder[0] != '\0' && !CutAtLastBackslash(altFolder)) break;
       }
       step["reaches"] = reached;
     }
+  }
+
+  // One level of a shortcut entry's walk: false when the gate ends it there.
+  bool ShortcutLevel(const char *folder, const char *altFolder, Json *reached) {
+    std::string resolved;
+    std::string altResolved;
+    const std::string verdict = model_.Exists(folder) ? Verdict(folder, &resolved) : "missing";
+    std::string altVerdict = "missing";
+    if (altFolder[0] != '\0' && model_.Exists(altFolder)) altVerdict = Verdict(altFolder, &altResolved);
+    for (const auto &[path, state] : {std::pair{folder, verdict}, std::pair{altFolder, altVerdict}}) {
+      if (state != "removable" && state != "missing") {
+        reached->push_back({{"path", Utf8(path)}, {"state", state + ": stops here"}});
+        return false;
+      }
+    }
+    reached->push_back({{"path", Utf8(folder)}, {"state", resolved.empty() ? verdict : TryRemoveFolder(resolved)}});
+    if (altFolder[0] != '\0') {
+      reached->push_back(
+          {{"path", Utf8(altFolder)}, {"state", altResolved.empty() ? altVerdict : TryRemoveFolder(altResolved)}});
+    }
+    return true;
   }
 
   // Each file's folder and its parents, while they are empty and not protected.
@@ -481,14 +497,15 @@ class Planner {
       lastWalked = WorkPath;
       Json &step = PathStep("emptied folders", "folder", WorkPath);
       Json reached = Json::array();
+      // Climbs the resolved path, as the run does.
       for (std::string folder = WorkPath;;) {
-        const std::string state = !model_.Exists(folder) ? "missing"
-                                  : IsProtected(folder)  ? "protected"
-                                                         : TryRemoveFolder(folder);
+        std::string resolved;
+        const std::string verdict = model_.Exists(folder) ? Verdict(folder, &resolved) : "missing";
+        const std::string state = resolved.empty() ? verdict : TryRemoveFolder(resolved);
         reached.push_back({{"path", Utf8(folder)}, {"state", state}});
-        const size_t last = folder.rfind('\\');
+        const size_t last = resolved.rfind('\\');
         if (state != "removed" || last == std::string::npos) break;
-        folder.resize(last);
+        folder = resolved.substr(0, last);
       }
       step["reaches"] = reached;
     }

@@ -1,0 +1,191 @@
+#include "folder_identity.h"
+
+#include <string.h>
+
+#include "ascii_case.h"
+#include "backslash.h"
+
+typedef DWORD(WINAPI *FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+
+// GetFinalPathNameByHandleA exists from NT 6 on; the stub must start on older
+// systems too, so it is looked up once, at first use.
+static FinalPathFunction FinalPathName() {
+  static bool looked;
+  static FinalPathFunction function;
+  if (!looked) {
+    looked = true;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel) {
+      function = reinterpret_cast<FinalPathFunction>(
+          reinterpret_cast<void *>(GetProcAddress(kernel, "GetFinalPathNameByHandleA")));
+    }
+  }
+  return function;
+}
+
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// \\?\, \\.\ and \??\, in either slash: the system's own namespaces, in which
+// no name is checked or completed, and devices.
+static bool HasNamespacePrefix(const char *path) {
+  return IsSeparator(path[0]) && (IsSeparator(path[1]) || path[1] == '?') &&
+         (path[2] == '?' || path[2] == '.') && IsSeparator(path[3]);
+}
+
+// A stream (a colon past the drive's), a wildcard or another character that
+// no folder name holds: the text names something other than a folder.
+static bool HasForeignCharacter(const char *path) {
+  for (const char *c = path; *c; ++c) {
+    if (static_cast<unsigned char>(*c) < 32 || strchr("*?\"<>|", *c)) return true;
+    if (*c == ':' && c != path + 1) return true;
+  }
+  return false;
+}
+
+// The length of the root of a full path: "X:\" or "\\server\share\" (or the
+// share without its backslash at the end); 0 when it has neither.
+static size_t RootLength(const char *full) {
+  if (full[0] != '\0' && full[1] == ':' && full[2] == '\\') return 3;
+  if (full[0] != '\\' || full[1] != '\\') return 0;
+  const char *server = strchr(full + 2, '\\');
+  if (!server || server == full + 2 || server[1] == '\0' || server[1] == '\\') return 0;
+  const char *share = strchr(server + 1, '\\');
+  return share ? static_cast<size_t>(share - full + 1) : strlen(full);
+}
+
+// The path made full by the system, or false when it is no folder path.
+static bool FullPath(const char *path, char *full) {
+  if (HasNamespacePrefix(path) || HasForeignCharacter(path)) return false;
+  DWORD length = GetFullPathNameA(path, PATH_BUFFER_SIZE, full, nullptr);
+  return length > 0 && length < PATH_BUFFER_SIZE && RootLength(full) > 0;
+}
+
+// Replaces each component after the root by the name the machine lists for
+// it, which is its long name whatever form the text used.
+static ResolveResult WalkComponents(const char *full, ResolvedFolder *folder) {
+  size_t length = RootLength(full);
+  memcpy(folder->path, full, length);
+  folder->path[length] = '\0';
+  if (folder->path[1] == ':' && folder->path[0] >= 'a' && folder->path[0] <= 'z') {
+    folder->path[0] = static_cast<char>(folder->path[0] - ('a' - 'A'));
+  }
+  for (const char *component = full + length; *component;) {
+    const char *end = strchr(component, '\\');
+    const size_t size = end ? static_cast<size_t>(end - component) : strlen(component);
+    if (size > 0) {
+      if (!AppendBackslash(folder->path, PATH_BUFFER_SIZE)) return RESOLVE_FAILED;
+      const size_t at = strlen(folder->path);
+      if (at + size >= PATH_BUFFER_SIZE) return RESOLVE_FAILED;
+      memcpy(folder->path + at, component, size);
+      folder->path[at + size] = '\0';
+      WIN32_FIND_DATAA found;
+      HANDLE search = FindFirstFileA(folder->path, &found);
+      if (search == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? RESOLVE_MISSING
+                                                                                : RESOLVE_FAILED;
+      }
+      FindClose(search);
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return RESOLVE_FAILED;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) folder->throughLink = true;
+      folder->path[at] = '\0';
+      if (!AppendText(folder->path, PATH_BUFFER_SIZE, found.cFileName)) return RESOLVE_FAILED;
+    }
+    component += size;
+    if (*component == '\\') ++component;
+  }
+  return RESOLVED;
+}
+
+// "\\?\C:\x" as "C:\x", "\\?\UNC\server\share" as "\\server\share"; false for
+// a final path in any other form, which is then not used.
+static bool PlainFinalPath(const char *final, char *path) {
+  const char *rest = AfterPrefixIgnoringAsciiCase(final, "\\\\?\\UNC\\");
+  char plain[PATH_BUFFER_SIZE] = "";
+  if (rest) {
+    strcpy(plain, "\\\\");
+  } else {
+    rest = AfterPrefixIgnoringAsciiCase(final, "\\\\?\\");
+    if (!rest) return false;
+  }
+  if (!AppendText(plain, PATH_BUFFER_SIZE, rest) || RootLength(plain) == 0) return false;
+  StripTrailingBackslash(plain);
+  strcpy(path, plain);
+  return true;
+}
+
+static HANDLE OpenForQuery(const char *path) {
+  return CreateFileA(path, FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The folder's volume and index, and its final path in place of the one
+// built so far; false when it cannot be opened or has no identity.
+static bool ReadIdentity(ResolvedFolder *folder) {
+  HANDLE handle = OpenForQuery(folder->path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool read = GetFileInformationByHandle(handle, &information) &&
+              (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (read) {
+    folder->hasIdentity = information.nFileIndexHigh != 0 || information.nFileIndexLow != 0;
+    folder->volume = information.dwVolumeSerialNumber;
+    folder->indexHigh = information.nFileIndexHigh;
+    folder->indexLow = information.nFileIndexLow;
+    char final[PATH_BUFFER_SIZE];
+    FinalPathFunction finalPathName = FinalPathName();
+    DWORD length = finalPathName ? finalPathName(handle, final, PATH_BUFFER_SIZE, 0) : 0;
+    if (length > 0 && length < PATH_BUFFER_SIZE) PlainFinalPath(final, folder->path);
+  }
+  CloseHandle(handle);
+  return read;
+}
+
+static void Clear(ResolvedFolder *folder) { memset(folder, 0, sizeof *folder); }
+
+ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder) {
+  Clear(folder);
+  char full[PATH_BUFFER_SIZE];
+  if (!FullPath(path, full)) return RESOLVE_FAILED;
+  ResolveResult result = WalkComponents(full, folder);
+  if (result != RESOLVED || !IsNtPlatform) return result;
+  return ReadIdentity(folder) ? RESOLVED : RESOLVE_FAILED;
+}
+
+ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder) {
+  Clear(folder);
+  char full[PATH_BUFFER_SIZE];
+  if (!FullPath(path, full)) return RESOLVE_FAILED;
+  if (!IsNtPlatform) return WalkComponents(full, folder);
+  strcpy(folder->path, full);
+  StripTrailingBackslash(folder->path);
+  return ReadIdentity(folder) ? RESOLVED : RESOLVE_MISSING;
+}
+
+bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b) {
+  if (EqualIgnoringAsciiCase(a->path, b->path)) return true;
+  return a->hasIdentity && b->hasIdentity && a->volume == b->volume &&
+         a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
+}
+
+bool FullFormEquals(const ResolvedFolder *folder, const char *path) {
+  char full[PATH_BUFFER_SIZE];
+  if (!FullPath(path, full)) return false;
+  StripTrailingBackslash(full);
+  return EqualIgnoringAsciiCase(folder->path, full);
+}
+
+bool IsLinkEntry(const char *path, DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  FinalPathFunction finalPathName = FinalPathName();
+  if (!IsNtPlatform || !finalPathName) return false;
+  HANDLE handle = OpenForQuery(path);
+  if (handle == INVALID_HANDLE_VALUE) return true;
+  char final[PATH_BUFFER_SIZE];
+  char plain[PATH_BUFFER_SIZE];
+  DWORD length = finalPathName(handle, final, PATH_BUFFER_SIZE, 0);
+  CloseHandle(handle);
+  return length == 0 || length >= PATH_BUFFER_SIZE || !PlainFinalPath(final, plain) ||
+         !EqualIgnoringAsciiCase(plain, path);
+}

@@ -1,0 +1,50 @@
+// What a folder path names on this machine. The data's paths are only text:
+// "C:\PROGRA~1", "C:\Windows.", "Q:\" on a drive letter that another one
+// stands for, or a folder reached through a link all name folders that their
+// spelling does not show. Here the machine decides: its full path, the long
+// name of every component, and on the NT family the folder's identity.
+#pragma once
+
+#include <windows.h>
+
+#include "../data/state.h"
+
+struct ResolvedFolder {
+  char path[PATH_BUFFER_SIZE];  // full long path; a root keeps its backslash
+  bool throughLink;             // a component is a junction, link or mount point
+  bool hasIdentity;             // volume and index below were read (NT family)
+  DWORD volume, indexHigh, indexLow;
+};
+
+enum ResolveResult { RESOLVED, RESOLVE_MISSING, RESOLVE_FAILED };
+
+// Resolves a folder that a removal may act on: each component is looked up
+// in turn, so that short names, trailing dots and blanks become the names the
+// machine gives, and a component that is a reparse point marks the folder as
+// reached through a link. On the NT family the folder is then opened for its
+// identity and, where the platform offers it, its final path, which undoes
+// drive aliases. A namespace prefix (\\?\, \\.\, \??\), a stream, a wildcard
+// or a path that is not a folder fails; a component that is not there makes
+// the folder missing.
+ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder);
+
+// Resolves a well-known folder for comparison with one resolved above: on the
+// NT family only by opening it, which follows whatever links the system
+// itself made on the way; on the 95/98/Me family component by component.
+ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder);
+
+// Whether two resolved folders are one: the same path, letters in any case,
+// or the same identity where both have one.
+bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b);
+
+// Whether `path`, written in full, is that folder's path once made full
+// (".", "..", separators, trailing dots and blanks resolved), letters in any
+// case: how a well-known folder that is not there is compared.
+bool FullFormEquals(const ResolvedFolder *folder, const char *path);
+
+// Whether the directory entry `path` (a full long path, as a walk builds it),
+// with the attributes its find record gave, is a link: a reparse point, or on
+// the NT family an entry whose final path is elsewhere (some systems show a
+// file link without the reparse attribute). What cannot be opened counts as a
+// link: the walk leaves it.
+bool IsLinkEntry(const char *path, DWORD attributes);
