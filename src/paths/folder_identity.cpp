@@ -120,8 +120,9 @@ static HANDLE OpenForQuery(const char *path) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The folder's volume and index, and its final path in place of the one
-// built so far; false when it cannot be opened or has no identity.
+// The folder's volume and index; false when it cannot be opened or is no
+// folder. Its final path is not taken for its name: where two drive letters
+// lead to one folder, the platform may name it by either.
 static bool ReadIdentity(ResolvedFolder *folder) {
   HANDLE handle = OpenForQuery(folder->path);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -133,10 +134,6 @@ static bool ReadIdentity(ResolvedFolder *folder) {
     folder->volume = information.dwVolumeSerialNumber;
     folder->indexHigh = information.nFileIndexHigh;
     folder->indexLow = information.nFileIndexLow;
-    char final[PATH_BUFFER_SIZE];
-    FinalPathFunction finalPathName = FinalPathName();
-    DWORD length = finalPathName ? finalPathName(handle, final, PATH_BUFFER_SIZE, 0) : 0;
-    if (length > 0 && length < PATH_BUFFER_SIZE) PlainFinalPath(final, folder->path);
   }
   CloseHandle(handle);
   return read;
@@ -144,20 +141,26 @@ static bool ReadIdentity(ResolvedFolder *folder) {
 
 static void Clear(ResolvedFolder *folder) { memset(folder, 0, sizeof *folder); }
 
+// The identity is read on either family where the platform can open a
+// folder; on the NT family a folder that cannot be opened cannot be told.
 ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder) {
   Clear(folder);
   char full[PATH_BUFFER_SIZE];
   if (!FullPath(path, full)) return RESOLVE_FAILED;
   ResolveResult result = WalkComponents(full, folder);
-  if (result != RESOLVED || !IsNtPlatform) return result;
-  return ReadIdentity(folder) ? RESOLVED : RESOLVE_FAILED;
+  if (result != RESOLVED) return result;
+  return ReadIdentity(folder) || !IsNtPlatform ? RESOLVED : RESOLVE_FAILED;
 }
 
 ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder) {
   Clear(folder);
   char full[PATH_BUFFER_SIZE];
   if (!FullPath(path, full)) return RESOLVE_FAILED;
-  if (!IsNtPlatform) return WalkComponents(full, folder);
+  if (!IsNtPlatform) {
+    ResolveResult result = WalkComponents(full, folder);
+    if (result == RESOLVED) ReadIdentity(folder);
+    return result;
+  }
   strcpy(folder->path, full);
   StripTrailingBackslash(folder->path);
   return ReadIdentity(folder) ? RESOLVED : RESOLVE_MISSING;
@@ -176,16 +179,24 @@ bool FullFormEquals(const ResolvedFolder *folder, const char *path) {
   return EqualIgnoringAsciiCase(folder->path, full);
 }
 
-bool IsLinkEntry(const char *path, DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+bool ReadFinalPath(const char *path, char *final) {
   FinalPathFunction finalPathName = FinalPathName();
-  if (!IsNtPlatform || !finalPathName) return false;
+  if (!finalPathName) return false;
   HANDLE handle = OpenForQuery(path);
-  if (handle == INVALID_HANDLE_VALUE) return true;
-  char final[PATH_BUFFER_SIZE];
-  char plain[PATH_BUFFER_SIZE];
-  DWORD length = finalPathName(handle, final, PATH_BUFFER_SIZE, 0);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  char raw[PATH_BUFFER_SIZE];
+  DWORD length = finalPathName(handle, raw, PATH_BUFFER_SIZE, 0);
   CloseHandle(handle);
-  return length == 0 || length >= PATH_BUFFER_SIZE || !PlainFinalPath(final, plain) ||
-         !EqualIgnoringAsciiCase(plain, path);
+  return length > 0 && length < PATH_BUFFER_SIZE && PlainFinalPath(raw, final);
+}
+
+bool IsLinkEntry(const char *path, const char *name, DWORD attributes, const char *folderFinal) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  if (folderFinal[0] == '\0') return false;
+  char expected[PATH_BUFFER_SIZE];
+  char final[PATH_BUFFER_SIZE];
+  strcpy(expected, folderFinal);
+  return !AppendBackslash(expected, PATH_BUFFER_SIZE) ||
+         !AppendText(expected, PATH_BUFFER_SIZE, name) || !ReadFinalPath(path, final) ||
+         !EqualIgnoringAsciiCase(final, expected);
 }

@@ -37,7 +37,7 @@ void RemoveCurrentFolder() {
 struct WalkLevel {
   _finddata_t found;
   char folder[PATH_BUFFER_SIZE];  // the current directory, as the gate resolved it
-  char entry[PATH_BUFFER_SIZE];   // the full path of one of its entries
+  char final[PATH_BUFFER_SIZE];   // its final path, or empty where none is told
 };
 
 // The current directory passes the gate, with its resolved path in `folder`.
@@ -60,21 +60,17 @@ static void CleanSubfolders(const char *pattern, WalkLevel *level) {
   _findclose(search);
 }
 
-// A link stays where it is: deleting it may delete what it points to.
-static bool IsLink(WalkLevel *level) {
-  level->entry[0] = '\0';
-  return !AppendText(level->entry, PATH_BUFFER_SIZE, level->folder) ||
-         !AppendBackslash(level->entry, PATH_BUFFER_SIZE) ||
-         !AppendText(level->entry, PATH_BUFFER_SIZE, level->found.name) ||
-         IsLinkEntry(level->entry, level->found.attrib);
-}
-
 // Read-only files and files in use fail and stay.
 static void DeleteMatchingFiles(const char *pattern, WalkLevel *level) {
   intptr_t search = _findfirst(pattern, &level->found);
   if (search == -1) return;
   do {
-    if (!(level->found.attrib & _A_SUBDIR) && !IsLink(level)) remove(level->found.name);
+    // A link stays where it is: deleting it may delete what it points to.
+    const _finddata_t &found = level->found;
+    if (!(found.attrib & _A_SUBDIR) &&
+        !IsLinkEntry(found.name, found.name, found.attrib, level->final)) {
+      remove(found.name);
+    }
   } while (_findnext(search, &level->found) == 0);
   _findclose(search);
 }
@@ -99,6 +95,7 @@ void CleanCurrentFolder(const char *pattern) {
   }
   bool removable = CurrentFolderMayGo(level->folder);
   if (removable) {
+    if (!ReadFinalPath(".", level->final)) level->final[0] = '\0';
     CleanSubfolders(pattern, level);
     DeleteMatchingFiles(pattern, level);
     removable = CurrentFolderIsEmpty(&level->found) && CurrentFolderMayGo(level->folder);

@@ -11,19 +11,29 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "paths/folder_sources.h"
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"
 #include "paths/shell_folders.h"
+#include "harness.h"
 #include "process_state.h"
 
 namespace quenrid::test {
 namespace {
 
+// A folder of the test's own, written "@" in the machine's folders and the
+// rows: the protected-folder test decides on real folders, so the rows that
+// need one name it there.
+std::string Root;
+std::string Here(std::string text) {
+  for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, Root);
+  return text;
+}
 // What a failed replaced source leaves in its buffer: it must never show up
 // in a result.
-const char kLeftOver[] = "X:\\left over";
+const char kLeftOver[] = "@\\left over";
 const HKEY kFakeKey = reinterpret_cast<HKEY>(0x5150);
 constexpr char kGuard = '\x5A';
 const std::string kQuickLaunch = "\\Microsoft\\Internet Explorer\\Quick Launch";
@@ -37,7 +47,7 @@ struct FakeMachine {
   std::string windows = "C:\\WINDOWS", system = "C:\\WINDOWS\\System32", temp = "C:\\Temp\\";
   // clang-format off
   std::map<int, std::string> shell = {{CSIDL_DESKTOPDIRECTORY, "C:\\Shell\\Desk\\"},
-      {CSIDL_PERSONAL, "D:\\"}, {CSIDL_PROFILE, "C:\\Profile\\user"},
+      {CSIDL_PERSONAL, "D:\\"}, {CSIDL_PROFILE, "@\\Profile\\user"},
       {CSIDL_APPDATA, "C:\\Documents and Settings\\user\\Application Data"}};
   std::map<std::string, std::string> registry = {  // raw bytes as stored
       {"ProgramFilesDir", Sz("C:\\Programs")}, {"CommonFilesDir", Sz("C:\\Programs\\Shared")}};
@@ -46,9 +56,10 @@ struct FakeMachine {
   int opens = 0, closes = 0;
 } machine;
 
-UINT WriteFolder(const std::string &folder, char *buffer, UINT size) {
+UINT WriteFolder(const std::string &written, char *buffer, UINT size) {
+  const std::string folder = Here(written);
   const UINT length = static_cast<UINT>(folder.size());
-  if (length == 0) lstrcpynA(buffer, kLeftOver, size);
+  if (length == 0) lstrcpynA(buffer, Here(kLeftOver).c_str(), size);
   if (length > 0 && length < size) strcpy(buffer, folder.c_str());
   return length < size ? length : length + 1;
 }
@@ -73,13 +84,14 @@ LONG WINAPI FakeOpenKey(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY ke
 LONG WINAPI FakeQueryValue(HKEY key, LPCSTR name, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size) {
   const auto found = machine.registry.find(name);
   if (key != kFakeKey || found == machine.registry.end()) {
-    strcpy(reinterpret_cast<char *>(data), kLeftOver);
+    strcpy(reinterpret_cast<char *>(data), Here(kLeftOver).c_str());
     return ERROR_FILE_NOT_FOUND;
   }
-  if (found->second.size() > *size) return ERROR_MORE_DATA;
+  const std::string value = Here(found->second);
+  if (value.size() > *size) return ERROR_MORE_DATA;
   memset(data, 'J', *size);  // the rest of the buffer is undefined
-  memcpy(data, found->second.data(), found->second.size());
-  *size = static_cast<DWORD>(found->second.size());
+  memcpy(data, value.data(), value.size());
+  *size = static_cast<DWORD>(value.size());
   return ERROR_SUCCESS;
 }
 
@@ -96,7 +108,8 @@ const Alter kNoWindows = [] { machine.shell = {}, machine.windows = ""; };
 const Alter kNothing = [] { machine = FakeMachine{"", "", "", {}, {}}; };
 const Alter kNoKey = [] { machine.keyOpens = false; };
 const Alter kNoCommon = [] { machine.registry.erase("CommonFilesDir"); };
-Alter Docs(const char *path) { return [=] { machine.shell[CSIDL_COMMON_DOCUMENTS] = path; }; }
+Alter Shell(int folder, const char *path) { return [=] { machine.shell[folder] = path; }; }
+Alter Docs(const char *path) { return Shell(CSIDL_COMMON_DOCUMENTS, path); }
 Alter Value(std::string name, std::string bytes) { return [=] { machine.registry[name] = bytes; }; }
 // clang-format on
 
@@ -125,6 +138,18 @@ int Protected(const std::string &path) {
   return result;
 }
 
+// Creates the folders of `path` that are not there; returns them, deepest first.
+std::vector<std::string> CreateMissing(const std::string &path) {
+  std::vector<std::string> made;
+  for (size_t at = 2; at != std::string::npos;) {
+    at = path.find('\\', at + 1);
+    if (CreateDirectoryA(path.substr(0, at).c_str(), nullptr)) {
+      made.insert(made.begin(), path.substr(0, at));
+    }
+  }
+  return made;
+}
+
 std::string Cased(std::string text, int (*change)(int)) {
   for (char &c : text) c = static_cast<char>(change(static_cast<unsigned char>(c)));
   return text;
@@ -139,7 +164,11 @@ std::string Wine(int folder) {
 
 class Paths : public ::testing::Test {
  protected:
-  void SetUp() override { InstallFolder = installFolder_; }
+  void SetUp() override {
+    Root = root_.path();
+    strcpy(installFolder_, (Root + "\\").c_str());
+    InstallFolder = installFolder_;
+  }
   void TearDown() override { Folders = savedSources_; }
 
   // Replaces every source by a machine of the given family that has every
@@ -154,7 +183,8 @@ class Paths : public ::testing::Test {
 
   ProcessState state_;
   const FolderSources savedSources_ = Folders;
-  char installFolder_[PATH_BUFFER_SIZE] = "C:\\Apps\\Tool\\";
+  TestFolder root_;
+  char installFolder_[PATH_BUFFER_SIZE] = "";
 };
 
 // Wine's folders on either family: what their macros give, and which are
@@ -166,7 +196,7 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
   // clang-format off
   const struct { const char *macro; std::string folder; int protectedOn = kBoth; } folders[] = {
       {"#Windows#", Wine(CSIDL_WINDOWS)}, {"#System#", Wine(CSIDL_SYSTEM)},
-      {"#TempDir#", std::string(temp, strlen(temp) - 1), 0}, {"#InstallDir#", "C:\\Apps\\Tool", 0},
+      {"#TempDir#", std::string(temp, strlen(temp) - 1), 0}, {"#InstallDir#", Root, 0},
       {"#CommonFiles#", Wine(CSIDL_PROGRAM_FILES_COMMON)}, {"#AppData#", Wine(CSIDL_APPDATA)},
       {"#Program Files#", Wine(CSIDL_PROGRAM_FILES)}, {"#MyDocuments#", Wine(CSIDL_PERSONAL)},
       {"#Desktop#", Wine(CSIDL_DESKTOPDIRECTORY)}, {"#UserDir#", Wine(CSIDL_PROFILE)},
@@ -190,11 +220,14 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
       EXPECT_TRUE(!f.macro || Expand(Cased(f.macro, tolower) + "\\Data") == f.folder + "\\Data")
           << f.macro;
       const int expected = (f.protectedOn & (nt ? kNt : k9x)) ? 1 : 0;
+      const std::string sub = f.folder + "\\Quenrid Sub";
+      const std::vector<std::string> made = CreateMissing(sub);
       for (const std::string &written :
            {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
         EXPECT_EQ(Protected(written), expected) << written << (nt ? " NT" : " 9x");
       }
-      EXPECT_EQ(Protected(f.folder + "\\Quenrid Sub"), 0) << f.folder;
+      EXPECT_EQ(Protected(sub), 0) << sub;
+      for (const std::string &folder : made) RemoveDirectoryA(folder.c_str());
     }
   }
 }
@@ -242,32 +275,44 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
       {"#" + std::string(400, 'n') + "#x", {}, "x"},
       {"#windows#, #SYSTEM#", {}, "C:\\WINDOWS, C:\\WINDOWS\\System32"},
       {"#Windows#x", [] { machine.windows = "C:\\W#System#"; }, "C:\\W#System#x"},
-      // Protected: drive roots and shorter, and one trailing backslash only.
+      // Protected: drive roots and shorter; any spelling of a protected folder
+      // (separators, dots, trailing dots and blanks, a way through ".."); a
+      // namespace prefix, a stream and a folder that is not there.
       {"", kNothing, yes}, {"C:", kNothing, yes}, {"C:\\", kNothing, yes},
-      {"C:\\WINDOWS\\\\", {}, no}, {"C:/WINDOWS", {}, no}, {"C:\\Shell\\Desk", {}, yes},
-      {"C:\\Programs", kNoCommon, yes},
+      {"C:\\WINDOWS\\\\", {}, yes}, {"C:/WINDOWS", {}, yes}, {"C:\\WINDOWS.", {}, yes},
+      {"C:\\WINDOWS. \\", {}, yes}, {"@\\..\\WINDOWS\\.\\", {}, yes}, {"@\\sub", {}, no},
+      {"\\\\?\\@\\sub", {}, yes}, {"\\\\.\\@\\sub", {}, yes}, {"\\??\\@\\sub", {}, yes},
+      {"@\\sub:s", {}, yes}, {"@\\sub\\none", {}, yes},
+      {"@\\Desk", Shell(CSIDL_DESKTOPDIRECTORY, "@\\Desk\\"), yes},
       // A failed source is skipped, and what it left is no candidate.
       {kLeftOver, kNoWindows, no}, {kLeftOver + kQuickLaunch, kNoShell, no},
       {"C:\\WINDOWS\\System32", kNoWindows, yes},
       // The user's own folders need no registry, and a fall-back names the
       // all-users folder when the shell does not.
-      {"C:\\Profile\\user", kNoKey, yes}, {"C:\\Documents and Settings\\All Users", {}, yes, kNt},
-      // The program and common files, with or without a backslash, as their
-      // macros give them.
-      {"D:\\Apps", Value("ProgramFilesDir", Sz("D:\\Apps\\")), yes},
-      {"D:\\Apps\\Shared", Value("CommonFilesDir", Sz("D:\\Apps\\Shared\\")), yes},
-      {"D:\\Program Files", Value("ProgramW6432Dir", Sz("D:\\Program Files\\")), yes},
-      {"D:\\Program Files\\Common Files",
-       Value("CommonW6432Dir", Sz("D:\\Program Files\\Common Files")), yes},
-      {"D:\\Program Files", Value("CommonW6432Dir", Sz("D:\\Other")), no},
+      {"@\\Profile\\user", kNoKey, yes},
+      {"@\\DS\\All Users", Shell(CSIDL_APPDATA, "@\\DS\\user\\Application Data"), yes, kNt},
+      // The program and common files, with or without a backslash, in any
+      // spelling the registry holds them.
+      {"@\\Apps", Value("ProgramFilesDir", Sz("@\\Apps\\")), yes},
+      {"@\\Apps", Value("ProgramFilesDir", Sz("@\\Apps\\.\\..\\Apps")), yes},
+      {"@\\Apps\\Shared", Value("CommonFilesDir", Sz("@\\Apps\\Shared\\")), yes},
+      {"@\\Program Files", Value("ProgramW6432Dir", Sz("@\\Program Files\\")), yes},
+      {"@\\Program Files\\Common Files",
+       Value("CommonW6432Dir", Sz("@\\Program Files\\Common Files")), yes},
+      {"@\\Program Files", Value("CommonW6432Dir", Sz("@\\Other")), no},
   };
   // clang-format on
+  for (const std::string &folder :
+       std::vector<std::string>{"sub", "left over" + kQuickLaunch, "Desk", "Profile\\user",
+                                "DS\\All Users", "Apps\\Shared", "Program Files\\Common Files"}) {
+    CreateMissing(Root + "\\" + folder);
+  }
   for (const auto &c : cases) {
     for (const bool nt : {true, false}) {
       if (!(c.on & (nt ? kNt : k9x))) continue;
       UseFakeMachine(nt, c.alter);
       const bool isProtected = c.result == yes || c.result == no;
-      EXPECT_EQ(isProtected ? (Protected(c.text) ? yes : no) : Expand(c.text), c.result)
+      EXPECT_EQ(isProtected ? (Protected(Here(c.text)) ? yes : no) : Expand(c.text), c.result)
           << c.text << (nt ? " NT" : " 9x");
       EXPECT_EQ(machine.opens, machine.closes) << "registry key left open: " << c.text;
     }

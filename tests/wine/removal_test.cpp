@@ -10,10 +10,12 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <list>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +55,10 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //   <Docs> <Desktop> <Programs>... (kMovedFolders) and <Public>  the shell
 //              folders, moved by each run into $\user and $\public, out of a
 //              faulty phase's reach of the prefix's own (the host's home)
+//   <PublicDesktop> <ProgramFiles> <CommonFiles> <PublicAppData>  likewise
+//   <Q> <Z>    the row's own folder on another drive letter that names it, and
+//              on Z:, wine's letter for the host's root
+//   ~{path}    the short form the machine gives `path`, once it exists
 //   <Temp>     the prefix's temporary folder
 //   <CV>       Software\Microsoft\Windows\CurrentVersion
 //   <Fonts> <OtherFonts>  below HKLM, the running family's font key, the other's
@@ -67,6 +73,9 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //       else by the stub itself
 //   f   a TrueType file whose Macintosh full name is "Quenrid <id> <stem>"
 //   n   something the plan does not speak of
+//   j   a link, the path before "=" pointing at the one after it (a folder
+//       when that ends in a backslash), made as wine makes one: a symbolic
+//       link of the host
 // A path ending in a backslash is a folder; one starting with HK a registry
 // key, or a value after a double backslash (the default value if none follows).
 // The dialogue lists, in order, each message that the run asks about a path
@@ -97,20 +106,28 @@ const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shared
 const char *const kFontKeys[] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts",
                                  "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"};
 
-// Where a run finds the shell folders of its user: registry value, placeholder,
-// and the folder below the row's own.
+const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+
+// Where a run finds the shell folders of its user and the program files:
+// registry key and value, placeholder, and the folder below the row's own.
 const struct MovedFolder {
   HKEY root;
-  const char *value, *placeholder, *folder;
+  const char *key, *value, *placeholder, *folder;
 } kMovedFolders[] = {
-    {HKEY_CURRENT_USER, "Personal", "<Docs>", "user\\Documents"},
-    {HKEY_CURRENT_USER, "Local AppData", "<Local>", "user\\Local"},
-    {HKEY_CURRENT_USER, "AppData", "<AppData>", "user\\Roaming"},
-    {HKEY_CURRENT_USER, "Desktop", "<Desktop>", "user\\Desktop"},
-    {HKEY_CURRENT_USER, "Start Menu", "<StartMenu>", "user\\Start Menu"},
-    {HKEY_CURRENT_USER, "Programs", "<Programs>", "user\\Start Menu\\Programs"},
-    {HKEY_CURRENT_USER, "StartUp", "<StartUp>", "user\\Start Menu\\Programs\\StartUp"},
-    {HKEY_LOCAL_MACHINE, "Common Documents", "<PublicDocs>", "public\\Documents"},
+    {HKEY_CURRENT_USER, kShellFolders, "Personal", "<Docs>", "user\\Documents"},
+    {HKEY_CURRENT_USER, kShellFolders, "Local AppData", "<Local>", "user\\Local"},
+    {HKEY_CURRENT_USER, kShellFolders, "AppData", "<AppData>", "user\\Roaming"},
+    {HKEY_CURRENT_USER, kShellFolders, "Desktop", "<Desktop>", "user\\Desktop"},
+    {HKEY_CURRENT_USER, kShellFolders, "Start Menu", "<StartMenu>", "user\\Start Menu"},
+    {HKEY_CURRENT_USER, kShellFolders, "Programs", "<Programs>", "user\\Start Menu\\Programs"},
+    {HKEY_CURRENT_USER, kShellFolders, "StartUp", "<StartUp>",
+     "user\\Start Menu\\Programs\\StartUp"},
+    {HKEY_LOCAL_MACHINE, kShellFolders, "Common Documents", "<PublicDocs>", "public\\Documents"},
+    {HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop", "<PublicDesktop>", "public\\Desktop"},
+    {HKEY_LOCAL_MACHINE, kShellFolders, "Common AppData", "<PublicAppData>", "public\\AppData"},
+    {HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "<ProgramFiles>", "Program Files Q"},
+    {HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "<CommonFiles>",
+     "Program Files Q\\Common Files"},
 };
 
 // Creates the folders on the way to `path`, and `path` itself when it ends
@@ -128,7 +145,7 @@ struct MovedShellFolders {
     for (const MovedFolder &moved : kMovedFolders) {
       char value[MAX_PATH] = "";
       DWORD size = sizeof value, type = REG_NONE;
-      RegGetValueA(moved.root, kShellFolders, moved.value, RRF_RT_ANY | RRF_NOEXPAND, &type, value,
+      RegGetValueA(moved.root, moved.key, moved.value, RRF_RT_ANY | RRF_NOEXPAND, &type, value,
                    &size);
       saved.push_back({type, value});
       Set(moved, REG_SZ, folder + "\\" + moved.folder);
@@ -138,15 +155,65 @@ struct MovedShellFolders {
   ~MovedShellFolders() {
     for (size_t i = 0; i < saved.size(); ++i) {
       const MovedFolder &moved = kMovedFolders[i];
-      saved[i].first == REG_NONE ? (void)RegDeleteKeyValueA(moved.root, kShellFolders, moved.value)
+      saved[i].first == REG_NONE ? (void)RegDeleteKeyValueA(moved.root, moved.key, moved.value)
                                  : Set(moved, saved[i].first, saved[i].second);
     }
   }
   static void Set(const MovedFolder &moved, DWORD type, const std::string &to) {
-    RegSetKeyValueA(moved.root, kShellFolders, moved.value, type, to.c_str(), DWORD(to.size() + 1));
+    RegSetKeyValueA(moved.root, moved.key, moved.value, type, to.c_str(), DWORD(to.size() + 1));
   }
   std::vector<std::pair<DWORD, std::string>> saved;
 };
+
+// The host's path of a Windows path (ASCII), as wine maps it.
+std::string UnixPath(std::string path) {
+  using ToUnix = char *(CDECL *)(LPCWSTR);
+  static const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void *>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (path.size() > 3 && path.back() == '\\') path.pop_back();
+  char *unix = toUnix ? toUnix(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
+  if (!unix) throw std::runtime_error("no host path for " + path);
+  std::string result = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+// Links are made and removed on the host: wine makes none itself, and
+// deleting one from Windows deletes what it points to. Wine gives a host
+// program started this way no handle to wait on, so the caller's test of the
+// result is waited for instead.
+void OnHost(const std::string &program, const std::string &arguments,
+            const std::function<bool()> &done) {
+  std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info))
+      << line;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  for (int i = 0; i < 1000 && !done(); ++i) Sleep(10);
+  EXPECT_TRUE(done()) << line;
+}
+bool Listed(const std::string &path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return search != INVALID_HANDLE_VALUE;
+}
+// `link` and `target` are Windows paths; `shownAs` is how Windows finds the link.
+void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
+  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
+         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+void RemoveLink(const std::string &link, std::string shownAs) {
+  if (shownAs.size() > 3 && shownAs.back() == '\\') shownAs.pop_back();
+  OnHost("/bin/rm", "-f \"" + link + "\"", [&] {
+    return !Listed(shownAs) && GetFileAttributesA(shownAs.c_str()) == INVALID_FILE_ATTRIBUTES;
+  });
+}
 
 bool IsKey(const std::string &path) { return path.rfind("HK", 0) == 0; }
 
@@ -241,11 +308,17 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   return names;
 }
 
-// The plan lists `path`, or a folder or key it lies in, under `list`.
-bool PlanLists(const nlohmann::json &plan, const char *list, std::string path) {
+// The plan lists `path`, or a folder or key it lies in, under `list`; what
+// it lists on `drive` (a run acts on a folder as the data reached it) is taken
+// as lying in `driveFolder`, which the drive stands for.
+bool PlanLists(const nlohmann::json &plan, const char *list, std::string path,
+               const std::string &drive, const std::string &driveFolder) {
   if (!IsKey(path) && path.back() == '\\') path.pop_back();
   for (const auto &listed : plan[list]) {
-    const std::string folder = listed.get<std::string>() + "\\";
+    std::string folder = listed.get<std::string>() + "\\";
+    if (!_strnicmp(folder.c_str(), (drive + "\\").c_str(), drive.size() + 1)) {
+      folder = driveFolder + folder.substr(drive.size());
+    }
     if (SamePath(path + "\\", folder) || !_strnicmp(path.c_str(), folder.c_str(), folder.size())) {
       return true;
     }
@@ -291,7 +364,7 @@ void AnswerQuestion(const Process &run, const Question &question, const std::str
 // An item of a row, its shared counts (empty for none) taken out of its kinds.
 struct Item {
   char fate;  // '-' or '+'
-  std::string kinds, path, before, after;
+  std::string kinds, path, before, after, target;
   bool Is(char kind) const { return kinds.find(kind) != std::string::npos; }
 };
 
@@ -320,6 +393,19 @@ class RemovalPhases : public ::testing::Test {
 
   void TearDown() override {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeA(root, ownKey_.c_str());
+    if (!aliasLink_.empty()) RemoveLink(aliasLink_, alias_ + "\\");
+  }
+
+  // A free drive letter for the fixture's folder, as `subst` makes one.
+  void MakeDriveAlias() {
+    for (char letter = 'M'; letter < 'Z' && alias_.empty(); ++letter) {
+      if (GetLogicalDrives() & (1u << (letter - 'A'))) continue;
+      const std::string drives = UnixPath("C:\\");  // .../dosdevices/c:
+      aliasLink_ = drives.substr(0, drives.size() - 2) + char(letter - 'A' + 'a') + ":";
+      alias_ = std::string(1, letter) + ":";
+      MakeLink(aliasLink_, folder_.path(), alias_ + "\\");
+    }
+    ASSERT_FALSE(alias_.empty()) << "no free drive letter";
   }
 
   // What lies outside the rows' own folders and keys, out of every phase's reach.
@@ -340,6 +426,13 @@ class RemovalPhases : public ::testing::Test {
       for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
         text.replace(at, from.size(), to);
       }
+    }
+    for (size_t at; (at = text.find("~{")) != std::string::npos;) {
+      const size_t end = text.find('}', at);
+      char shortPath[MAX_PATH] = "";
+      const std::string path = text.substr(at + 2, end - at - 2);
+      EXPECT_TRUE(GetShortPathNameA(path.c_str(), shortPath, MAX_PATH)) << path;
+      text.replace(at, end + 1 - at, shortPath);
     }
     return text;
   }
@@ -373,7 +466,11 @@ class RemovalPhases : public ::testing::Test {
     const size_t colon = text.find(':');
     const bool plain = colon == std::string::npos;
     Item item{text[0], plain ? "" : text.substr(1, colon - 1),
-              Expand(text.substr(plain ? 1 : colon + 1)), "", ""};
+              Expand(text.substr(plain ? 1 : colon + 1)), "", "", ""};
+    if (const size_t to = item.path.find('='); item.Is('j')) {
+      item.target = item.path.substr(to + 1);
+      item.path.erase(to);
+    }
     if (const size_t s = item.kinds.find('s'); s != std::string::npos) {
       const size_t arrow = item.kinds.find('>');
       item.before = item.kinds.substr(s + 1, arrow - s - 1);
@@ -396,7 +493,14 @@ class RemovalPhases : public ::testing::Test {
           << path;
       return;
     }
-    CreateFolders(path);
+    CreateFolders(item.Is('j') ? path.substr(0, path.find_last_not_of('\\') + 1) : path);
+    if (item.Is('j')) {
+      if (GetFileAttributesA(item.target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        CreateFolders(item.target);
+        if (item.target.back() != '\\') WriteBinaryFile(item.target, "x");
+      }
+      return MakeLink(UnixPath(path), item.target, path);
+    }
     if (path.back() == '\\') return;
     const char *server = item.Is('c')   ? QUENRID_RECORDING_SERVER
                          : item.Is('x') ? QUENRID_CRASHING_SERVER
@@ -421,7 +525,9 @@ class RemovalPhases : public ::testing::Test {
     for (auto item = items.rbegin(); item != items.rend(); ++item) {
       const std::string &path = item->path;
       const RegistryItem key = ParseRegistryItem(path);
-      if (item->Is('k')) {
+      if (item->Is('j')) {
+        RemoveLink(UnixPath(path), path);
+      } else if (item->Is('k')) {
         DeleteLink(key);
       } else if (IsKey(path)) {
         key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
@@ -442,10 +548,18 @@ class RemovalPhases : public ::testing::Test {
     SCOPED_TRACE(std::string(row.name) + " on " + system.name);
     const std::string folder = folder_ / id_;
     const bool nt = system.bit != WIN9X;
+    if (alias_.empty()) MakeDriveAlias();
+    // The row's folder from Z:, on the host's own path to the drive.
+    std::string onZ = HostPathToWindows(UnixPath(folder));
+    const std::string drive = "\\dosdevices\\c:";
+    if (const size_t at = onZ.find(drive); at != std::string::npos) {
+      onZ.replace(at, drive.size(), "\\drive_c");
+    }
     // clang-format off
     placeholders_ = {"$", folder, "<K>", ownKey_ + "\\" + id_, "<T>", "Quenrid-" + id_, "<id>", id_,
                      "<Temp>", temp_, "<CV>", kCV, "<Public>", folder + "\\public",
-                     "<Fonts>", kFontKeys[nt], "<OtherFonts>", kFontKeys[!nt]};
+                     "<Fonts>", kFontKeys[nt], "<OtherFonts>", kFontKeys[!nt],
+                     "<Q>", alias_ + "\\" + id_, "<Z>", onZ};
     // clang-format on
     for (const MovedFolder &moved : kMovedFolders) {
       placeholders_.insert(placeholders_.end(), {moved.placeholder, folder + "\\" + moved.folder});
@@ -507,8 +621,9 @@ class RemovalPhases : public ::testing::Test {
                                          RRF_RT_REG_DWORD, nullptr, &count, &size);
       EXPECT_EQ(counted ? std::to_string(count) : "", item.after) << "shared count: " << item.path;
       // What the plan leaves to an answer, the dialogue decides.
-      if (!item.Is('n') && !PlanLists(plan, "removedOnYes", item.path)) {
-        EXPECT_EQ(PlanLists(plan, "removed", item.path), !exists) << "plan wrong: " << item.path;
+      if (!item.Is('n') && !PlanLists(plan, "removedOnYes", item.path, alias_, folder_.path())) {
+        EXPECT_EQ(PlanLists(plan, "removed", item.path, alias_, folder_.path()), !exists)
+            << "plan wrong: " << item.path;
       }
     }
     for (const auto &removed : plan["removed"]) {
@@ -532,7 +647,7 @@ class RemovalPhases : public ::testing::Test {
   TestFolder folder_;
   const std::string ownKey_ = "Software\\Quenrid-" + std::to_string(GetCurrentProcessId());
   std::vector<std::string> watched_;
-  std::string temp_, id_;
+  std::string temp_, id_, alias_, aliasLink_;
   std::vector<std::string> placeholders_;  // each followed by what it stands for
   std::list<FileLock> locks_;
   int serial_ = 0;
@@ -584,6 +699,27 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
         {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
        {"-$\\p\\Sub\\Deep\\f.txt", "-$\\p\\", "-$\\q\\f.txt", "+$\\q\\keep.txt",
         "-$\\app\\bin\\plugins\\p.dll", "-$\\app\\bin\\tool.dll", "-$\\app\\bin\\"}},
+      // Any spelling of an empty protected folder is that folder; a prefix
+      // names no folder, and a link is never removed.
+      {"protected folders in other spellings, on other letters and through links stay", BOTH,
+       {{"$\\user\\\\Start Menu\\Programs\\StartUp", ""}, {"<Desktop>.", ""}, {"<Desktop> ", ""},
+        {"$/user/Desktop", ""}, {"$\\user\\x\\..\\Desktop", ""}, {"$\\user\\.\\Desktop\\", ""},
+        {"\\\\?\\<StartUp>", ""}, {"\\\\.\\<StartUp>", ""}, {"~{<StartUp>}", ""},
+        {"<Q>\\user\\Desktop", ""}, {"<Z>\\user\\Desktop", ""}, {"$\\desklink", ""},
+        {"$\\user\\\\Start Menu", ""}, {"<Q>\\app\\kept", ""}},
+       {}, {}, {},
+       {"+<StartUp>\\", "+<Desktop>\\", "+<StartMenu>\\", "+j:$\\desklink\\=<Desktop>\\",
+        "-$\\app\\kept\\"}},
+      {"the all users' desktop in another spelling", NT,
+       {{"<PublicDesktop>\\\\", ""}, {"~{<PublicDesktop>}", ""}}, {}, {}, {}, {"+<PublicDesktop>\\"}},
+      {"the emptied-folder walk climbs the folders as they are, not as they are spelt", BOTH,
+       {{"$\\user\\Desktop.\\Grp", "f.txt"}, {"~{<StartUp>}\\Grp", "f.txt"},
+        {"<Q>\\user\\Start Menu\\Grp", "f.txt"}, {"<Z>\\user\\Roaming", "f.txt"},
+        {"$\\romlink\\Grp", "f.txt"}},
+       {}, {}, {},
+       {"-<Desktop>\\Grp\\", "-<StartUp>\\Grp\\", "-<StartMenu>\\Grp\\",
+        "+<Desktop>\\", "+<StartUp>\\", "+<StartMenu>\\", "+<AppData>\\",
+        "+j:$\\romlink\\=$\\other\\", "+$\\other\\Grp\\", "+$\\other\\keep.txt"}},
       {"a folder entry stands for itself; fonts keep their folder", NT,
        {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FONT}}, {}, {}, {},
        {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
@@ -614,6 +750,24 @@ TEST_F(RemovalPhases, Directories) {
        {"#MyDocuments#\\..\\Documents\\*.*", "#LocalAppData#\\.\\*.*",
         "#InstallDir#\\..\\user\\\\Desktop\\*.*", "#AllUsersDocuments#\\.\\*.*"},
        {"+<Docs>\\a.txt", "+<Local>\\a.txt", "+<Desktop>\\a.txt", "+<Public>\\Documents\\"}},
+      // "##" is a macro that vanishes: the entries are taken as written.
+      {"short names, other drive letters and Z: name the protected folders they lead to", BOTH,
+       {}, {}, {},
+       {"##~{<ProgramFiles>}\\*.*", "##~{<CommonFiles>}\\*.*", "##~{<Docs>}\\*.*",
+        "##~{<PublicAppData>}\\*.*", "##<Q>\\user\\Desktop\\*.*", "##<Z>\\user\\Start Menu\\*.*",
+        "##$\\user\\Local.\\*.*", "##\\\\?\\<AppData>\\*.*", "##<Q>\\app\\ok\\*.*"},
+       {"+<ProgramFiles>\\a.txt", "+<CommonFiles>\\a.txt", "+<Docs>\\a.txt", "+<PublicAppData>\\a.txt",
+        "+<Desktop>\\a.txt", "+<StartMenu>\\a.txt", "+<Local>\\a.txt", "+<AppData>\\a.txt",
+        "-$\\app\\ok\\a.txt"}},
+      {"no walk enters or deletes through a link; the links stay", BOTH, {}, {}, {},
+       {"#InstallDir#\\data\\*.*", "#InstallDir#\\dlink\\*.*", "#InstallDir#\\through\\sub\\*.*",
+        "##$\\desklink\\*.*"},
+       {"-$\\app\\data\\a.txt", "-$\\app\\data\\sub\\b.txt", "-$\\app\\data\\sub\\",
+        "+$\\app\\data\\", "+j:$\\app\\data\\lnk\\=$\\outside\\", "+$\\outside\\canary.txt",
+        "+j:$\\app\\data\\flink.txt=$\\outside\\file.txt", "+$\\outside\\file.txt",
+        "+j:$\\app\\dlink\\=$\\outside2\\", "+$\\outside2\\c.txt",
+        "+j:$\\app\\through\\=$\\outside3\\", "+$\\outside3\\sub\\c.txt",
+        "+j:$\\desklink\\=<Desktop>\\", "+<Desktop>\\d.txt"}},
       {"below a protected folder, and in the temporary folder, patterns apply", NT, {}, {}, {},
        {"#MyDocuments#\\Product\\*.*", "#TempDir#\\quenrid-<id>-*.tmp"},
        {"-<Docs>\\Product\\a.txt", "-<Docs>\\Product\\", "+<Docs>\\keep.txt",
@@ -644,6 +798,14 @@ TEST_F(RemovalPhases, Shortcuts) {
         {2, "$\\x\\grp", "<Desktop>", ""}}, {}, {},
        {"-<Programs>\\Quenrid\\Group\\p.lnk", "-<Programs>\\Quenrid\\", "+<Programs>\\",
         "-<Desktop>\\d.lnk", "+$\\y\\grp\\", "+$\\x\\grp\\"}},
+      {"levels stop at a protected folder in any spelling, and at a link", BOTH, {},
+       {{1, "$\\user\\Desktop.\\G1", "", ""}, {1, "~{<StartUp>}\\G2", "", ""},
+        {2, "<Q>\\user\\Start Menu\\G3\\Sub", "", ""}, {0, "<Z>\\user\\Desktop", "", ""},
+        {0, "$\\user\\\\Desktop", "", ""}, {0, "\\\\?\\<Desktop>", "", ""},
+        {1, "$\\deskGrp\\G5", "", ""}}, {}, {},
+       {"-<Desktop>\\G1\\", "-<StartUp>\\G2\\", "-<StartMenu>\\G3\\",
+        "+<Desktop>\\", "+<StartUp>\\", "+<StartMenu>\\",
+        "+j:$\\deskGrp\\=$\\grp\\", "+$\\grp\\G5\\"}},
       {"a folder with other files stays, and its parents too", NT, {},
        {{2, "$\\n\\grp", "", "s.lnk"}, {0, "$\\e\\grp", "", ""}}, {}, {},
        {"-$\\n\\grp\\s.lnk", "+$\\n\\grp\\other.txt", "-$\\e\\grp\\"}},

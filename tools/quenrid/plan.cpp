@@ -387,9 +387,12 @@ class Planner {
       std::string resolved;
       if (Verdict(sub, &resolved) == "removable") Clean(resolved, pattern, cleaning);
     }
+    char final[PATH_BUFFER_SIZE] = "";
+    if (!ReadFinalPath(folder.c_str(), final)) final[0] = '\0';
     for (const std::string &file : Found(folder, pattern, false)) {
       const DWORD attributes = model_.Attributes(file);
-      if (IsLinkEntry(file.c_str(), attributes) || CountsAsReadOnly(file.c_str(), attributes) ||
+      const std::string name = file.substr(file.rfind('\\') + 1);
+      if (IsLinkEntry(file.c_str(), name.c_str(), attributes, final) || CountsAsReadOnly(file.c_str(), attributes) ||
           IsHeld(file, false)) {
         ++cleaning->kept;
         continue;
