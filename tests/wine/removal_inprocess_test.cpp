@@ -45,10 +45,11 @@ TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysSystemTreesAndEmptyNamesInAn
       {HKLM, "Software\\Classes\\.ext", 0}, {HKU, ".DEFAULT\\Software\\Vendor", 0},
       {HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProductService", 0},
       // Aliases and views in any spelling, the system's own trees below guarded keys.
-      {HKLM, "system\\controlset002\\\\Services\\", 1}, {HKLM, "SOFTWARE\\WOW6432NODE\\Microsoft", 1},
-      {HKU, "S-1-5-21-1_Classes\\Wow6432Node\\CLSID", 1}, {HKCR, "Directory\\shell\\find\\command", 1},
-      {HKCU, "Software\\Classes\\Wow6432Node\\exefile\\shell", 1}, {HKLM, "HARDWARE\\DESCRIPTION", 1},
-      {HKLM, "SYSTEM\\ControlSet001\\Services\\ProductService", 0}, {HKCR, "*\\shell\\ProductVerb", 0},
+      {HKLM, "system\\controlset002\\\\Services\\", 1}, {HKLM, "HARDWARE\\DESCRIPTION", 1},
+      {HKLM, "SOFTWARE\\WOW6432NODE\\Microsoft", 1}, {HKCR, "Directory\\shell\\find\\command", 1},
+      {HKU, "S-1-5-21-1_Classes\\Wow6432Node\\CLSID", 1}, {HKCR, "*\\shell\\ProductVerb", 0},
+      {HKCU, "Software\\Classes\\Wow6432Node\\exefile\\shell", 1},
+      {HKLM, "SYSTEM\\ControlSet001\\Services\\ProductService", 0},
       {HKLM, "SYSTEM\\ControlSet1x\\Services", 0}, {HKCR, "Wow6432Node\\CLSID\\{0-1}", 0},
   };
   // clang-format on
