@@ -1,5 +1,7 @@
 #include "ascii_case.h"
 
+#include <string.h>
+
 static char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
 }
@@ -10,9 +12,14 @@ bool EqualIgnoringAsciiCase(const char *a, const char *b) {
   return LowerAscii(*a) == LowerAscii(*b);
 }
 
-const char *AfterPrefixIgnoringAsciiCase(const char *text, const char *prefix) {
-  for (; *prefix; ++prefix, ++text) {
-    if (LowerAscii(*text) != LowerAscii(*prefix)) return nullptr;
+const char *AfterPrefixIgnoringAsciiCase(const char *text, const char *prefix, size_t length) {
+  // A shorter text stops at its terminator, which no byte of the prefix matches.
+  for (size_t i = 0; i < length; ++i) {
+    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return nullptr;
   }
-  return text;
+  return text + length;
+}
+
+const char *AfterPrefixIgnoringAsciiCase(const char *text, const char *prefix) {
+  return AfterPrefixIgnoringAsciiCase(text, prefix, strlen(prefix));
 }

@@ -9,17 +9,28 @@
 
 enum : uint32_t { SUBKEY_NAME_SIZE = 1024 };
 
+typedef LONG(WINAPI *NtDeleteKeyFn)(HANDLE);
+
+// Deletes the key that `key` was opened on, not whatever took its name since:
+// by handle, through ntdll, which is looked up since 95/98/Me lack it.
+static LONG DeleteOpenKey(HKEY key) {
+  const NtDeleteKeyFn deleteKey = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+  if (!deleteKey) return ERROR_PROC_NOT_FOUND;
+  return deleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 LONG DeleteKeyTree(HKEY parent, const char *name) {
   if (!name || name[0] == '\0') return ERROR_BADKEY;
   HKEY key;
-  LONG result = RegOpenKeyExA(parent, name, 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
+  LONG result = OpenKeyUnlessLink(parent, name, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
   if (result != ERROR_SUCCESS) return result;
   char subkey[SUBKEY_NAME_SIZE];
   for (;;) {
     DWORD size = SUBKEY_NAME_SIZE;
     result = RegEnumKeyExA(key, 0, subkey, &size, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) {
-      result = RegDeleteKeyA(parent, name);
+      result = DeleteOpenKey(key);
       break;
     }
     // Index 0 again after each success: the subkey just handled is gone.
@@ -34,9 +45,13 @@ LONG DeleteKeyTree(HKEY parent, const char *name) {
 static void DeleteValueEntry(const RegistryEntry *entry) {
   char keyPath[KEY_TEXT_SIZE];
   const char *valueName;
+  if (IsGuardedValue(entry->rootKey, entry->keyPath)) return;
   if (!SplitValueEntry(entry, keyPath, &valueName)) return;
   HKEY key;
-  if (RegOpenKeyA(RootHandle(entry->rootKey), keyPath, &key) != ERROR_SUCCESS) return;
+  if (OpenKeyUnlessLink(RootHandle(entry->rootKey), keyPath, KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS) {
+    return;
+  }
   RegDeleteValueA(key, valueName);
   RegCloseKey(key);
 }

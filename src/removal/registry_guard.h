@@ -11,9 +11,22 @@
 const char *FindValueSeparator(const char *keyPath);
 
 // 1 when `keyPath` below the root key `rootKey` must not be deleted as a
-// whole tree: the root itself, a first-level key of HKEY_LOCAL_MACHINE,
-// HKEY_CURRENT_USER, HKEY_USERS (a user's hive and its first-level keys) or
-// HKEY_CURRENT_CONFIG, or one of a short table of keys that no product owns.
-// Runs of backslashes and leading or trailing ones are ignored, letters
-// compare in any case.
+// whole tree: the root itself, a user's hive, a first-level key of a hive or
+// of HKEY_CURRENT_CONFIG, a key that the system and every product share (the
+// key alone: a product's own keys below it go), or anything in a tree that is
+// the system's own (the key and all below it).
+// The path is first brought into one form: runs of backslashes and leading
+// or trailing ones are ignored, letters compare in any case, every
+// `SYSTEM\ControlSet<digits>` is `SYSTEM\CurrentControlSet`, the 32-bit view
+// (`Wow6432Node`) is the key it mirrors, and the classes below a hive's
+// `Software\Classes` or in a user's `<sid>_Classes` hive are those of
+// HKEY_CLASSES_ROOT. A path too long for that is guarded.
 int IsGuardedKey(uint32_t rootKey, const char *keyPath);
+
+// 1 when the value entry `keyPath` (the key, the value separator, the value
+// name) names a value the system itself reads: a table of values by key and
+// name (the program folders, the shared environment variables, the shell
+// folders, the shell and logon programs), in the form IsGuardedKey brings its
+// key to; below the class root every value of a tree the system owns (the
+// executable classes, the system's verbs). 0 for a path that names a key.
+int IsGuardedValue(uint32_t rootKey, const char *keyPath);

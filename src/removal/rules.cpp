@@ -120,3 +120,17 @@ bool SplitValueEntry(const RegistryEntry *entry, char *keyPath, const char **val
   *valueName = separator + 2;
   return true;
 }
+
+LONG OpenKeyUnlessLink(HKEY parent, const char *name, REGSAM access, HKEY *key) {
+  if (!IsNtPlatform) return RegOpenKeyExA(parent, name, 0, access, key);
+  LONG result = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, access | KEY_QUERY_VALUE, key);
+  if (result != ERROR_SUCCESS) return result;
+  DWORD type = REG_NONE;
+  if (RegQueryValueExA(*key, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+          ERROR_SUCCESS &&
+      type == REG_LINK) {
+    RegCloseKey(*key);
+    return ERROR_SYMLINK_NOT_SUPPORTED;
+  }
+  return ERROR_SUCCESS;
+}

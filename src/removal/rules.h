@@ -76,5 +76,14 @@ inline HKEY RootHandle(uint32_t rootKey) {
 // entry names no value or does not fit.
 bool SplitValueEntry(const RegistryEntry *entry, char *keyPath, const char **valueName);
 
-// IsGuardedKey and FindValueSeparator: registry_guard.h, which the author's
+// Opens `parent`\`name` for `access` (and KEY_QUERY_VALUE) without following
+// its last name: a key that is a registry link (its "SymbolicLinkValue" is of
+// type REG_LINK) gives ERROR_SYMLINK_NOT_SUPPORTED and no handle, so that
+// nothing is done to its target through it. Links on the way to it are
+// followed, as the system makes some (CurrentControlSet, a user's
+// Software\Classes) and products' keys below them are their own. The 95/98/Me
+// family has no links: there it is a plain open.
+LONG OpenKeyUnlessLink(HKEY parent, const char *name, REGSAM access, HKEY *key);
+
+// IsGuardedKey, IsGuardedValue and FindValueSeparator: registry_guard.h, which the author's
 // tool also builds for its host.

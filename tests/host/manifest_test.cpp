@@ -169,7 +169,7 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
         R"(directories[2]: "##" is no macro)", "directories[2]: names a drive root",
         R"(directories[4]: climbs with "..")", R"(directories[5]: climbs with "..")",
         R"(directories[7]: has no macro, so it is taken below the install folder)"}},
-      // Registry key entries the guard refuses; value entries it never guards.
+      // Registry key entries the guard refuses; a product's value below a shared key goes.
       {With(R"("registry": [{"root": "HKLM", "keyPath": "Software\\Microsoft"},
                             {"root": "HKLM", "keyPath": "Software\\Microsoft\\\\Version"},
                             {"root": "HKLM", "keyPath": "Software\\Vendor\\Product"},
@@ -179,6 +179,18 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
        {"registry[0].keyPath: HKLM\\Software\\Microsoft" + guard,
         "registry[3].keyPath: HKCR\\clsid\\" + guard, "registry[4].keyPath: HKCU\\Vendor" + guard,
         "registry[5].keyPath: is empty: the entry names no key"}},
+      // Aliases, views and system trees of guarded keys, values the system
+      // reads; a product's own key and value below them are not refused.
+      {With(R"("registry": [{"root": "HKLM", "keyPath": "SYSTEM\\ControlSet002\\services"},
+                            {"root": "HKLM", "keyPath": "Software\\Wow6432Node\\Classes\\CLSID"},
+                            {"root": "HKLM", "keyPath": "SYSTEM\\CurrentControlSet\\Enum\\PCI"},
+                            {"root": "HKCU", "keyPath": "Environment\\\\temp"},
+                            {"root": "HKCU", "keyPath": "Environment\\\\PRODUCT_HOME"},
+                            {"root": "HKCR", "keyPath": "Wow6432Node\\*\\shell\\ProductVerb"}])"),
+       {"registry[0].keyPath: HKLM\\SYSTEM\\ControlSet002\\services" + guard,
+        "registry[1].keyPath: HKLM\\Software\\Wow6432Node\\Classes\\CLSID" + guard,
+        "registry[2].keyPath: HKLM\\SYSTEM\\CurrentControlSet\\Enum\\PCI" + guard,
+        "registry[3].keyPath: HKCU\\Environment\\\\temp is a value the system reads"}},
       // Lengths that depend on the machine: macros at their shortest, a
       // message with a path of 259 bytes in place of its "%s".
       {With(R"("directories": ["#Windows#\\)" + std::string(252, 'n') + R"(\\*.*", "#Windows#\\)" +

@@ -25,7 +25,7 @@ namespace {
 enum : uint32_t { HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOCAL_MACHINE };
 enum : uint32_t { HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG };
 
-TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysAndEmptyNamesInAnyForm) {
+TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysSystemTreesAndEmptyNamesInAnyForm) {
   const std::string cv = "Software\\Microsoft\\Windows\\CurrentVersion";
   // clang-format off
   const struct { uint32_t root; std::string keyPath; int guarded; } cases[] = {
@@ -44,6 +44,13 @@ TEST(RegistryGuard, RefusesRootsFirstLevelSharedKeysAndEmptyNamesInAnyForm) {
       {HKCR, ".ext", 0}, {HKCR, "CLSID\\{00000000-0000-0000-0000-000000000001}", 0},
       {HKLM, "Software\\Classes\\.ext", 0}, {HKU, ".DEFAULT\\Software\\Vendor", 0},
       {HKLM, "SYSTEM\\CurrentControlSet\\Services\\ProductService", 0},
+      // Aliases and views in any spelling, the system's own trees below guarded keys.
+      {HKLM, "system\\controlset002\\\\Services\\", 1}, {HKLM, "HARDWARE\\DESCRIPTION", 1},
+      {HKLM, "SOFTWARE\\WOW6432NODE\\Microsoft", 1}, {HKCR, "Directory\\shell\\find\\command", 1},
+      {HKU, "S-1-5-21-1_Classes\\Wow6432Node\\CLSID", 1}, {HKCR, "*\\shell\\ProductVerb", 0},
+      {HKCU, "Software\\Classes\\Wow6432Node\\exefile\\shell", 1},
+      {HKLM, "SYSTEM\\ControlSet001\\Services\\ProductService", 0},
+      {HKLM, "SYSTEM\\ControlSet1x\\Services", 0}, {HKCR, "Wow6432Node\\CLSID\\{0-1}", 0},
   };
   // clang-format on
   for (const auto &c : cases) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <list>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -66,7 +67,12 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 // then a path, with these before it and a colon:
 //   r   a read-only file, still read-only if it stays
 //   l   a file held open by another process
-//   k   a registry subkey that links nowhere: it can be neither opened nor deleted
+//   k   a registry subkey that is a link: to the key of the item before it
+//       when that is a t, else nowhere, so that it can be neither opened nor
+//       deleted
+//   t   a registry key below HKLM, or a value's key, that the next k links to
+//   o   a value that the prefix may hold already: kept as it is, and put back
+//       after the row (or deleted, if the row made it)
 //   sB>A  a shared file with count B before and A after (none if empty)
 //   c x e  a copy of the COM server that records its calls, crashes, or lacks
 //       the export: each c and x is unregistered once, by regsvr32 on NT 6,
@@ -258,15 +264,16 @@ bool ItemExists(const std::string &path) {
   return found;
 }
 
-// A subkey that is a link to a key that does not exist.
-void CreateDeadLink(const RegistryItem &item) {
+// A subkey that is a link to `target`, a key below HKLM.
+void CreateLink(const RegistryItem &item, const std::string &target) {
   HKEY link;
   ASSERT_EQ(RegCreateKeyExA(item.root, item.key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
                             KEY_ALL_ACCESS, nullptr, &link, nullptr),
             ERROR_SUCCESS);
-  const wchar_t target[] = L"\\Registry\\Machine\\Software\\Quenrid Nowhere";
-  RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(target),
-                 sizeof target - sizeof(wchar_t));
+  const std::string full = "\\Registry\\Machine\\" + target;
+  const std::wstring wide(full.begin(), full.end());
+  RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                 reinterpret_cast<const BYTE *>(wide.data()), DWORD(wide.size() * sizeof(wchar_t)));
   RegCloseKey(link);
 }
 
@@ -481,11 +488,27 @@ class RemovalPhases : public ::testing::Test {
   }
 
   // Makes the item as it is before the run.
-  void Create(const Item &item) {
+  void Create(const Item &item, const Item *before) {
     const std::string &path = item.path;
     if (IsKey(path)) {
       const RegistryItem key = ParseRegistryItem(path);
-      if (item.Is('k')) return CreateDeadLink(key);
+      if (item.Is('k')) {
+        const bool target = before && before->Is('t');
+        return CreateLink(
+            key, target ? ParseRegistryItem(before->path).key : "Software\\Quenrid Nowhere");
+      }
+      NoteNewKeys(key);
+      DWORD type = REG_NONE, size = 0;
+      if (item.Is('o') && !RegGetValueA(key.root, key.key.c_str(), key.value->c_str(),
+                                        RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size)) {
+        std::string data(size, '\0');
+        ASSERT_EQ(RegGetValueA(key.root, key.key.c_str(), key.value->c_str(),
+                               RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size),
+                  ERROR_SUCCESS)
+            << path;
+        savedValues_[path] = {type, data.substr(0, size)};
+        return;
+      }
       ASSERT_EQ(key.value
                     ? RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), REG_SZ, "x", 2)
                     : CreateKey(key.root, key.key),
@@ -520,7 +543,21 @@ class RemovalPhases : public ::testing::Test {
     if (item.Is('l')) locks_.emplace_back(path);
   }
 
-  // What the row made outside its own folder and key goes again.
+  // The first key on the way to `item` that is not there yet: the row's
+  // clean-up removes it with all below it.
+  void NoteNewKeys(const RegistryItem &item) {
+    for (size_t end = 0; end != std::string::npos;) {
+      end = item.key.find('\\', end + 1);
+      HKEY key;
+      if (RegOpenKeyExA(item.root, item.key.substr(0, end).c_str(), 0, KEY_READ, &key)) {
+        return newKeys_.push_back({item.root, item.key.substr(0, end), std::nullopt});
+      }
+      RegCloseKey(key);
+    }
+  }
+
+  // What the row made outside its own folder and key goes again, and the
+  // prefix's own values come back.
   void CleanUp(const std::vector<Item> &items, const std::string &folder) {
     for (auto item = items.rbegin(); item != items.rend(); ++item) {
       const std::string &path = item->path;
@@ -529,6 +566,10 @@ class RemovalPhases : public ::testing::Test {
         RemoveLink(UnixPath(path), path);
       } else if (item->Is('k')) {
         DeleteLink(key);
+      } else if (const auto saved = savedValues_.find(path); saved != savedValues_.end()) {
+        const std::string &data = saved->second.second;
+        RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), saved->second.first,
+                        data.data(), DWORD(data.size()));
       } else if (IsKey(path)) {
         key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
                   : (void)RegDeleteTreeA(key.root, key.key.c_str());
@@ -539,6 +580,11 @@ class RemovalPhases : public ::testing::Test {
       RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
     }
     RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id_).c_str());
+    for (auto key = newKeys_.rbegin(); key != newKeys_.rend(); ++key) {
+      RegDeleteTreeA(key->root, key->key.c_str());
+    }
+    newKeys_.clear();
+    savedValues_.clear();
   }
 
   void Run(const Case &row, const System &system) {
@@ -569,7 +615,7 @@ class RemovalPhases : public ::testing::Test {
     std::vector<Item> items;
     for (const std::string &text : row.items) {
       items.push_back(ParseItem(text));
-      Create(items.back());
+      Create(items.back(), items.size() > 1 ? &items[items.size() - 2] : nullptr);
     }
 
     nlohmann::json plan;
@@ -650,6 +696,8 @@ class RemovalPhases : public ::testing::Test {
   std::string temp_, id_, alias_, aliasLink_;
   std::vector<std::string> placeholders_;  // each followed by what it stands for
   std::list<FileLock> locks_;
+  std::vector<RegistryItem> newKeys_;  // made by the row, see NoteNewKeys
+  std::map<std::string, std::pair<DWORD, std::string>> savedValues_;  // o items: type and data
   int serial_ = 0;
 };
 
@@ -841,6 +889,50 @@ TEST_F(RemovalPhases, Registry) {
        {"+HKCU\\<T>", "+HKCU\\<T>\\\\Marker", "+HKCU\\Software\\Microsoft\\Quenrid <id>",
         "+HKCU\\<CV>\\Run\\\\Other <id>", "-HKCU\\<CV>\\Uninstall\\Quenrid <id>",
         "-HKCU\\<CV>\\Run\\\\Quenrid <id>"}},
+      {"aliases of guarded keys are refused in any spelling; a product's key below one goes", BOTH,
+       {}, {},
+       {{HKLM, "system\\controlset001\\control\\\\Session Manager\\"},
+        {HKLM, "SYSTEM\\ControlSet002\\Services\\Quenrid <id>"}, {HKCR, "*\\shell\\Quenrid <id>"}},
+       {},
+       {"+HKLM\\SYSTEM\\ControlSet001\\Control\\Session Manager\\Quenrid <id>\\\\Canary",
+        "-HKLM\\SYSTEM\\ControlSet002\\Services\\Quenrid <id>\\Parameters",
+        "-HKCR\\*\\shell\\Quenrid <id>\\command"}},
+      {"the 32-bit views of guarded keys are refused; a product's key in one goes", BOTH, {}, {},
+       {{HKLM, "Software\\Wow6432Node\\Microsoft"}, {HKCR, "Wow6432Node\\CLSID"},
+        {HKLM, "SOFTWARE\\WOW6432NODE\\Classes\\CLSID\\"},
+        {HKLM, "Software\\Wow6432Node\\Quenrid <id>"}},
+       {},
+       {"+HKLM\\Software\\Wow6432Node\\Microsoft\\Quenrid <id>",
+        "+HKCR\\Wow6432Node\\CLSID\\{Quenrid <id>}",
+        "-HKLM\\Software\\Wow6432Node\\Quenrid <id>\\Sub"}},
+      {"keys in the system's own trees are refused, and values in the classes that start programs",
+       BOTH, {}, {},
+       {{HKLM, "SYSTEM\\CurrentControlSet\\Enum\\Quenrid <id>"},
+        {HKCU, "Software\\Policies\\Quenrid <id>"},
+        {HKCU, "Software\\Classes\\exefile\\shell\\open\\Quenrid <id>"},
+        {HKCU, "Software\\Classes\\exefile\\shell\\open\\Quenrid <id>\\\\Canary"}},
+       {},
+       {"+HKLM\\SYSTEM\\CurrentControlSet\\Enum\\Quenrid <id>\\\\Canary",
+        "+HKCU\\Software\\Policies\\Quenrid <id>",
+        "+HKCU\\Software\\Classes\\exefile\\shell\\open\\Quenrid <id>\\\\Canary"}},
+      {"values the system reads are refused, through aliases and views; a product's own goes", BOTH,
+       {}, {},
+       {{HKCU, "Environment\\\\TEMP"}, {HKCU, "environment\\\\\\tmp"},
+        {HKLM, "SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment\\\\ComSpec"},
+        {HKLM, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\\\ProgramFilesDir"},
+        {HKCU, "Environment\\\\QUENRID_<id>_HOME"}},
+       {},
+       {"+o:HKCU\\Environment\\\\TEMP", "+o:HKCU\\Environment\\\\TMP",
+        "+o:HKLM\\SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment\\\\ComSpec",
+        "+o:HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\\\ProgramFilesDir",
+        "-HKCU\\Environment\\\\QUENRID_<id>_HOME"}},
+      // The 95/98/Me family has no registry links.
+      {"a link is neither followed nor deleted: a tree ends at it, an entry on it is refused", NT,
+       {}, {},
+       {{HKLM, "<K>\\Tree"}, {HKLM, "<K>\\Link"}, {HKLM, "<K>\\Link\\\\Canary"}}, {},
+       {"-HKLM\\<K>\\Tree\\a\\child", "+HKLM\\<K>\\Outside\\Sub", "+t:HKLM\\<K>\\Outside\\\\Canary",
+        "+k:HKLM\\<K>\\Tree\\b\\deep\\link", "+HKLM\\<K>\\Tree\\c", "+HKLM\\<K>\\Target\\Sub",
+        "+t:HKLM\\<K>\\Target\\\\Canary", "+k:HKLM\\<K>\\Link"}},
   });
 }
 

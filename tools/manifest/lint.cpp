@@ -158,6 +158,10 @@ void LintRegistry(const std::vector<RegistryRecord> &registry, Findings *finding
       findings->Add(place, RootName(entry.rootKey) + "\\" + entry.keyPath +
                                " is a key the system or many products share; the uninstaller's "
                                "registry guard refuses to delete it, so the entry does nothing");
+    } else if (IsGuardedValue(entry.rootKey, entry.keyPath.c_str())) {
+      findings->Add(place, RootName(entry.rootKey) + "\\" + entry.keyPath +
+                               " is a value the system reads; the uninstaller's registry guard "
+                               "refuses to delete it, so the entry does nothing");
     }
   }
 }

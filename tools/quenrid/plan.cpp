@@ -529,13 +529,14 @@ class Planner {
 
   void RegistryValue(const RegistryEntry *entry, const std::string &root) {
     Json &step = PathStep("registry", "value", root + "\\" + entry->keyPath);
+    if (IsGuardedValue(entry->rootKey, entry->keyPath)) return Refused(step);
     char keyPath[KEY_TEXT_SIZE];
     const char *valueName;
     HKEY key;
     bool present = false;
     if (SplitValueEntry(entry, keyPath, &valueName) &&
         !model_.KeyGone(root + "\\" + keyPath + "\\\\" + valueName) &&
-        RegOpenKeyExA(RootHandle(entry->rootKey), keyPath, 0, KEY_QUERY_VALUE, &key) ==
+        OpenKeyUnlessLink(RootHandle(entry->rootKey), keyPath, KEY_QUERY_VALUE, &key) ==
             ERROR_SUCCESS) {
       present =
           RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -546,21 +547,26 @@ class Planner {
     if (present) RemovedKey(root + "\\" + entry->keyPath);
   }
 
+  static void Refused(Json &step) {
+    step["state"] = "refused by the registry guard";
+    step["outcome"] = "stays";
+  }
+
   void RegistryKey(const RegistryEntry *entry, const std::string &root) {
     std::string name = root + "\\" + entry->keyPath;
     while (name.back() == '\\') name.pop_back();
     Json &step = PathStep("registry", "key", name);
-    if (IsGuardedKey(entry->rootKey, entry->keyPath)) {
-      step["state"] = "refused by the registry guard";
-      step["outcome"] = "stays";
-      return;
-    }
+    if (IsGuardedKey(entry->rootKey, entry->keyPath)) return Refused(step);
     HKEY key;
     DWORD subkeys = 0;
-    if (model_.KeyGone(name) || RegOpenKeyExA(RootHandle(entry->rootKey), entry->keyPath, 0,
-                                              KEY_READ, &key) != ERROR_SUCCESS) {
-      step["state"] = "missing";
-      step["outcome"] = "nothing to delete";
+    const LONG opened = model_.KeyGone(name) ? ERROR_FILE_NOT_FOUND
+                                             : OpenKeyUnlessLink(RootHandle(entry->rootKey),
+                                                                 entry->keyPath, KEY_READ, &key);
+    if (opened != ERROR_SUCCESS) {
+      const bool link = opened == ERROR_SYMLINK_NOT_SUPPORTED;
+      step["state"] = link ? "a registry link" : "missing";
+      step["outcome"] =
+          link ? "stays: a link is neither followed nor deleted" : "nothing to delete";
       return;
     }
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
@@ -574,20 +580,24 @@ class Planner {
       RemovedKey(name);
       return;
     }
-    if (KeyTree(RootHandle(entry->rootKey), entry->keyPath, name)) {
+    std::string stop;
+    if (KeyTree(RootHandle(entry->rootKey), entry->keyPath, name, &stop)) {
       step["outcome"] = "removed with its subkeys";
       return;
     }
-    step["outcome"] = "partly removed: a subkey cannot be opened, which ends the deletion";
+    step["outcome"] = "partly removed: " + Utf8(stop) +
+                      " cannot be opened or is a registry link, which ends the deletion";
   }
 
   // The depth-first deletion of the NT family, opening what it would open:
-  // false at the first key that cannot be opened, with the keys before it
-  // noted as removed.
-  bool KeyTree(HKEY parent, const std::string &name, const std::string &fullName) {
+  // false at the first key that cannot be opened or is a link, named in
+  // `stop`, with the keys before it noted as removed.
+  bool KeyTree(HKEY parent, const std::string &name, const std::string &fullName,
+               std::string *stop) {
     HKEY key;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key) !=
+    if (OpenKeyUnlessLink(parent, name.c_str(), DELETE | KEY_ENUMERATE_SUB_KEYS, &key) !=
         ERROR_SUCCESS) {
+      *stop = fullName;
       return false;
     }
     bool whole = true;
@@ -599,7 +609,7 @@ class Planner {
         break;
       }
       const std::string child = fullName + "\\" + subkey;
-      if (!model_.KeyGone(child)) whole = KeyTree(key, subkey, child);
+      if (!model_.KeyGone(child)) whole = KeyTree(key, subkey, child, stop);
     }
     RegCloseKey(key);
     if (whole) RemovedKey(fullName);
