@@ -111,7 +111,21 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
       // The forms of folder the uninstaller knows, and others.
       {With(R"("files": [{"folder": "."}, {"folder": ".\\sub", "fileName": "a"}, {"folder": "z:\\"},
                          {"folder": "C:\\x"}, {"folder": "\\\\server\\share\\x"}])"),
-       {}},
+       {"files[2].folder: is on drive Z:, not on C: with the install folder"}},
+      // Spellings the machine resolves: short names, namespace prefixes, and a
+      // drive other than the one most files are on.
+      {With(R"("files": [{"folder": "C:\\PROGRA~1\\Vendor"}, {"folder": "C:\\Vendor"},
+                         {"folder": "\\\\?\\C:\\Vendor"}],
+               "shortcuts": [{"folder": "C:\\Menu", "altFolder": "S:\\Menu"}],
+               "directories": ["##C:\\DOCUME~1\\*.*", "#InstallDir#\\file~1.txt\\*.*",
+                               "#Nope#//./C:\\x\\*.*"])"),
+       {"files[0].folder: \"PROGRA~1\" looks like a short (8.3) name",
+        R"(files[2].folder: starts with "\\?\", a namespace)",
+        "shortcuts[0].altFolder: is on drive S:, not on C:",
+        "directories[0]: \"DOCUME~1\" looks like a short (8.3) name",
+        "directories[1]: \"file~1.txt\" looks like a short (8.3) name",
+        R"(directories[2]: starts with "//./", a namespace)", R"(directories[0]: "##" is no macro)",
+        R"(directories[2]: "#Nope#" is no macro)"}},
       {R"({"files": [{"folder": "C:\\x"}, {"folder": ""}]})", {"files[1]" + folder}},
       {file("bin"), {"files[0]" + folder}},
       {file("..\\\\Windows"), {"files[0]" + folder}},

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <map>
 
 #include "data/messages.h"
 #include "data/uninstall_data.h"
@@ -121,15 +122,104 @@ void LintDirectory(const std::string &entry, const std::string &place, Findings 
   }
   if (ClimbsUp(folder)) {
     findings->Add(place,
-                  "climbs with \"..\" above the folder it starts from; the protected-"
-                  "folder test compares the text, so the files and subfolders of a system "
-                  "folder reached this way are cleaned");
+                  "climbs with \"..\" above the folder it starts from; the folder it "
+                  "reaches is cleaned, whatever product it belongs to, unless it is one "
+                  "of the system's");
   }
   if (expanded && path.shortest > kPathMax) {
     findings->Add(place, "the path is " + std::to_string(path.shortest) +
                              " bytes even with every macro as short as \"C:\\\"; the "
                              "uninstaller's path buffer holds " +
                              std::to_string(kPathMax) + " and skips it");
+  }
+}
+
+// A component in the 8.3 form that the system gives a long name: at most
+// eight characters and three after a dot, with a "~" that is not the first.
+bool LooksShort(const std::string &component) {
+  const size_t dot = component.find('.');
+  const std::string base = component.substr(0, dot);
+  const size_t extension = dot == std::string::npos ? 0 : component.size() - dot - 1;
+  const size_t tilde = base.find('~');
+  return tilde != std::string::npos && tilde > 0 && tilde + 1 < base.size() && base.size() <= 8 &&
+         extension <= 3 && component.find('.', dot + 1) == std::string::npos;
+}
+
+// "\\?\", "\\.\" or "\??\", in either slash.
+bool HasNamespacePrefix(const std::string &path) {
+  const auto separator = [&](size_t i) { return path[i] == '\\' || path[i] == '/'; };
+  return path.size() >= 4 && separator(0) && (separator(1) || path[1] == '?') &&
+         (path[2] == '?' || path[2] == '.') && separator(3);
+}
+
+// The drive letter of a path written "X:...", upper case, or 0.
+char DriveOf(const std::string &path) {
+  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) {
+    return 0;
+  }
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+}
+
+// The install folder's drive as far as the data tells: the one most file
+// folders name (files are installed in and beside it); 0 when none does.
+char InstallDrive(const Manifest &manifest) {
+  std::map<char, size_t> uses;
+  for (const FileRecord &file : manifest.files) {
+    if (const char drive = DriveOf(file.folder)) ++uses[drive];
+  }
+  char drive = 0;
+  size_t most = 0;
+  for (const auto &[letter, count] : uses) {
+    if (count > most) drive = letter, most = count;
+  }
+  return drive;
+}
+
+// Spellings of a folder that the uninstaller resolves on the machine before
+// it removes anything: worth a look, since what they name is not what they
+// show.
+void LintSpelling(const std::string &path, const std::string &place, char installDrive,
+                  Findings *findings) {
+  if (HasNamespacePrefix(path)) {
+    findings->Add(place, "starts with \"" + path.substr(0, 4) +
+                             "\", a namespace of the system rather than a folder; the "
+                             "uninstaller removes nothing there");
+    return;
+  }
+  for (size_t start = 0; start < path.size();) {
+    const size_t end = std::min(path.find_first_of("\\/", start), path.size());
+    const std::string component = path.substr(start, end - start);
+    if (LooksShort(component)) {
+      findings->Add(place, "\"" + component +
+                               "\" looks like a short (8.3) name; the machine gives it its own "
+                               "long name, so write that");
+      break;
+    }
+    start = end + 1;
+  }
+  const char drive = DriveOf(path);
+  if (drive && installDrive && drive != installDrive) {
+    findings->Add(place, std::string("is on drive ") + drive + ":, not on " + installDrive +
+                             ": with the install folder; a letter that another stands for "
+                             "(subst, a mapped drive) names the same folders");
+  }
+}
+
+void LintSpellings(const Manifest &manifest, Findings *findings) {
+  const char installDrive = InstallDrive(manifest);
+  for (size_t i = 0; i < manifest.files.size(); ++i) {
+    LintSpelling(manifest.files[i].folder, At("files", i) + ".folder", installDrive, findings);
+  }
+  for (size_t i = 0; i < manifest.shortcuts.size(); ++i) {
+    const ShortcutRecord &shortcut = manifest.shortcuts[i];
+    LintSpelling(shortcut.folder, At("shortcuts", i) + ".folder", installDrive, findings);
+    LintSpelling(shortcut.altFolder, At("shortcuts", i) + ".altFolder", installDrive, findings);
+  }
+  for (size_t i = 0; i < manifest.directories.size(); ++i) {
+    std::string entry = manifest.directories[i];
+    // "##" and unknown macros vanish: the path is what follows them.
+    entry = entry.find('#') == std::string::npos ? entry : ReadMacros(entry).text;
+    LintSpelling(entry, At("directories", i), installDrive, findings);
   }
 }
 
@@ -312,6 +402,7 @@ std::vector<std::string> LintManifest(const Manifest &manifest) {
   }
   if (!manifest.messages.empty()) LintEmptyMessages(manifest, &findings);
   LintRegistry(manifest.registry, &findings);
+  LintSpellings(manifest, &findings);
   for (size_t i = 0; i < manifest.directories.size(); ++i) {
     LintDirectory(manifest.directories[i], At("directories", i), &findings);
   }

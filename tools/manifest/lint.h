@@ -15,6 +15,9 @@ namespace quenrid {
 //   names, a folder above the one it starts from (".."), or that holds an
 //   unknown macro or an absolute path without a macro;
 // - a registry key entry that the uninstaller's registry guard refuses;
+// - a file, shortcut or directory folder with a namespace prefix, a short
+//   (8.3) name, or a drive letter other than the one most file folders name
+//   (taken for the install folder's);
 // - a path or message that may not fit the uninstaller's buffers, where its
 //   length depends on the machine (macros, the formatted argument);
 // - a message with a "%" form other than the one "%s" it fills;
