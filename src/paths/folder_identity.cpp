@@ -120,20 +120,31 @@ static HANDLE OpenForQuery(const char *path) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The folder's volume and index; false when it cannot be opened or is no
-// folder. Its final path is not taken for its name: where two drive letters
-// lead to one folder, the platform may name it by either.
+// What the folder is, whatever led there: its final path where the platform
+// tells one (kept apart from its name: where two drive letters lead to one
+// folder, the platform may name it by either), else its volume and index,
+// whose volume query costs far more. False when it cannot be opened, or when
+// the volume and index say it is no folder.
 static bool ReadIdentity(ResolvedFolder *folder) {
   HANDLE handle = OpenForQuery(folder->path);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION information;
-  bool read = GetFileInformationByHandle(handle, &information) &&
-              (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (read) {
-    folder->hasIdentity = information.nFileIndexHigh != 0 || information.nFileIndexLow != 0;
-    folder->volume = information.dwVolumeSerialNumber;
-    folder->indexHigh = information.nFileIndexHigh;
-    folder->indexLow = information.nFileIndexLow;
+  bool read = false;
+  char raw[PATH_BUFFER_SIZE];
+  FinalPathFunction finalPathName = FinalPathName();
+  DWORD length = finalPathName ? finalPathName(handle, raw, PATH_BUFFER_SIZE, 0) : 0;
+  if (length > 0 && length < PATH_BUFFER_SIZE && PlainFinalPath(raw, folder->final)) {
+    read = true;  // a folder under test is one: its walk saw the last component
+  } else {
+    folder->final[0] = '\0';
+    BY_HANDLE_FILE_INFORMATION information;
+    read = GetFileInformationByHandle(handle, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (read) {
+      folder->hasIdentity = information.nFileIndexHigh != 0 || information.nFileIndexLow != 0;
+      folder->volume = information.dwVolumeSerialNumber;
+      folder->indexHigh = information.nFileIndexHigh;
+      folder->indexLow = information.nFileIndexLow;
+    }
   }
   CloseHandle(handle);
   return read;
@@ -168,6 +179,7 @@ ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder) {
 
 bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b) {
   if (EqualIgnoringAsciiCase(a->path, b->path)) return true;
+  if (a->final[0] != '\0' && EqualIgnoringAsciiCase(a->final, b->final)) return true;
   return a->hasIdentity && b->hasIdentity && a->volume == b->volume &&
          a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
 }
