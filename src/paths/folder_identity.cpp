@@ -120,34 +120,74 @@ static HANDLE OpenForQuery(const char *path) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// What the folder is, whatever led there: its final path where the platform
-// tells one (kept apart from its name: where two drive letters lead to one
-// folder, the platform may name it by either), else its volume and index,
-// whose volume query costs far more. False when it cannot be opened, or when
-// the volume and index say it is no folder.
+typedef LONG(WINAPI *QueryFileFunction)(HANDLE file, void *status, void *information,
+                                         ULONG size, int informationClass);
+enum { FILE_INTERNAL_INFORMATION = 6 };  // a file's index on its volume
+
+// NtQueryInformationFile, looked up once: ntdll is not linked, and the 95/98/Me
+// family has none.
+static QueryFileFunction QueryInformationFile() {
+  static bool looked;
+  static QueryFileFunction function;
+  if (!looked) {
+    looked = true;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll) {
+      function = reinterpret_cast<QueryFileFunction>(
+          reinterpret_cast<void *>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+    }
+  }
+  return function;
+}
+
+// The folder's index on its volume, a cheap question; where it cannot be
+// asked, its volume and index together, which the platform answers only
+// through a costlier query of the volume. False when it cannot be opened.
 static bool ReadIdentity(ResolvedFolder *folder) {
   HANDLE handle = OpenForQuery(folder->path);
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool read = false;
-  char raw[PATH_BUFFER_SIZE];
-  FinalPathFunction finalPathName = FinalPathName();
-  DWORD length = finalPathName ? finalPathName(handle, raw, PATH_BUFFER_SIZE, 0) : 0;
-  if (length > 0 && length < PATH_BUFFER_SIZE && PlainFinalPath(raw, folder->final)) {
-    read = true;  // a folder under test is one: its walk saw the last component
+  QueryFileFunction query = QueryInformationFile();
+  ULONG_PTR status[2];
+  ULARGE_INTEGER index;
+  if (query && query(handle, status, &index, sizeof index, FILE_INTERNAL_INFORMATION) == 0) {
+    folder->indexHigh = index.HighPart;
+    folder->indexLow = index.LowPart;
+    read = true;
   } else {
-    folder->final[0] = '\0';
     BY_HANDLE_FILE_INFORMATION information;
-    read = GetFileInformationByHandle(handle, &information) &&
-           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    read = GetFileInformationByHandle(handle, &information) != 0;
     if (read) {
-      folder->hasIdentity = information.nFileIndexHigh != 0 || information.nFileIndexLow != 0;
+      folder->hasVolume = true;
       folder->volume = information.dwVolumeSerialNumber;
       folder->indexHigh = information.nFileIndexHigh;
       folder->indexLow = information.nFileIndexLow;
     }
   }
+  folder->hasIdentity = read && (folder->indexHigh != 0 || folder->indexLow != 0);
   CloseHandle(handle);
   return read;
+}
+
+// Two folders with one index are one only on one volume: their final paths,
+// or else their volumes, tell; what cannot be told counts as the same.
+static bool SameVolume(const ResolvedFolder *a, const ResolvedFolder *b) {
+  char finalA[PATH_BUFFER_SIZE];
+  char finalB[PATH_BUFFER_SIZE];
+  if (ReadFinalPath(a->path, finalA) && ReadFinalPath(b->path, finalB)) {
+    return EqualIgnoringAsciiCase(finalA, finalB);
+  }
+  DWORD volumes[2];
+  const ResolvedFolder *folders[2] = {a, b};
+  for (int i = 0; i < 2; ++i) {
+    HANDLE handle = OpenForQuery(folders[i]->path);
+    BY_HANDLE_FILE_INFORMATION information;
+    bool read = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (!read) return true;
+    volumes[i] = information.dwVolumeSerialNumber;
+  }
+  return volumes[0] == volumes[1];
 }
 
 static void Clear(ResolvedFolder *folder) { memset(folder, 0, sizeof *folder); }
@@ -179,9 +219,12 @@ ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder) {
 
 bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b) {
   if (EqualIgnoringAsciiCase(a->path, b->path)) return true;
-  if (a->final[0] != '\0' && EqualIgnoringAsciiCase(a->final, b->final)) return true;
-  return a->hasIdentity && b->hasIdentity && a->volume == b->volume &&
-         a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
+  if (!a->hasIdentity || !b->hasIdentity || a->indexHigh != b->indexHigh ||
+      a->indexLow != b->indexLow) {
+    return false;
+  }
+  if (a->hasVolume && b->hasVolume) return a->volume == b->volume;
+  return SameVolume(a, b);
 }
 
 bool FullFormEquals(const ResolvedFolder *folder, const char *path) {

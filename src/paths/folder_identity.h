@@ -10,10 +10,10 @@
 #include "../data/state.h"
 
 struct ResolvedFolder {
-  char path[PATH_BUFFER_SIZE];   // full long path; a root keeps its backslash
-  char final[PATH_BUFFER_SIZE];  // the final path the platform tells, or empty
-  bool throughLink;              // a component is a junction, link or mount point
-  bool hasIdentity;              // where no final path is told: volume and index read
+  char path[PATH_BUFFER_SIZE];  // full long path; a root keeps its backslash
+  bool throughLink;             // a component is a junction, link or mount point
+  bool hasIdentity;             // its index on its volume was read
+  bool hasVolume;               // and its volume with it
   DWORD volume, indexHigh, indexLow;
 };
 
@@ -23,8 +23,8 @@ enum ResolveResult { RESOLVED, RESOLVE_MISSING, RESOLVE_FAILED };
 // in turn, so that short names, trailing dots and blanks become the names the
 // machine gives, and a component that is a reparse point marks the folder as
 // reached through a link. The folder is then opened for its identity (its
-// final path, or before NT 6 its volume and index), which is the same
-// whatever drive letter or link led there; on the NT family a folder that cannot be opened fails, on the 95/98/Me
+// index on its volume), which is the same whatever drive letter or link led
+// there; on the NT family a folder that cannot be opened fails, on the 95/98/Me
 // family, which cannot open folders, the path decides. A namespace prefix (\\?\, \\.\, \??\), a stream, a wildcard
 // or a path that is not a folder fails; a component that is not there makes
 // the folder missing.
@@ -36,8 +36,9 @@ ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder);
 // then opened where it can be.
 ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder);
 
-// Whether two resolved folders are one: the same path or final path, letters
-// in any case, or the same volume and index where both have them.
+// Whether two resolved folders are one: the same path, letters in any case,
+// or the same index on the same volume (told by their final paths where the
+// platform gives them, else by the volumes' serial numbers).
 bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b);
 
 // Whether `path`, written in full, is that folder's path once made full
