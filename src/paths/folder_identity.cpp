@@ -227,6 +227,11 @@ bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b) {
   return SameVolume(a, b);
 }
 
+bool IsRootPath(const char *path) {
+  const size_t length = strlen(path);
+  return length < 4 || RootLength(path) == length;
+}
+
 bool FullFormEquals(const ResolvedFolder *folder, const char *path) {
   char full[PATH_BUFFER_SIZE];
   if (!FullPath(path, full)) return false;

@@ -41,6 +41,10 @@ ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder);
 // platform gives them, else by the volumes' serial numbers).
 bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b);
 
+// Whether a resolved path is a root: shorter than 4 characters ("C:\"), or
+// a network share with nothing below it.
+bool IsRootPath(const char *path);
+
 // Whether `path`, written in full, is that folder's path once made full
 // (".", "..", separators, trailing dots and blanks resolved), letters in any
 // case: how a well-known folder that is not there is compared.

@@ -118,14 +118,6 @@ static bool MatchesUserDataFolder(const ResolvedFolder *path) {
   return MatchesAllUsersFolder(path);
 }
 
-// A root: "X:\" or "\\server\share", whichever letter or link led there.
-static bool IsRoot(const char *path) {
-  if (strlen(path) < 4) return true;
-  if (path[0] != '\\' || path[1] != '\\') return false;
-  const char *server = strchr(path + 2, '\\');
-  return !server || !strchr(server + 1, '\\');
-}
-
 FolderVerdict CheckFolder(const char *path, char *resolved) {
   if (strlen(path) < 4) return FOLDER_PROTECTED;
   ResolvedFolder folder;
@@ -135,7 +127,7 @@ FolderVerdict CheckFolder(const char *path, char *resolved) {
     case RESOLVE_FAILED: return FOLDER_UNRESOLVED;
   }
   if (folder.throughLink) return FOLDER_LINK;
-  if (IsRoot(folder.path) || MatchesWellKnownFolder(&folder) || MatchesRegistryFolder(&folder) ||
+  if (IsRootPath(folder.path) || MatchesWellKnownFolder(&folder) || MatchesRegistryFolder(&folder) ||
       MatchesUserDataFolder(&folder)) {
     return FOLDER_PROTECTED;
   }
