@@ -11,3 +11,8 @@ enum : WORD { SHOW_DEFAULT_WINDOW = 0xFFFF };  // the system's default placement
 // SHOW_DEFAULT_WINDOW. Returns the process handle, for the caller to close,
 // or null when nothing started; the thread handle is closed here.
 HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show);
+
+// A function of the already loaded system DLL `module` ("kernel32.dll",
+// "ntdll.dll") that older systems lack, found at run time so that the stub
+// still starts there; null where the system has none.
+void *SystemFunction(const char *module, const char *name);

@@ -19,3 +19,8 @@ HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show) {
   if (started.hThread) CloseHandle(started.hThread);
   return started.hProcess;
 }
+
+void *SystemFunction(const char *module, const char *name) {
+  HMODULE loaded = GetModuleHandleA(module);
+  return loaded ? reinterpret_cast<void *>(GetProcAddress(loaded, name)) : nullptr;
+}

@@ -2,25 +2,16 @@
 
 #include <string.h>
 
+#include "../data/process.h"
 #include "ascii_case.h"
 #include "backslash.h"
 
 typedef DWORD(WINAPI *FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 
-// GetFinalPathNameByHandleA exists from NT 6 on; the stub must start on older
-// systems too, so it is looked up once, at first use.
+// GetFinalPathNameByHandleA exists from NT 6 on.
 static FinalPathFunction FinalPathName() {
-  static bool looked;
-  static FinalPathFunction function;
-  if (!looked) {
-    looked = true;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel) {
-      function = reinterpret_cast<FinalPathFunction>(
-          reinterpret_cast<void *>(GetProcAddress(kernel, "GetFinalPathNameByHandleA")));
-    }
-  }
-  return function;
+  return reinterpret_cast<FinalPathFunction>(
+      SystemFunction("kernel32.dll", "GetFinalPathNameByHandleA"));
 }
 
 static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -124,20 +115,9 @@ typedef LONG(WINAPI *QueryFileFunction)(HANDLE file, void *status, void *informa
                                          ULONG size, int informationClass);
 enum { FILE_INTERNAL_INFORMATION = 6 };  // a file's index on its volume
 
-// NtQueryInformationFile, looked up once: ntdll is not linked, and the 95/98/Me
-// family has none.
+// The 95/98/Me family has no NtQueryInformationFile.
 static QueryFileFunction QueryInformationFile() {
-  static bool looked;
-  static QueryFileFunction function;
-  if (!looked) {
-    looked = true;
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll) {
-      function = reinterpret_cast<QueryFileFunction>(
-          reinterpret_cast<void *>(GetProcAddress(ntdll, "NtQueryInformationFile")));
-    }
-  }
-  return function;
+  return reinterpret_cast<QueryFileFunction>(SystemFunction("ntdll.dll", "NtQueryInformationFile"));
 }
 
 // The folder's index on its volume, a cheap question; where it cannot be

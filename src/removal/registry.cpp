@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../data/uninstall_data.h"
 #include "../ui/ui.h"
@@ -14,8 +15,8 @@ typedef LONG(WINAPI *NtDeleteKeyFn)(HANDLE);
 // Deletes the key that `key` was opened on, not whatever took its name since:
 // by handle, through ntdll, which is looked up since 95/98/Me lack it.
 static LONG DeleteOpenKey(HKEY key) {
-  const NtDeleteKeyFn deleteKey = reinterpret_cast<NtDeleteKeyFn>(
-      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+  const NtDeleteKeyFn deleteKey =
+      reinterpret_cast<NtDeleteKeyFn>(SystemFunction("ntdll.dll", "NtDeleteKey"));
   if (!deleteKey) return ERROR_PROC_NOT_FOUND;
   return deleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
