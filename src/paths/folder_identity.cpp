@@ -47,8 +47,10 @@ static size_t RootLength(const char *full) {
 // The path made full by the system, or false when it is no folder path.
 static bool FullPath(const char *path, char *full) {
   if (HasNamespacePrefix(path) || HasForeignCharacter(path)) return false;
+  // A device name ("C:\x\CON") comes back as a device path.
   DWORD length = GetFullPathNameA(path, PATH_BUFFER_SIZE, full, nullptr);
-  return length > 0 && length < PATH_BUFFER_SIZE && RootLength(full) > 0;
+  return length > 0 && length < PATH_BUFFER_SIZE && !HasNamespacePrefix(full) &&
+         RootLength(full) > 0;
 }
 
 // Replaces each component after the root by the name the machine lists for
@@ -149,14 +151,10 @@ static bool ReadIdentity(ResolvedFolder *folder) {
   return read;
 }
 
-// Two folders with one index are one only on one volume: their final paths,
-// or else their volumes, tell; what cannot be told counts as the same.
+// Two folders with one index are one only on one volume, which their volume
+// serial numbers tell; their final paths would not, since a share of the
+// machine's own drive has another. What cannot be told counts as the same.
 static bool SameVolume(const ResolvedFolder *a, const ResolvedFolder *b) {
-  char finalA[PATH_BUFFER_SIZE];
-  char finalB[PATH_BUFFER_SIZE];
-  if (ReadFinalPath(a->path, finalA) && ReadFinalPath(b->path, finalB)) {
-    return EqualIgnoringAsciiCase(finalA, finalB);
-  }
   DWORD volumes[2];
   const ResolvedFolder *folders[2] = {a, b};
   for (int i = 0; i < 2; ++i) {

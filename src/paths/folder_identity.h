@@ -37,8 +37,7 @@ ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder);
 ResolveResult ResolveKnownFolder(const char *path, ResolvedFolder *folder);
 
 // Whether two resolved folders are one: the same path, letters in any case,
-// or the same index on the same volume (told by their final paths where the
-// platform gives them, else by the volumes' serial numbers).
+// or the same index on the same volume (asked only when the indexes agree).
 bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b);
 
 // Whether a resolved path is a root: shorter than 4 characters ("C:\"), or

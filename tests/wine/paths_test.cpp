@@ -282,7 +282,7 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
       {"C:\\WINDOWS\\\\", {}, yes}, {"C:/WINDOWS", {}, yes}, {"C:\\WINDOWS.", {}, yes},
       {"C:\\WINDOWS. \\", {}, yes}, {"@\\..\\WINDOWS\\.\\", {}, yes}, {"@\\sub", {}, no},
       {"\\\\?\\@\\sub", {}, yes}, {"\\\\.\\@\\sub", {}, yes}, {"\\??\\@\\sub", {}, yes},
-      {"@\\sub:s", {}, yes}, {"@\\sub\\none", {}, yes},
+      {"@\\sub:s", {}, yes}, {"@\\sub\\none", {}, yes}, {"@\\sub\\CON", {}, yes},
       {"@\\Desk", Shell(CSIDL_DESKTOPDIRECTORY, "@\\Desk\\"), yes},
       // A failed source is skipped, and what it left is no candidate.
       {kLeftOver, kNoWindows, no}, {kLeftOver + kQuickLaunch, kNoShell, no},
