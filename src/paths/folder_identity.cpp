@@ -76,7 +76,7 @@ static ResolveResult WalkComponents(const char *full, ResolvedFolder *folder) {
       if (search == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? RESOLVE_MISSING
-                                                                                : RESOLVE_FAILED;
+                                                                              : RESOLVE_FAILED;
       }
       FindClose(search);
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return RESOLVE_FAILED;
@@ -109,12 +109,12 @@ static bool PlainFinalPath(const char *final, char *path) {
 
 static HANDLE OpenForQuery(const char *path) {
   return CreateFileA(path, FILE_READ_ATTRIBUTES,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-typedef LONG(WINAPI *QueryFileFunction)(HANDLE file, void *status, void *information,
-                                         ULONG size, int informationClass);
+typedef LONG(WINAPI *QueryFileFunction)(HANDLE file, void *status, void *information, ULONG size,
+                                        int informationClass);
 enum { FILE_INTERNAL_INFORMATION = 6 };  // a file's index on its volume
 
 // The 95/98/Me family has no NtQueryInformationFile.

@@ -25,9 +25,9 @@ enum ResolveResult { RESOLVED, RESOLVE_MISSING, RESOLVE_FAILED };
 // reached through a link. The folder is then opened for its identity (its
 // index on its volume), which is the same whatever drive letter or link led
 // there; on the NT family a folder that cannot be opened fails, on the 95/98/Me
-// family, which cannot open folders, the path decides. A namespace prefix (\\?\, \\.\, \??\), a stream, a wildcard
-// or a path that is not a folder fails; a component that is not there makes
-// the folder missing.
+// family, which cannot open folders, the path decides. A namespace prefix
+// (\\?\, \\.\, \??\), a stream, a wildcard or a path that is not a folder
+// fails; a component that is not there makes the folder missing.
 ResolveResult ResolveFolder(const char *path, ResolvedFolder *folder);
 
 // Resolves a well-known folder for comparison with one resolved above: on the

@@ -127,12 +127,14 @@ FolderVerdict CheckFolder(const char *path, char *resolved) {
     case RESOLVE_FAILED: return FOLDER_UNRESOLVED;
   }
   if (folder.throughLink) return FOLDER_LINK;
-  if (IsRootPath(folder.path) || MatchesWellKnownFolder(&folder) || MatchesRegistryFolder(&folder) ||
-      MatchesUserDataFolder(&folder)) {
+  if (IsRootPath(folder.path) || MatchesWellKnownFolder(&folder) ||
+      MatchesRegistryFolder(&folder) || MatchesUserDataFolder(&folder)) {
     return FOLDER_PROTECTED;
   }
   if (resolved) strcpy(resolved, folder.path);
   return FOLDER_MAY_GO;
 }
 
-int IsProtectedFolder(const char *path) { return CheckFolder(path, nullptr) == FOLDER_MAY_GO ? 0 : 1; }
+int IsProtectedFolder(const char *path) {
+  return CheckFolder(path, nullptr) == FOLDER_MAY_GO ? 0 : 1;
+}

@@ -49,8 +49,8 @@ static void RemoveEntryFolders(ShortcutEntry *entry) {
     char altResolved[PATH_BUFFER_SIZE];
     FolderVerdict verdict = CheckFolder(folder, resolved);
     if (EndsWalk(verdict)) return;
-    FolderVerdict altVerdict = altFolder[0] != '\0' ? CheckFolder(altFolder, altResolved)
-                                                    : FOLDER_MISSING;
+    FolderVerdict altVerdict =
+        altFolder[0] != '\0' ? CheckFolder(altFolder, altResolved) : FOLDER_MISSING;
     if (EndsWalk(altVerdict)) return;
     char currentDirectory[PATH_BUFFER_SIZE];
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, currentDirectory);

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"
 #include "paths/folder_sources.h"
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"
 #include "paths/shell_folders.h"
-#include "harness.h"
 #include "process_state.h"
 
 namespace quenrid::test {

@@ -472,8 +472,12 @@ class RemovalPhases : public ::testing::Test {
   Item ParseItem(const std::string &text) const {
     const size_t colon = text.find(':');
     const bool plain = colon == std::string::npos;
-    Item item{text[0], plain ? "" : text.substr(1, colon - 1),
-              Expand(text.substr(plain ? 1 : colon + 1)), "", "", ""};
+    Item item{text[0],
+              plain ? "" : text.substr(1, colon - 1),
+              Expand(text.substr(plain ? 1 : colon + 1)),
+              "",
+              "",
+              ""};
     if (const size_t to = item.path.find('='); item.Is('j')) {
       item.target = item.path.substr(to + 1);
       item.path.erase(to);

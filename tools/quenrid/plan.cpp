@@ -392,8 +392,8 @@ class Planner {
     for (const std::string &file : Found(folder, pattern, false)) {
       const DWORD attributes = model_.Attributes(file);
       const std::string name = file.substr(file.rfind('\\') + 1);
-      if (IsLinkEntry(file.c_str(), name.c_str(), attributes, final) || CountsAsReadOnly(file.c_str(), attributes) ||
-          IsHeld(file, false)) {
+      if (IsLinkEntry(file.c_str(), name.c_str(), attributes, final) ||
+          CountsAsReadOnly(file.c_str(), attributes) || IsHeld(file, false)) {
         ++cleaning->kept;
         continue;
       }
@@ -471,17 +471,21 @@ class Planner {
     std::string altResolved;
     const std::string verdict = model_.Exists(folder) ? Verdict(folder, &resolved) : "missing";
     std::string altVerdict = "missing";
-    if (altFolder[0] != '\0' && model_.Exists(altFolder)) altVerdict = Verdict(altFolder, &altResolved);
-    for (const auto &[path, state] : {std::pair{folder, verdict}, std::pair{altFolder, altVerdict}}) {
+    if (altFolder[0] != '\0' && model_.Exists(altFolder))
+      altVerdict = Verdict(altFolder, &altResolved);
+    for (const auto &[path, state] :
+         {std::pair{folder, verdict}, std::pair{altFolder, altVerdict}}) {
       if (state != "removable" && state != "missing") {
         reached->push_back({{"path", Utf8(path)}, {"state", state + ": stops here"}});
         return false;
       }
     }
-    reached->push_back({{"path", Utf8(folder)}, {"state", resolved.empty() ? verdict : TryRemoveFolder(resolved)}});
+    reached->push_back({{"path", Utf8(folder)},
+                        {"state", resolved.empty() ? verdict : TryRemoveFolder(resolved)}});
     if (altFolder[0] != '\0') {
       reached->push_back(
-          {{"path", Utf8(altFolder)}, {"state", altResolved.empty() ? altVerdict : TryRemoveFolder(altResolved)}});
+          {{"path", Utf8(altFolder)},
+           {"state", altResolved.empty() ? altVerdict : TryRemoveFolder(altResolved)}});
     }
     return true;
   }
