@@ -9,6 +9,7 @@
 #include "switches.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  RestrictDllSearch();
   DetectOperatingSystem();
   StartUp(instance);
   ApplySwitches(ParseSwitches(commandLine));

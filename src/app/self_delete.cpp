@@ -102,14 +102,15 @@ static bool WriteBatch(FileHandle batch, const char *batchPath, bool isCmd) {
 }
 
 // cmd.exe keeps the inner pair of quotes of /C ""path"" whatever the path
-// holds; a single pair would be stripped from a path with "(" or "&".
+// holds; a single pair would be stripped from a path with "(" or "&". /D
+// keeps it from running the AutoRun commands of the registry first.
 static bool BuildBatchCommandLine(char *line, const char *interpreter, bool isCmd,
                                   const char *batchPath) {
   const char *quote = isCmd ? "\"\"" : strchr(batchPath, ' ') ? "\"" : "";
   line[0] = '\0';
   return AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") &&
          AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /C ") &&
+         AppendText(line, DIRECTORY_BUFFER_SIZE, isCmd ? "\" /D /C " : "\" /C ") &&
          AppendText(line, DIRECTORY_BUFFER_SIZE, quote) &&
          AppendText(line, DIRECTORY_BUFFER_SIZE, batchPath) &&
          AppendText(line, DIRECTORY_BUFFER_SIZE, quote);

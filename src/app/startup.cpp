@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "../data/memory.h"
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../paths/backslash.h"
 #include "../ui/ui.h"
@@ -14,9 +15,29 @@ typedef HRESULT(WINAPI *SetThemeAppPropertiesFn)(DWORD);
 static HMODULE ThemeLibrary;                        // "uxtheme.dll" while loaded
 static SetThemeAppPropertiesFn SetThemeProperties;  // may be missing even then
 
-// The theme library exists only from XP on, so it is looked up, not linked.
+typedef BOOL(WINAPI *SetDefaultDllDirectoriesFn)(DWORD directories);
+typedef BOOL(WINAPI *SetDllDirectoryFn)(LPCSTR directory);
+
+void RestrictDllSearch() {
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      SystemFunction("kernel32.dll", "SetDefaultDllDirectories"));
+  if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Takes the current directory out of the search where the above is missing.
+  const auto setDirectory =
+      reinterpret_cast<SetDllDirectoryFn>(SystemFunction("kernel32.dll", "SetDllDirectoryA"));
+  if (setDirectory) setDirectory("");
+}
+
+// The theme library exists only from XP on, so it is looked up, not linked,
+// and by its full path in the system folder.
 static void LoadThemeLibrary() {
-  ThemeLibrary = LoadLibraryA("uxtheme.dll");
+  char path[PATH_BUFFER_SIZE];
+  const UINT length = GetSystemDirectoryA(path, PATH_BUFFER_SIZE);
+  if (length == 0 || length >= PATH_BUFFER_SIZE || !AppendBackslash(path, PATH_BUFFER_SIZE) ||
+      !AppendText(path, PATH_BUFFER_SIZE, "uxtheme.dll")) {
+    return;
+  }
+  ThemeLibrary = LoadLibraryA(path);
   if (ThemeLibrary) {
     SetThemeProperties = reinterpret_cast<SetThemeAppPropertiesFn>(
         reinterpret_cast<void *>(GetProcAddress(ThemeLibrary, "SetThemeAppProperties")));

@@ -32,14 +32,27 @@ static bool RunTool(char *commandLine) {
   return true;
 }
 
-// True when regsvr32 ran, whatever it made of the file. The quotes keep a
-// path with blanks one argument.
+// "<system folder>\regsvr32.exe" /u /s "<path>": the system's own tool by its
+// full path, never one that the search for a bare name would find first in
+// the uninstaller's folder or the current one. The quotes keep paths with
+// blanks one argument.
+static bool BuildToolLine(char *commandLine, const char *path) {
+  char tool[PATH_BUFFER_SIZE];
+  const UINT length = GetSystemDirectoryA(tool, PATH_BUFFER_SIZE);
+  return length > 0 && length < PATH_BUFFER_SIZE && AppendBackslash(tool, PATH_BUFFER_SIZE) &&
+         AppendText(tool, PATH_BUFFER_SIZE, "regsvr32.exe") &&
+         AppendText(commandLine, COMMAND_LINE_SIZE, "\"") &&
+         AppendText(commandLine, COMMAND_LINE_SIZE, tool) &&
+         AppendText(commandLine, COMMAND_LINE_SIZE, "\" /u /s \"") &&
+         AppendText(commandLine, COMMAND_LINE_SIZE, path) &&
+         AppendText(commandLine, COMMAND_LINE_SIZE, "\"");
+}
+
+// True when regsvr32 ran, whatever it made of the file.
 static bool UnregisterWithTool(const char *path) {
   char *commandLine = AllocWorkingBuffer(COMMAND_LINE_SIZE);
   if (!commandLine) return false;
-  bool ran = AppendText(commandLine, COMMAND_LINE_SIZE, "regsvr32 /u /s \"") &&
-             AppendText(commandLine, COMMAND_LINE_SIZE, path) &&
-             AppendText(commandLine, COMMAND_LINE_SIZE, "\"") && RunTool(commandLine);
+  bool ran = BuildToolLine(commandLine, path) && RunTool(commandLine);
   FreeWorkingBuffer(commandLine);
   return ran;
 }
@@ -65,9 +78,22 @@ static void EnterServerFolder(const char *path) {
   SetCurrentDirectoryA(folder);
 }
 
+// The server by its full path, the libraries it needs from its own folder
+// and then the system's, never from the current directory's search: with the
+// search flags of newer systems, else with the altered search order that
+// every system has.
+static HMODULE LoadServer(const char *path) {
+  HMODULE server = LoadLibraryExA(
+      path, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (reinterpret_cast<uintptr_t>(server) < 32) {
+    server = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+  return server;
+}
+
 // A handle below 32 is the old way of reporting a failed load.
 static void CallUnregisterExport(const char *path) {
-  HMODULE server = LoadLibraryA(path);
+  HMODULE server = LoadServer(path);
   if (reinterpret_cast<uintptr_t>(server) < 32) return;
   FARPROC unregister = GetProcAddress(server, "DllUnregisterServer");
   if (unregister) CallGuarded(unregister);
