@@ -79,6 +79,8 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //       else by the stub itself
 //   f   a TrueType file whose Macintosh full name is "Quenrid <id> <stem>"
 //   n   something the plan does not speak of
+//   p   a copy of that recording server planted where a search for a program
+//       or library by its bare name would find it: never loaded or run
 //   j   a link, the path before "=" pointing at the one after it (a folder
 //       when that ends in a backslash), made as wine makes one: a symbolic
 //       link of the host
@@ -529,10 +531,10 @@ class RemovalPhases : public ::testing::Test {
       return MakeLink(UnixPath(path), item.target, path);
     }
     if (path.back() == '\\') return;
-    const char *server = item.Is('c')   ? QUENRID_RECORDING_SERVER
-                         : item.Is('x') ? QUENRID_CRASHING_SERVER
-                         : item.Is('e') ? QUENRID_EXPORTLESS_SERVER
-                                        : nullptr;
+    const char *server = item.Is('c') || item.Is('p') ? QUENRID_RECORDING_SERVER
+                         : item.Is('x')               ? QUENRID_CRASHING_SERVER
+                         : item.Is('e')               ? QUENRID_EXPORTLESS_SERVER
+                                                      : nullptr;
     if (server) {
       ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
     } else {
@@ -658,6 +660,9 @@ class RemovalPhases : public ::testing::Test {
                    e.errorMode == (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)))
           << e.directory << " " << e.errorMode;
       unregistered += unregister;
+      for (const Item &item : items) {
+        EXPECT_FALSE(item.Is('p') && SamePath(e.dll, item.path)) << "loaded or run: " << e.dll;
+      }
     }
     EXPECT_EQ(unregistered, servers);
     for (const Item &item : items) {
@@ -743,6 +748,12 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
         {"$", "text.dll", COM}, {"$", "missing.dll", COM}}, {}, {}, {},
        {"-rc:$\\my server.dll", "-x:$\\crash.dll", "-e:$\\none.dll", "-$\\text.dll"}},
       // Only the name in the file counts, and only in the running family's key.
+      // A program planted as regsvr32 that ran would fail to start (it is a
+      // library), and the stub would unregister the server itself on NT 6.
+      {"nothing is started or loaded by a bare name from the install folder or the current one",
+       ALL, {{"$", "srv.dll", COM}}, {}, {}, {},
+       {"-c:$\\srv.dll", "+p:$\\app\\regsvr32.exe", "+p:$\\app\\uxtheme.dll",
+        "+p:$\\cw\\regsvr32.exe", "+p:$\\cw\\uxtheme.dll"}, {}, "$\\cw"},
       {"a font's registration goes with it", ALL, {{"$", "m.ttf", FONT}}, {}, {}, {},
        {"-f:$\\m.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> m (TrueType)",
         "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> m (TrueType)", "+n:HKLM\\<Fonts>\\\\m (TrueType)"}},
