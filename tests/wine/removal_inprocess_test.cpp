@@ -174,7 +174,9 @@ TEST(Fonts, ANameIsUsedWholeOrNotAtAll) {
   IsNtPlatform = true;
   for (const std::string &name : {longest, longest + "Q"}) {
     SCOPED_TRACE(name.size());
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, value.c_str(), REG_SZ, "q.ttf", 6), 0);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, value.c_str(), REG_SZ, font.c_str(),
+                              static_cast<DWORD>(font.size() + 1)),
+              0);
     WriteBinaryFile(font, BuildFont({{{kMacintosh, kFullName, name}}}));
     fontChanges = 0;
     RemoveFont(font.c_str());

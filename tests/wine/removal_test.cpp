@@ -84,6 +84,7 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //   j   a link, the path before "=" pointing at the one after it (a folder
 //       when that ends in a backslash), made as wine makes one: a symbolic
 //       link of the host
+// A registry value may be followed by "=" and its data ("x" without).
 // A path ending in a backslash is a folder; one starting with HK a registry
 // key, or a value after a double backslash (the default value if none follows).
 // The dialogue lists, in order, each message that the run asks about a path
@@ -480,7 +481,8 @@ class RemovalPhases : public ::testing::Test {
               "",
               "",
               ""};
-    if (const size_t to = item.path.find('='); item.Is('j')) {
+    if (const size_t to = item.path.find('=');
+        to != std::string::npos && (item.Is('j') || IsKey(item.path))) {
       item.target = item.path.substr(to + 1);
       item.path.erase(to);
     }
@@ -515,9 +517,10 @@ class RemovalPhases : public ::testing::Test {
         savedValues_[path] = {type, data.substr(0, size)};
         return;
       }
-      ASSERT_EQ(key.value
-                    ? RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), REG_SZ, "x", 2)
-                    : CreateKey(key.root, key.key),
+      const std::string data = item.target.empty() ? "x" : item.target;
+      ASSERT_EQ(key.value ? RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), REG_SZ,
+                                            data.c_str(), DWORD(data.size() + 1))
+                          : CreateKey(key.root, key.key),
                 ERROR_SUCCESS)
           << path;
       return;
@@ -754,9 +757,13 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
        ALL, {{"$", "srv.dll", COM}}, {}, {}, {},
        {"-c:$\\srv.dll", "+p:$\\app\\regsvr32.exe", "+p:$\\app\\uxtheme.dll",
         "+p:$\\cw\\regsvr32.exe", "+p:$\\cw\\uxtheme.dll"}, {}, "$\\cw"},
-      {"a font's registration goes with it", ALL, {{"$", "m.ttf", FONT}}, {}, {}, {},
-       {"-f:$\\m.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> m (TrueType)",
-        "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> m (TrueType)", "+n:HKLM\\<Fonts>\\\\m (TrueType)"}},
+      // Only when it names this file: another font's file of the same name stays registered.
+      {"a font's registration goes with it", ALL, {{"$", "m.ttf", FONT}, {"$", "o.ttf", FONT}},
+       {}, {}, {},
+       {"-f:$\\m.ttf", "-n:HKLM\\<Fonts>\\\\Quenrid <id> m (TrueType)=$\\M.TTF",
+        "+n:HKLM\\<OtherFonts>\\\\Quenrid <id> m (TrueType)=$\\m.ttf",
+        "+n:HKLM\\<Fonts>\\\\m (TrueType)=$\\m.ttf", "-f:$\\o.ttf",
+        "+n:HKLM\\<Fonts>\\\\Quenrid <id> o (TrueType)=o.ttf"}},
       {"emptied folders go upwards until one is not empty", BOTH,
        {{"$\\p\\Sub\\Deep", "f.txt"}, {"$\\q", "f.txt"}, {".\\bin", "tool.dll"},
         {".\\bin\\plugins", "p.dll"}}, {}, {}, {},
