@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "../data/process.h"
 #include "../data/state.h"
 #include "../data/working_buffer.h"
 #include "../paths/ascii_case.h"
@@ -129,12 +130,6 @@ const char *DocumentFolder(char *folder, const char *document) {
 
 // --- The self-deletion batch
 
-static bool FolderFile(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name) {
-  UINT length = getFolder(path, PATH_BUFFER_SIZE);
-  return length > 0 && length < PATH_BUFFER_SIZE && AppendBackslash(path, PATH_BUFFER_SIZE) &&
-         AppendText(path, PATH_BUFFER_SIZE, name);
-}
-
 static bool IsFile(const char *path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -145,9 +140,9 @@ static bool IsFile(const char *path) {
 // never the one started.
 bool FindBatchInterpreter(char *path, bool *isCmd) {
   *isCmd = false;
-  if (!IsNtPlatform && FolderFile(path, GetWindowsDirectoryA, "command.com") && IsFile(path)) {
+  if (!IsNtPlatform && FileInFolder(path, GetWindowsDirectoryA, "command.com") && IsFile(path)) {
     return true;
   }
   *isCmd = true;
-  return FolderFile(path, GetSystemDirectoryA, "cmd.exe");
+  return FileInFolder(path, GetSystemDirectoryA, "cmd.exe");
 }

@@ -32,11 +32,7 @@ void RestrictDllSearch() {
 // and by its full path in the system folder.
 static void LoadThemeLibrary() {
   char path[PATH_BUFFER_SIZE];
-  const UINT length = GetSystemDirectoryA(path, PATH_BUFFER_SIZE);
-  if (length == 0 || length >= PATH_BUFFER_SIZE || !AppendBackslash(path, PATH_BUFFER_SIZE) ||
-      !AppendText(path, PATH_BUFFER_SIZE, "uxtheme.dll")) {
-    return;
-  }
+  if (!FileInFolder(path, GetSystemDirectoryA, "uxtheme.dll")) return;
   ThemeLibrary = LoadLibraryA(path);
   if (ThemeLibrary) {
     SetThemeProperties = reinterpret_cast<SetThemeAppPropertiesFn>(

@@ -16,3 +16,10 @@ HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show);
 // "ntdll.dll") that older systems lack, found at run time so that the stub
 // still starts there; null where the system has none.
 void *SystemFunction(const char *module, const char *name);
+
+// The full path of file `name` in the folder that `getFolder` gives
+// (GetSystemDirectoryA, GetWindowsDirectoryA), in the PATH_BUFFER_SIZE-byte
+// `path`: the system's own programs and libraries are named this way, never
+// by a bare name that a search could answer from elsewhere. False when it
+// does not fit.
+bool FileInFolder(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name);

@@ -1,6 +1,7 @@
 #include <string.h>
 
 #include "process.h"
+#include "state.h"
 
 HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show) {
   STARTUPINFOA startup;
@@ -23,4 +24,13 @@ HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show) {
 void *SystemFunction(const char *module, const char *name) {
   HMODULE loaded = GetModuleHandleA(module);
   return loaded ? reinterpret_cast<void *>(GetProcAddress(loaded, name)) : nullptr;
+}
+
+bool FileInFolder(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name) {
+  size_t length = getFolder(path, PATH_BUFFER_SIZE);
+  const size_t size = strlen(name);
+  if (length == 0 || length + 1 + size >= PATH_BUFFER_SIZE) return false;
+  if (path[length - 1] != '\\') path[length++] = '\\';
+  memcpy(path + length, name, size + 1);
+  return true;
 }

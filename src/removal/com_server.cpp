@@ -38,9 +38,7 @@ static bool RunTool(char *commandLine) {
 // blanks one argument.
 static bool BuildToolLine(char *commandLine, const char *path) {
   char tool[PATH_BUFFER_SIZE];
-  const UINT length = GetSystemDirectoryA(tool, PATH_BUFFER_SIZE);
-  return length > 0 && length < PATH_BUFFER_SIZE && AppendBackslash(tool, PATH_BUFFER_SIZE) &&
-         AppendText(tool, PATH_BUFFER_SIZE, "regsvr32.exe") &&
+  return FileInFolder(tool, GetSystemDirectoryA, "regsvr32.exe") &&
          AppendText(commandLine, COMMAND_LINE_SIZE, "\"") &&
          AppendText(commandLine, COMMAND_LINE_SIZE, tool) &&
          AppendText(commandLine, COMMAND_LINE_SIZE, "\" /u /s \"") &&
