@@ -122,33 +122,23 @@ static QueryFileFunction QueryInformationFile() {
   return reinterpret_cast<QueryFileFunction>(SystemFunction("ntdll.dll", "NtQueryInformationFile"));
 }
 
-// The folder's index on its volume, a cheap question; where it cannot be
-// asked, its volume and index together, which the platform answers only
-// through a costlier query of the volume. False when it cannot be opened.
+// The folder's index on its volume, a cheap question (its volume costs a
+// query of the volume, asked only when two indexes agree). Every NT has the
+// call; the 95/98/Me family can open no folder to ask. False when it cannot
+// be opened or asked.
 static bool ReadIdentity(ResolvedFolder *folder) {
-  HANDLE handle = OpenForQuery(folder->path);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  bool read = false;
   QueryFileFunction query = QueryInformationFile();
+  HANDLE handle = query ? OpenForQuery(folder->path) : INVALID_HANDLE_VALUE;
+  if (handle == INVALID_HANDLE_VALUE) return false;
   ULONG_PTR status[2];
   ULARGE_INTEGER index;
-  if (query && query(handle, status, &index, sizeof index, FILE_INTERNAL_INFORMATION) == 0) {
-    folder->indexHigh = index.HighPart;
-    folder->indexLow = index.LowPart;
-    read = true;
-  } else {
-    BY_HANDLE_FILE_INFORMATION information;
-    read = GetFileInformationByHandle(handle, &information) != 0;
-    if (read) {
-      folder->hasVolume = true;
-      folder->volume = information.dwVolumeSerialNumber;
-      folder->indexHigh = information.nFileIndexHigh;
-      folder->indexLow = information.nFileIndexLow;
-    }
-  }
-  folder->hasIdentity = read && (folder->indexHigh != 0 || folder->indexLow != 0);
+  const bool read = query(handle, status, &index, sizeof index, FILE_INTERNAL_INFORMATION) == 0;
   CloseHandle(handle);
-  return read;
+  if (!read) return false;
+  folder->indexHigh = index.HighPart;
+  folder->indexLow = index.LowPart;
+  folder->hasIdentity = index.QuadPart != 0;
+  return true;
 }
 
 // Two folders with one index are one only on one volume, which their volume
@@ -201,7 +191,6 @@ bool SameFolder(const ResolvedFolder *a, const ResolvedFolder *b) {
       a->indexLow != b->indexLow) {
     return false;
   }
-  if (a->hasVolume && b->hasVolume) return a->volume == b->volume;
   return SameVolume(a, b);
 }
 

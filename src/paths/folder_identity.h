@@ -13,8 +13,7 @@ struct ResolvedFolder {
   char path[PATH_BUFFER_SIZE];  // full long path; a root keeps its backslash
   bool throughLink;             // a component is a junction, link or mount point
   bool hasIdentity;             // its index on its volume was read
-  bool hasVolume;               // and its volume with it
-  DWORD volume, indexHigh, indexLow;
+  DWORD indexHigh, indexLow;
 };
 
 enum ResolveResult { RESOLVED, RESOLVE_MISSING, RESOLVE_FAILED };
