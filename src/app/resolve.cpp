@@ -123,6 +123,16 @@ bool IsWebAddress(const char *document) {
          AfterPrefixIgnoringAsciiCase(document, "https://");
 }
 
+bool IsOpenableDocument(const char *document) {
+  if (document[0] == '\0' || strlen(document) >= DOCUMENT_BUFFER_SIZE || strchr(document, '"')) {
+    return false;
+  }
+  if (IsWebAddress(document)) return true;
+  const bool namespaced = document[0] == '\\' && document[1] == '\\' &&
+                          (document[2] == '?' || document[2] == '.' || document[2] == '\\');
+  return IsFullPath(document) && !namespaced;
+}
+
 const char *DocumentFolder(char *folder, const char *document) {
   if (IsWebAddress(document)) return nullptr;
   return FolderOf(folder, DOCUMENT_BUFFER_SIZE, document) ? folder : nullptr;

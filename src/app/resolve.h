@@ -30,6 +30,12 @@ bool ProgramFolder(char *folder, const char *program);
 // "http://" or "https://" at the start, letters in any case.
 bool IsWebAddress(const char *document);
 
+// A closing document that may be opened: a web address or a full path (not
+// a namespace or device path), below DOCUMENT_BUFFER_SIZE characters and
+// without a quote. A bare or relative name would be looked for in the
+// current folder, where anyone may have put a program of that name.
+bool IsOpenableDocument(const char *document);
+
 // The document's folder, built in `folder` (DOCUMENT_BUFFER_SIZE bytes); null
 // for a web address or a document without a backslash.
 const char *DocumentFolder(char *folder, const char *document);

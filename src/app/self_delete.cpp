@@ -11,12 +11,88 @@
 
 enum : uint32_t {
   DIRECTORY_BUFFER_SIZE = 520,
+  WIDE_PATH_SIZE = 1024,       // the executable's path as the system stores it
   BATCH_NAME_LIMIT = 999,      // names 1 to 998
   FORMATTED_NAME_SIZE = 1025,  // the most wsprintfA writes
   // The template's own text and four paths, each in quotes with every
   // character a doubled "%" at worst.
   BATCH_TEXT_SIZE = 64 + 4 * (2 * PATH_BUFFER_SIZE + 2),
 };
+
+// The system folder (NT) or the Windows folder, which holds nothing of ours,
+// becomes current for the interpreter to inherit.
+static void EnterSystemFolder() {
+  char directory[DIRECTORY_BUFFER_SIZE];
+  UINT length = IsNtPlatform ? GetSystemDirectoryA(directory, DIRECTORY_BUFFER_SIZE)
+                             : GetWindowsDirectoryA(directory, DIRECTORY_BUFFER_SIZE);
+  if (length == 0 || length >= DIRECTORY_BUFFER_SIZE) return;
+  StripTrailingBackslash(directory);
+  SetCurrentDirectoryA(directory);
+}
+
+static bool StartHidden(char *line) {
+  HANDLE started = StartProcess(line, FALSE, 0, SW_HIDE);
+  if (!started) return false;
+  CloseHandle(started);
+  return true;
+}
+
+// --- cmd.exe: a loop on its command line, the paths in its environment
+
+// Sixty tries a second apart (ping waits a second between its two echoes);
+// each first removes the folder, which goes once the executable has gone and
+// nothing else is left. Every command stands alone inside the one block, so
+// that the loop means the same however an interpreter binds "&" to "if". The
+// executable's name is never handed to "del" when it has become a folder:
+// "del" would empty it, or wait for an answer nobody can give. Delayed
+// expansion reads each path after the line has been parsed, so that no
+// character of a path is taken as an operator.
+static const char kDeletionLoop[] =
+    "for /L %i in (1,1,60) do (rmdir \"!QUENRID_FOLDER!\" 2>nul & "
+    "if not exist \"!QUENRID_EXE!\\*\" if exist \"!QUENRID_EXE!\" del \"!QUENRID_EXE!\" & "
+    "if exist \"!QUENRID_EXE!\" \"!QUENRID_PING!\" -n 2 127.0.0.1 >nul)";
+
+typedef DWORD(WINAPI *ModuleFileNameW)(HMODULE, LPWSTR, DWORD);
+typedef BOOL(WINAPI *SetVariableW)(LPCWSTR, LPCWSTR);
+
+// The executable's path and folder as the system stores them, in UTF-16: the
+// ANSI forms may hold a best-fit character that names another file.
+static bool PassOwnPaths() {
+  ModuleFileNameW moduleName =
+      reinterpret_cast<ModuleFileNameW>(SystemFunction("kernel32.dll", "GetModuleFileNameW"));
+  SetVariableW setVariable =
+      reinterpret_cast<SetVariableW>(SystemFunction("kernel32.dll", "SetEnvironmentVariableW"));
+  WCHAR path[WIDE_PATH_SIZE];
+  if (!moduleName || !setVariable) return false;
+  const DWORD length = moduleName(AppInstance, path, WIDE_PATH_SIZE);
+  if (length == 0 || length >= WIDE_PATH_SIZE || !setVariable(L"QUENRID_EXE", path)) return false;
+  DWORD cut = length;
+  while (cut > 0 && path[cut - 1] != L'\\') --cut;
+  if (cut == 0) return false;
+  // A drive's root keeps its backslash: "C:" alone is that drive's current folder.
+  path[cut > 3 ? cut - 1 : cut] = L'\0';
+  return setVariable(L"QUENRID_FOLDER", path) != FALSE;
+}
+
+static bool StartDeletionLoop(const char *interpreter) {
+  char ping[PATH_BUFFER_SIZE];
+  if (!PassOwnPaths() || !FileInFolder(ping, GetSystemDirectoryA, "ping.exe") ||
+      !SetEnvironmentVariableA("QUENRID_PING", ping)) {
+    return false;
+  }
+  // /D: no AutoRun command of the registry first; /Q: no echo; /V:ON:
+  // delayed expansion, whatever the registry's default; /S: only the outer
+  // quotes go.
+  char line[DIRECTORY_BUFFER_SIZE];
+  line[0] = '\0';
+  return AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") &&
+         AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) &&
+         AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /D /Q /V:ON /S /C \"") &&
+         AppendText(line, DIRECTORY_BUFFER_SIZE, kDeletionLoop) &&
+         AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") && StartHidden(line);
+}
+
+// --- command.com: a batch in the temporary folder
 
 // `pattern` numbered `n` in the temporary folder; false when it does not fit.
 static bool BatchName(char *path, const char *pattern, uint32_t n) {
@@ -31,36 +107,28 @@ static bool BatchName(char *path, const char *pattern, uint32_t n) {
 FileHandle CreateSelfDeleteBatch(char *path, const char *pattern) {
   for (uint32_t n = 1; n < BATCH_NAME_LIMIT; ++n) {
     if (!BatchName(path, pattern, n)) continue;
-    FileHandle taken = OpenExistingFile(path, OPEN_READ);
-    if (taken != InvalidFileHandle()) {
-      CloseFile(taken);
-      continue;
-    }
     FileHandle created = CreateOutputFile(path);
     if (created != InvalidFileHandle()) return created;
   }
   return InvalidFileHandle();
 }
 
-// The batch inherits this current directory, which holds nothing of ours.
-static void EnterSystemFolder() {
-  char directory[DIRECTORY_BUFFER_SIZE];
-  UINT length = IsNtPlatform ? GetSystemDirectoryA(directory, DIRECTORY_BUFFER_SIZE)
-                             : GetWindowsDirectoryA(directory, DIRECTORY_BUFFER_SIZE);
-  if (length == 0 || length >= DIRECTORY_BUFFER_SIZE) return;
-  StripTrailingBackslash(directory);
-  SetCurrentDirectoryA(directory);
+// Converts `path` into `oem`; false when the OEM form does not give the same
+// path back, as when a character without an OEM form became "?" (a wildcard
+// to "del") or a best-fit character (another file, or a quote that would end
+// the name early).
+static bool ToOem(const char *path, char *oem) {
+  char back[PATH_BUFFER_SIZE];
+  CharToOemA(path, oem);
+  OemToCharA(oem, back);
+  return strcmp(back, path) == 0 && !strpbrk(oem, "?*\"");
 }
 
-// A batch reads its lines in the OEM code page; a character without an OEM
-// form becomes "?", a wildcard that "del" would match against other files.
-static bool ConvertsWhole(const char *oemPath) { return !strpbrk(oemPath, "?*"); }
-
 // `path` as the batch names it: every "%" doubled, since a batch reads "%" as
-// the start of a variable, and in quotes, so that neither a blank nor "&" can
-// split it. command.com is given a path without a blank as it always was.
-static bool AppendBatchPath(char *text, const char *path, bool isCmd) {
-  const bool quote = isCmd || strchr(path, ' ');
+// the start of a variable, and in quotes when it holds a blank (the short
+// paths command.com is given have none).
+static bool AppendBatchPath(char *text, const char *path) {
+  const bool quote = strchr(path, ' ') != nullptr;
   if (quote && !AppendText(text, BATCH_TEXT_SIZE, "\"")) return false;
   for (const char *c = path; *c; ++c) {
     const char piece[3] = {*c, *c == '%' ? '%' : '\0', '\0'};
@@ -71,56 +139,31 @@ static bool AppendBatchPath(char *text, const char *path, bool isCmd) {
 
 // Deletes the executable until it can be deleted, which is once this process
 // has exited, then its folder when empty, then itself.
-static bool BuildBatchText(char *text, const char *exe, const char *folder, const char *batch,
-                           bool isCmd) {
+static bool BuildBatchText(char *text, const char *exe, const char *folder, const char *batch) {
   text[0] = '\0';
   return AppendText(text, BATCH_TEXT_SIZE, "@echo off\r\n:Repeat\r\ndel ") &&
-         AppendBatchPath(text, exe, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\nif exist ") &&
-         AppendBatchPath(text, exe, isCmd) &&
-         AppendText(text, BATCH_TEXT_SIZE, " goto Repeat\r\nrmdir ") &&
-         AppendBatchPath(text, folder, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\ndel ") &&
-         AppendBatchPath(text, batch, isCmd) && AppendText(text, BATCH_TEXT_SIZE, "\r\n");
+         AppendBatchPath(text, exe) && AppendText(text, BATCH_TEXT_SIZE, "\r\nif exist ") &&
+         AppendBatchPath(text, exe) && AppendText(text, BATCH_TEXT_SIZE, " goto Repeat\r\nrmdir ") &&
+         AppendBatchPath(text, folder) && AppendText(text, BATCH_TEXT_SIZE, "\r\ndel ") &&
+         AppendBatchPath(text, batch) && AppendText(text, BATCH_TEXT_SIZE, "\r\n");
 }
 
 // Converts InstallFolder and WorkPath in place, and the batch's own path into
-// a copy, and writes the text. False when a path has no OEM form or the text
-// was not written whole: a batch cut short could name another file.
-static bool WriteBatch(FileHandle batch, const char *batchPath, bool isCmd) {
+// a copy, and writes the text. False when a path has no exact OEM form or the
+// text was not written whole: a batch cut short could name another file.
+static bool WriteBatch(FileHandle batch, const char *batchPath) {
   char oemBatchPath[PATH_BUFFER_SIZE];
-  CharToOemA(InstallFolder, InstallFolder);
-  CharToOemA(WorkPath, WorkPath);
-  CharToOemA(batchPath, oemBatchPath);
-  if (!ConvertsWhole(InstallFolder) || !ConvertsWhole(WorkPath) || !ConvertsWhole(oemBatchPath)) {
-    return false;
-  }
+  char oem[PATH_BUFFER_SIZE];
+  if (!ToOem(InstallFolder, oem)) return false;
+  lstrcpynA(InstallFolder, oem, PATH_BUFFER_SIZE);
+  if (!ToOem(WorkPath, oem) || !ToOem(batchPath, oemBatchPath)) return false;
+  lstrcpynA(WorkPath, oem, PATH_BUFFER_SIZE);
   char text[BATCH_TEXT_SIZE];
-  if (!BuildBatchText(text, WorkPath, InstallFolder, oemBatchPath, isCmd)) return false;
+  if (!BuildBatchText(text, WorkPath, InstallFolder, oemBatchPath)) return false;
   const DWORD length = static_cast<DWORD>(strlen(text));
   DWORD written = 0;
   return WriteFile(static_cast<HANDLE>(batch), text, length, &written, nullptr) &&
          written == length;
-}
-
-// cmd.exe keeps the inner pair of quotes of /C ""path"" whatever the path
-// holds; a single pair would be stripped from a path with "(" or "&". /D
-// keeps it from running the AutoRun commands of the registry first.
-static bool BuildBatchCommandLine(char *line, const char *interpreter, bool isCmd,
-                                  const char *batchPath) {
-  const char *quote = isCmd ? "\"\"" : strchr(batchPath, ' ') ? "\"" : "";
-  line[0] = '\0';
-  return AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, isCmd ? "\" /D /C " : "\" /C ") &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, quote) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, batchPath) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, quote);
-}
-
-static bool StartHidden(char *line) {
-  HANDLE started = StartProcess(line, FALSE, 0, SW_HIDE);
-  if (!started) return false;
-  CloseHandle(started);
-  return true;
 }
 
 // The short forms keep the batch's lines short and blank-free where the file
@@ -134,20 +177,35 @@ static bool ShortenPaths() {
   return true;
 }
 
+static void StartDeletionBatch(const char *interpreter) {
+  if (!ShortenPaths()) return;
+  char batchPath[PATH_BUFFER_SIZE];
+  FileHandle batch = CreateSelfDeleteBatch(batchPath, "delme%d.bat");
+  if (batch == InvalidFileHandle()) return;
+  const bool written = WriteBatch(batch, batchPath);
+  CloseFile(batch);
+  char line[DIRECTORY_BUFFER_SIZE];
+  const char *quote = strchr(batchPath, ' ') ? "\"" : "";
+  line[0] = '\0';
+  if (!written || !AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") ||
+      !AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) ||
+      !AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /C ") ||
+      !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) ||
+      !AppendText(line, DIRECTORY_BUFFER_SIZE, batchPath) ||
+      !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) || !StartHidden(line)) {
+    DeleteFileA(batchPath);
+  }
+}
+
 void ScheduleSelfDeletion() {
-  if (!InstallFolder || !WorkPath || !ShortenPaths()) return;
+  if (!InstallFolder || !WorkPath) return;
   EnterSystemFolder();
   char interpreter[PATH_BUFFER_SIZE];
   bool isCmd;
   if (!FindBatchInterpreter(interpreter, &isCmd)) return;
-  char batchPath[PATH_BUFFER_SIZE];
-  FileHandle batch = CreateSelfDeleteBatch(batchPath, "delme%d.bat");
-  if (batch == InvalidFileHandle()) return;
-  const bool written = WriteBatch(batch, batchPath, isCmd);
-  CloseFile(batch);
-  char line[DIRECTORY_BUFFER_SIZE];
-  if (!written || !BuildBatchCommandLine(line, interpreter, isCmd, batchPath) ||
-      !StartHidden(line)) {
-    DeleteFileA(batchPath);
+  if (isCmd) {
+    StartDeletionLoop(interpreter);
+  } else {
+    StartDeletionBatch(interpreter);
   }
 }

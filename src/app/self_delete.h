@@ -3,20 +3,25 @@
 
 #include "../data/file_io.h"
 
-// Writes a batch into the temporary folder and starts it hidden: it deletes
-// the executable as soon as this process has let go of it, then removes its
-// folder when that is empty, then itself. The batch runs under command.com
-// from the Windows folder on the 95/98/Me family, and under cmd.exe from the
-// system folder on the NT family and wherever there is no command.com. It
-// names each path so that it cannot name any other file: in quotes (under
-// command.com only a path with a blank, as its short paths have none), every
-// "%" doubled, and not at all when a path does not survive the conversion to
-// the OEM code page that batches are read in. Changes InstallFolder and
-// WorkPath in place and leaves the system (NT) or Windows folder current.
+// Starts a hidden command interpreter that deletes the executable once this
+// process has let go of it, then removes its folder when that is empty.
+//
+// Under cmd.exe (the NT family, and wherever there is no command.com) no file
+// is written: the loop is the interpreter's own command line, fixed text, and
+// the paths reach it through its environment, read only by delayed expansion,
+// so that no path is converted to another code page or parsed as commands and
+// nothing on disk can be changed under it. The loop tries for about a minute,
+// a second apart, and then gives up.
+//
+// Under command.com (the 95/98/Me family) a batch in the temporary folder
+// does the same and deletes itself at the end; each path is named only when
+// it converts to the OEM code page and back unchanged. Changes InstallFolder
+// and WorkPath in place. Both leave the system (NT) or Windows folder current.
 void ScheduleSelfDeletion();
 
 // Creates the first free name of `pattern` (one "%d", numbered 1 to 998) in
-// the temporary folder, empty and open for writing, with its path in `path`
-// (PATH_BUFFER_SIZE bytes). A name that can be opened is taken and skipped. Returns
-// InvalidFileHandle() when no name can be created.
+// the temporary folder, new, empty and open for writing, with its path in
+// `path` (PATH_BUFFER_SIZE bytes). A name that exists in any form, a link
+// included, is skipped. Returns InvalidFileHandle() when no name can be
+// created.
 FileHandle CreateSelfDeleteBatch(char *path, const char *pattern);

@@ -20,7 +20,9 @@ enum OpenMode {
 
 // Opens an existing file; returns InvalidFileHandle() when it cannot.
 FileHandle OpenExistingFile(const char *path, int mode);
-// Creates the file or truncates an existing one, for writing without sharing.
+// Creates a new file for writing without sharing; fails when the name exists
+// in any form, a link or a dangling link included, so that nothing someone
+// else placed there is written through or reused.
 FileHandle CreateOutputFile(const char *path);
 // Returns 0 when exactly n bytes were read, 1 on a failed or short read. A
 // short read leaves the bytes it got at the start of the buffer.

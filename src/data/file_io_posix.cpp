@@ -16,7 +16,7 @@ FileHandle OpenExistingFile(const char *path, int mode) {
 }
 
 FileHandle CreateOutputFile(const char *path) {
-  return FromFd(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  return FromFd(open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
 }
 
 int ReadExact(FileHandle file, void *buffer, uint32_t n) {

@@ -13,7 +13,7 @@ FileHandle OpenExistingFile(const char *path, int mode) {
 }
 
 FileHandle CreateOutputFile(const char *path) {
-  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
 }
 

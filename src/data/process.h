@@ -8,9 +8,12 @@ enum : WORD { SHOW_DEFAULT_WINDOW = 0xFFFF };  // the system's default placement
 
 // Runs CreateProcessA on `line` (which it may write into) with `inherit` and
 // `flags` as given, showing the first window as `show` unless that is
-// SHOW_DEFAULT_WINDOW. Returns the process handle, for the caller to close,
-// or null when nothing started; the thread handle is closed here.
-HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show);
+// SHOW_DEFAULT_WINDOW. `application`, when given, is the program's full path,
+// so that the system does not find the program in the line's first words.
+// Returns the process handle, for the caller to close, or null when nothing
+// started; the thread handle is closed here.
+HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show,
+                    const char *application = nullptr);
 
 // A function of the already loaded system DLL `module` ("kernel32.dll",
 // "ntdll.dll") that older systems lack, found at run time so that the stub

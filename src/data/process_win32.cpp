@@ -3,7 +3,7 @@
 #include "process.h"
 #include "state.h"
 
-HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show) {
+HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show, const char *application) {
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -13,7 +13,7 @@ HANDLE StartProcess(char *line, BOOL inherit, DWORD flags, WORD show) {
   }
   PROCESS_INFORMATION started;
   memset(&started, 0, sizeof started);
-  if (!CreateProcessA(nullptr, line, nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup,
+  if (!CreateProcessA(application, line, nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup,
                       &started)) {
     return nullptr;
   }

@@ -23,3 +23,8 @@ bool AppendText(char *buffer, uint32_t size, const char *text) {
   memcpy(buffer + length, text, added + 1);
   return true;
 }
+
+bool IsFullPath(const char *path) {
+  if (path[0] == '\\' && path[1] == '\\') return true;
+  return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
+}

@@ -16,3 +16,7 @@ void StripTrailingBackslash(char *path);
 // the buffer as it was, when the whole text does not fit: a path is never cut
 // into a different one.
 bool AppendText(char *buffer, uint32_t size, const char *text);
+
+// A drive path (X:\...) or a network path (\\server\...): a path that does
+// not depend on the current directory or drive.
+bool IsFullPath(const char *path);

@@ -59,13 +59,6 @@ const char *DirectoryEntryEnd(const char *entry) {
   return static_cast<const char *>(memchr(entry, '\0', end - entry));
 }
 
-// A drive path (X:\...) or a network path (\\server\...): a path that depends
-// on the current directory or drive is not what the data named.
-static bool IsFullPath(const char *path) {
-  if (path[0] == '\\' && path[1] == '\\') return true;
-  return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
-}
-
 // The entry's whole path into the 260-byte `path`: expanded when it holds a
 // macro, else below the InstallFolder. False when it does not fit, so that it
 // is skipped rather than cut into another path.

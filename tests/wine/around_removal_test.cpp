@@ -82,7 +82,8 @@ class AroundRemoval : public ::testing::Test {
   }
 
   // `text` with {app}, {docs} (a folder in it), {none} (a document there),
-  // {temp} and {viewer} (in quotes) filled in, and {xN} as N letters x.
+  // {temp}, {viewer} (in quotes) and {viewerpath} (without) filled in, and
+  // {xN} as N letters x.
   std::string Expand(std::string text) const {
     for (size_t at = 0; (at = text.find('{', at)) != std::string::npos;) {
       const size_t end = text.find('}', at);
@@ -92,6 +93,7 @@ class AroundRemoval : public ::testing::Test {
                                 : name == "none"   ? install_ + "\\docs\\bye.qrnone"
                                 : name == "temp"   ? temp_
                                 : name == "viewer" ? '"' + viewer_ + '"'
+                                : name == "viewerpath" ? viewer_
                                                    : std::string(std::atoi(&name[1]), 'x');
       text.replace(at, end - at + 1, value);
       at += value.size();
@@ -102,10 +104,12 @@ class AroundRemoval : public ::testing::Test {
   std::string Exe() const { return install_ + "\\" + exeName_; }
 
   // Packs the uninstaller, which lists probe.txt beside it, and runs it with
-  // `switches` to its end: "" is an interactive run that is confirmed, "-"
-  // one that is refused. `hold`, when given, receives a handle that keeps the
-  // executable from being deleted.
-  void Run(const std::string &switches, const Settings &settings, HANDLE *hold = nullptr) {
+  // `switches` to its end, from `directory` (else the current folder), made
+  // read-only when `readOnly`: "" is an interactive run that is confirmed,
+  // "-" one that is refused. `hold`, when given, receives a handle that keeps
+  // the executable from being deleted. Returns the process id.
+  DWORD Run(const std::string &switches, const Settings &settings, HANDLE *hold = nullptr,
+            const std::string &directory = "", bool readOnly = false) {
     const bool interactive = switches.empty() || switches == "-", cancel = switches == "-";
     Place(install_ + "\\probe.txt", "probe");
     Manifest manifest;
@@ -113,11 +117,12 @@ class AroundRemoval : public ::testing::Test {
     manifest.files = {{install_, "probe.txt", 0}};
     manifest.settings = settings;
     WritePackedStub(Exe(), EncodeBlock(manifest));
+    if (readOnly) SetFileAttributesA(Exe().c_str(), FILE_ATTRIBUTE_READONLY);
     if (hold) {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
     }
-    Process process(Exe(), interactive ? "" : switches);
+    Process process(Exe(), interactive ? "" : switches, directory);
     if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
              cancel ? IDCANCEL : IDOK);
@@ -125,19 +130,20 @@ class AroundRemoval : public ::testing::Test {
     }
     EXPECT_TRUE(ExitsWith(process, 0));
     EXPECT_EQ(Exists(install_ + "\\probe.txt"), cancel) << "the removal did not run as it should";
+    return process.id();
   }
 
-  // Waits until the executable is gone, or watches that it stays, and until
-  // the batch `name` is gone from the temporary folder, if it was ever there.
-  void ExpectSelfDeletion(bool deletes, const std::string &name = "delme1.bat") {
+  // Waits until the executable is gone, or watches that it stays; no batch
+  // is ever left in the temporary folder.
+  void ExpectSelfDeletion(bool deletes) {
     if (!deletes) Sleep(kQuietMs);
-    const std::string batch = temp_ + "\\" + name;
-    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes && !Exists(batch); }))
-        << "executable still there: " << Exists(Exe()) << ", batch: " << Exists(batch);
+    EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes; })) << "executable: " << Exists(Exe());
+    EXPECT_FALSE(Listed(temp_ + "\\delme1.bat"));
   }
 
   TestFolder folder_;
-  const std::string viewer_ = folder_ / "viewer\\viewer.exe";
+  // A blank in the viewer's folder: "C:\...\my" must never be taken for it.
+  const std::string viewer_ = folder_ / "my viewer\\viewer.exe";
   std::string install_, temp_, exeName_ = "uninst.exe";
 };
 
@@ -151,6 +157,7 @@ struct StartCase {
   const char *document = "", *opened = "";  // the same for the document and its viewer
   const char *htm = nullptr;                // the open command of the ".htm" class; null: none
   bool wait = false;
+  const char *version = nullptr;  // wine's Windows version for the run; null: its default (NT 6)
 };
 
 // The shell opens a ".qrdoc" document from its folder; it knows nothing of
@@ -185,10 +192,24 @@ const StartCase kStartCases[] = {
     {"Https", "/Q", "", "", "hTtPs://q.invalid/a\\b", "{viewer} \"hTtPs://q.invalid/a\\b\""},
     // The fall-back drops the placeholder, in quotes or not, and what follows;
     // without one, it appends the document; without a command, nothing opens.
-    {"FallBackQuoted", "/Q", "", "", "{none}", "{viewer}  {none}", "{viewer} \"%1\" /after"},
-    {"FallBackBare", "/Q", "", "", "{none}", "{viewer} /view  {none}", "{viewer} /view %1 /after"},
-    {"FallBackAppends", "/Q", "", "", "{none}", "{viewer} /view {none}", "{viewer} /view"},
+    {"FallBackQuoted", "/Q", "", "", "{none}", "{viewer} \"{none}\"", "{viewer} \"%1\" /after"},
+    {"FallBackBare", "/Q", "", "", "{none}", "{viewer} /view  \"{none}\"", "{viewer} /view %1 /after"},
+    {"FallBackAppends", "/Q", "", "", "{none}", "{viewer} /view \"{none}\"", "{viewer} /view"},
     {"FallBackWithoutCommand", "/Q", "", "", "{none}", ""},
+    // An unquoted program path is read to its ".exe", blanks and all, never
+    // cut at a blank; a name that cannot be read so starts nothing.
+    {"FallBackUnquotedProgram", "/Q", "", "", "{none}", "{viewer} /view  \"{none}\"",
+     "{viewerpath} /view %1"},
+    {"FallBackUnquotedWithoutExe", "/Q", "", "", "{none}", "", "{docs}\\my viewer %1"},
+    {"FallBackBareProgramOnlyFromTheSystem", "/Q", "", "", "{none}", "", "viewer.exe %1"},
+    {"FallBackOnWindowsXp", "/Q", "", "", "{none}", "{viewer} /view \"{none}\"", "{viewer} /view",
+     false, "winxp"},
+    // Only a web address or a full path: a bare or relative name would be
+    // looked for in the current folder.
+    {"BareDocumentStartsNothing", "/Q", "", "", "readme", "", "{viewer} \"%1\""},
+    {"RelativeDocumentStartsNothing", "/Q", "", "", "docs\\bye.qrdoc", ""},
+    {"NamespacePathIsNotOpened", "/Q", "", "", "\\\\?\\{docs}\\bye.qrdoc", ""},
+    {"DocumentOnWindowsXp", "/Q", "", "", kDoc, kOpened, nullptr, false, "winxp"},
     // Never cut into another document.
     {"TooLongADocumentIsNotOpened", "/Q", "", "", "{docs}\\{x520}.qrnone", "", "{viewer} \"%1\""},
     {"TooLongAFallBackIsNotRun", "/Q", "", "", "{docs}\\{x240}.qrnone", "", "{viewer} /{x100}"},
@@ -206,9 +227,13 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   std::string program = line.substr(1, line.find('"', 1) - 1), folder;
   if (program.find('\\') == std::string::npos) program = install_ + "\\" + program;
   if (line.find('\\') != std::string::npos) folder = program.substr(0, program.rfind('\\'));
-  for (const std::string &path : {program, viewer_}) {
-    Place(path, ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH)));
-  }
+  // Recorders that a search by a bare or blank-cut name would find: none may start.
+  const std::vector<std::string> planted = {
+      folder_ / "my.exe", folder_ / "readme.exe", folder_ / "viewer.exe", folder_ / "cwd\\readme.exe",
+      folder_ / "cwd\\viewer.exe", install_ + "\\readme.exe", install_ + "\\docs\\my.exe"};
+  const std::string recorder = ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH));
+  for (const std::string &path : planted) Place(path, recorder);
+  for (const std::string &path : {program, viewer_}) Place(path, recorder);
   Place(Expand(kDoc), "bye");
   const std::string opener = Expand("{viewer} \"%1\"");
   const char *page = c.htm ? "Quenrid.TestPage\\shell\\open\\command" : "Quenrid.TestPage";
@@ -221,12 +246,16 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   settings.flags = c.wait ? uint32_t{SETTINGS_WAIT_FOR_PROGRAM} : 0u;
   if (c.program[0]) settings.program = Expand(c.program);
   if (c.document[0]) settings.document = Expand(c.document);
-  Run(c.switches, settings);
+  if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
+  WindowsVersionFor version(exeName_, c.version);
+  Run(c.switches, settings, nullptr, folder_ / "cwd");
   // The recorder at `path` noted one start, with `line` in `directory` (empty:
   // not checked), or none when `line` is "": it appends "<directory> TAB <line>
-  // TAB <probe>" and a line break, <probe> 1 when probe.txt beside it is there.
+  // TAB <probe> TAB <parent>" and a line break, <probe> 1 when probe.txt
+  // beside it is there. From NT 6 on, the desktop's shell (explorer.exe) starts
+  // the viewer, with the signed-in user's rights, not the uninstaller.
   const auto ExpectStart = [&](const std::string &path, const std::string &line,
-                               const std::string &directory) {
+                               const std::string &directory, bool byDesktop) {
     const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
     const bool started =
         WaitUntil([&] { return !log().empty(); }, line.empty() ? kQuietMs : kSettleMs);
@@ -234,15 +263,21 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
     ASSERT_EQ(started, !line.empty()) << path << ": " << text;
     if (line.empty()) return;
     ASSERT_EQ(text.find("\r\n"), text.size() - 2) << "started more than once: " << text;
-    const size_t tab = text.find('\t');
-    EXPECT_EQ(text.substr(tab + 1, text.size() - tab - 5), line);
-    EXPECT_TRUE(directory.empty() || SamePath(text.substr(0, tab), directory)) << text;
+    std::vector<std::string> field(1);
+    for (char c : text.substr(0, text.size() - 2)) {
+      if (c == '\t') field.emplace_back(); else field.back() += c;
+    }
+    ASSERT_EQ(field.size(), 4u) << text;
+    EXPECT_EQ(field[1], line);
+    EXPECT_TRUE(directory.empty() || SamePath(field[0], directory)) << text;
     // A program that sleeps ends before the removal only when waited for.
-    EXPECT_TRUE(line.find("sleep=") == std::string::npos ||
-                (text[text.size() - 3] == '1') == c.wait);
+    EXPECT_TRUE(line.find("sleep=") == std::string::npos || (field[2] == "1") == c.wait);
+    EXPECT_EQ(_stricmp(field[3].c_str(), "explorer.exe") == 0, byDesktop) << text;
   };
-  ExpectStart(program, c.started[0] ? line : "", folder);
-  ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "");
+  ExpectStart(program, c.started[0] ? line : "", folder, false);
+  ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "",
+              !c.version);
+  for (const std::string &path : planted) EXPECT_FALSE(Exists(path + ".log")) << path;
   ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
 
@@ -250,60 +285,114 @@ INSTANTIATE_TEST_SUITE_P(AroundRemoval, Starts, ::testing::ValuesIn(kStartCases)
 
 // --- Self-deletion --------------------------------------------------------
 
-// Quiet runs, in folders whose names a batch must quote. Which runs delete
-// themselves at all, every row above checks.
+enum Hold { FREE, HELD_BRIEFLY, READ_ONLY };
+enum Squat { NO_SQUAT, SQUAT_FILE, SQUAT_LINK };
+
+// Quiet runs. Recorders planted as cmd.exe and ping.exe in the current folder
+// and on PATH, and as qrpwn.exe on PATH (a name that a path split at "&"
+// would run), must never start; nothing is written into the temporary folder.
 struct DeletionCase {
   const char *name;
   bool deletes;                   // the uninstaller deletes itself
   const char *install = "app";    // the uninstaller's folder
   const char *temp = "temp";      // the temporary folder
-  const char *decoy = nullptr;    // a file of the test folder that the batch must not name
   const char *version = nullptr;  // wine's Windows version for the run; null: its default
-  bool keepAndTaken = false;      // a file the data does not list stays, delme1.bat is taken
+  Hold hold = FREE;               // what keeps the executable from going
+  Squat squat = NO_SQUAT;         // what lies at delme1.bat in the temporary folder
+  bool plantInFolder = false;     // cmd.exe and ping.exe beside the uninstaller too
+  const char *decoy = nullptr;    // a file of the test folder that no path may name
 };
 
+// \x93 and \x94 are curly quotes in the ANSI code page 1252; the OEM code
+// page 437 has none, and its best fit makes them straight quotes.
 // clang-format off
 const DeletionCase kDeletionCases[] = {
-    {"FolderWithBlanksOnWindows98", true, "My App", "temp", nullptr, "win98"},
-    {"FolderHoldingMoreStaysFirstBatchNameTaken", true, "app", "temp", nullptr, nullptr, true},
-    // Each of these would make an unquoted or unescaped batch name the decoy.
-    {"FolderWithAPercentSign", true, "50%", "temp", "50\\uninst.exe"},
-    {"TemporaryFolderWithBlanks", true, "app", "my temp", "my"},
-    {"TemporaryFolderWithAnAmpersand", true, "app", "a&b", "a"},
-    // The batch reads its own path in the OEM code page: e acute is 0xE9 in
-    // the ANSI code page 1252 and 0x82 in the OEM code page 437.
-    {"TemporaryFolderWithAnAccent", true, "app", "temp\xE9"},
-    // The euro sign has no OEM form: its "?" would be a wildcard to "del".
-    {"NoBatchForAPathWithoutAnOemForm", false, "app", "temp\x80"},
+    {"FolderWithBlanksOnWindows98", true, "My App", "temp", "win98"},
+    {"OnWindowsXp", true, "app", "temp", "winxp"},
+    {"FolderHoldingMoreStays", true, "app", "temp", nullptr, FREE, NO_SQUAT, true},
+    {"HeldExecutableIsWaitedFor", true, "app", "temp", nullptr, HELD_BRIEFLY},
+    {"ExecutableThatCannotGoEndsTheLoop", false, "app", "temp", nullptr, READ_ONLY},
+    {"FileOnTheOldBatchName", true, "app", "temp", nullptr, FREE, SQUAT_FILE},
+    {"LinkOnTheOldBatchName", true, "app", "temp", nullptr, FREE, SQUAT_LINK},
+    {"FolderWithAPercentSign", true, "50%", "temp", nullptr, FREE, NO_SQUAT, false, "50\\uninst.exe"},
+    {"FolderWithAnAmpersand", true, "a&b", "temp", nullptr, FREE, NO_SQUAT, false, "a"},
+    {"FolderWithBestFitQuotes", true, "a\x93&qrpwn&\x94", "temp"},
+    {"FolderWithoutAnOemForm", true, "app\x80"},
+    {"TemporaryFolderWithBestFitQuotes", true, "app", "t\x93&qrpwn&\x94"},
+    {"TemporaryFolderWithBlanksAndAnAmpersand", true, "app", "my t&mp", nullptr, FREE, NO_SQUAT,
+     false, "my"},
 };
 // clang-format on
 
+constexpr DWORD kLoopBoundMs = 90000;  // sixty tries a second apart, and slack
+
 class SelfDeletion : public AroundRemoval, public ::testing::WithParamInterface<DeletionCase> {};
 
-TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolder) {
+TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolderAndRunsNothingElse) {
   const DeletionCase &c = GetParam();
   UseFolders(c.install, c.temp);
-  const std::string keep = install_ + "\\keep.txt", taken = temp_ + "\\delme1.bat";
-  if (c.keepAndTaken) Place(keep, "keep");
-  if (c.keepAndTaken) Place(taken, "rem taken\r\n");
+  const std::string recorder = ReadBinaryFile(HostPathToWindows(QUENRID_RECORDER_PATH));
+  std::vector<std::string> planted;
+  for (const char *path : {"bin\\cmd.exe", "bin\\ping.exe", "bin\\qrpwn.exe", "cwd\\cmd.exe",
+                           "cwd\\ping.exe"}) {
+    planted.push_back(folder_ / path);
+  }
+  if (c.plantInFolder) planted.insert(planted.end(), {install_ + "\\cmd.exe", install_ + "\\ping.exe"});
+  for (const std::string &path : planted) Place(path, recorder);
+  char path[4096];
+  GetEnvironmentVariableA("PATH", path, sizeof path);
+  SetEnvironmentVariableA("PATH", ((folder_ / "bin;") + path).c_str());
+  const std::string batch = temp_ + "\\delme1.bat", aside = folder_ / "aside\\delme1.bat";
+  const std::string squatted = "@\"" + (folder_ / "bin\\qrpwn.exe") + "\" squat\r\n";
+  if (c.squat == SQUAT_FILE) Place(batch, squatted);
+  // Wine lists no dangling link: the link is seen made while its target is
+  // there, then left dangling, and made whole again to be removed.
+  HANDLE watch = INVALID_HANDLE_VALUE;  // signalled by any name made in the link's folder
+  if (c.squat == SQUAT_LINK) {
+    Place(aside, "aside");
+    MakeLink(UnixPath(temp_) + "/delme1.bat", aside, batch);
+    DeleteFileA(aside.c_str());
+    watch = FindFirstChangeNotificationA((folder_ / "aside").c_str(), FALSE,
+                                         FILE_NOTIFY_CHANGE_FILE_NAME);
+  }
   if (c.decoy) Place(folder_ / c.decoy, "decoy");
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
   WindowsVersionFor version(exeName_, c.version);
-  // The held executable keeps the batch, delme2.bat, repeating its "del".
+
   HANDLE hold = nullptr;
-  Run("/Q", {}, c.keepAndTaken ? &hold : nullptr);
-  if (hold) {
-    Sleep(kQuietMs);
-    EXPECT_TRUE(Exists(Exe()) && Exists(temp_ + "\\delme2.bat")) << "the batch did not wait";
+  const DWORD uninstaller = Run("/Q", {}, c.hold == HELD_BRIEFLY ? &hold : nullptr, folder_ / "cwd",
+                                c.hold == READ_ONLY);
+  std::vector<HANDLE> loop = ChildProcesses(uninstaller);
+  EXPECT_FALSE(loop.empty()) << "no interpreter was started";
+  if (c.hold != FREE) {
+    Sleep(c.hold == READ_ONLY ? 3000 : kQuietMs);
+    EXPECT_TRUE(Exists(Exe())) << "the held executable went";
+    EXPECT_FALSE(Listed(temp_ + "\\delme*.bat")) << "a batch that anyone could rewrite";
+    EXPECT_TRUE(!loop.empty() && WaitForSingleObject(loop[0], 0) == WAIT_TIMEOUT)
+        << "the loop gave up at once";
     CloseHandle(hold);
   }
-  ExpectSelfDeletion(c.deletes, c.keepAndTaken ? "delme2.bat" : "delme1.bat");
-  EXPECT_EQ(Exists(install_), !c.deletes || c.keepAndTaken);
-  EXPECT_TRUE(!c.keepAndTaken || (ReadBinaryFile(taken) == "rem taken\r\n" && Exists(keep)));
+  for (HANDLE process : loop) {
+    EXPECT_EQ(WaitForSingleObject(process, kLoopBoundMs), WAIT_OBJECT_0) << "the loop never ends";
+    TerminateProcess(process, 1);
+    CloseHandle(process);
+  }
+  EXPECT_EQ(Exists(Exe()), !c.deletes);
+  EXPECT_EQ(Exists(install_), !c.deletes || c.plantInFolder);
+  for (const std::string &program : planted) EXPECT_FALSE(Exists(program + ".log")) << program;
+  EXPECT_TRUE(c.squat != SQUAT_FILE || ReadBinaryFile(batch) == squatted) << "squatter changed";
+  if (c.squat == SQUAT_LINK) {
+    EXPECT_EQ(WaitForSingleObject(watch, 0), WAIT_TIMEOUT) << "written through the link";
+    FindCloseChangeNotification(watch);
+    Place(aside, "aside");
+    RemoveLink(UnixPath(temp_) + "/delme1.bat", batch);
+  }
+  EXPECT_FALSE(c.squat == NO_SQUAT && Listed(batch)) << "a batch was left";
   EXPECT_TRUE(!c.decoy || Exists(folder_ / c.decoy)) << c.decoy;
+  SetEnvironmentVariableA("PATH", path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Batch, SelfDeletion, ::testing::ValuesIn(kDeletionCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Loop, SelfDeletion, ::testing::ValuesIn(kDeletionCases), CaseName);
 
 }  // namespace
 }  // namespace quenrid::test

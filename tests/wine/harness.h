@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,5 +109,23 @@ void Answer(HWND dialog, int id, bool asCommand = false);
                                      DWORD timeoutMs = kExitTimeoutMs);
 ::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected,
                                              DWORD timeoutMs = kExitTimeoutMs);
+
+// The host's path of a Windows path (ASCII), as wine maps it.
+std::string UnixPath(std::string path);
+// Runs host program `program` (a host path) with `arguments` and waits until
+// `done` holds, for ten seconds at most.
+void OnHost(const std::string &program, const std::string &arguments,
+            const std::function<bool()> &done);
+// The path is listed in its folder (a dangling link is listed, not found).
+bool Listed(const std::string &path);
+// Links are made and removed on the host: wine makes none itself, and
+// deleting one from Windows deletes what it points to. `link` is a host
+// path, `target` a Windows path; `shownAs` is how Windows finds the link.
+void MakeLink(const std::string &link, const std::string &target, std::string shownAs);
+void RemoveLink(const std::string &link, std::string shownAs);
+
+// Handles (to wait on or terminate) of the processes that `parent` started
+// and that still run.
+std::vector<HANDLE> ChildProcesses(DWORD parent);
 
 }  // namespace quenrid::test

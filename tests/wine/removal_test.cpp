@@ -174,56 +174,6 @@ struct MovedShellFolders {
   std::vector<std::pair<DWORD, std::string>> saved;
 };
 
-// The host's path of a Windows path (ASCII), as wine maps it.
-std::string UnixPath(std::string path) {
-  using ToUnix = char *(CDECL *)(LPCWSTR);
-  static const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void *>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (path.size() > 3 && path.back() == '\\') path.pop_back();
-  char *unix = toUnix ? toUnix(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
-  if (!unix) throw std::runtime_error("no host path for " + path);
-  std::string result = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
-  while (result.size() > 1 && result.back() == '/') result.pop_back();
-  return result;
-}
-
-// Links are made and removed on the host: wine makes none itself, and
-// deleting one from Windows deletes what it points to. Wine gives a host
-// program started this way no handle to wait on, so the caller's test of the
-// result is waited for instead.
-void OnHost(const std::string &program, const std::string &arguments,
-            const std::function<bool()> &done) {
-  std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info))
-      << line;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  for (int i = 0; i < 1000 && !done(); ++i) Sleep(10);
-  EXPECT_TRUE(done()) << line;
-}
-bool Listed(const std::string &path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return search != INVALID_HANDLE_VALUE;
-}
-// `link` and `target` are Windows paths; `shownAs` is how Windows finds the link.
-void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
-  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
-         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
-}
-void RemoveLink(const std::string &link, std::string shownAs) {
-  if (shownAs.size() > 3 && shownAs.back() == '\\') shownAs.pop_back();
-  OnHost("/bin/rm", "-f \"" + link + "\"", [&] {
-    return !Listed(shownAs) && GetFileAttributesA(shownAs.c_str()) == INVALID_FILE_ATTRIBUTES;
-  });
-}
-
 bool IsKey(const std::string &path) { return path.rfind("HK", 0) == 0; }
 
 LONG CreateKey(HKEY root, const std::string &path) {

@@ -636,8 +636,8 @@ class Planner {
     char folder[DOCUMENT_BUFFER_SIZE];
     if (switches_.s || switches_.x) {
       step["outcome"] = "not opened (/S or /X)";
-    } else if (document[0] == '\0' || strlen(document) >= DOCUMENT_BUFFER_SIZE) {
-      step["outcome"] = "not opened: empty or too long";
+    } else if (!IsOpenableDocument(document)) {
+      step["outcome"] = "not opened: neither a web address nor a full path, or too long";
     } else if (IsWebAddress(document)) {
       step["outcome"] = "opened by the shell as a web address";
     } else {
@@ -658,8 +658,11 @@ class Planner {
     char temp[PATH_BUFFER_SIZE];
     bool isCmd;
     step["interpreter"] = FindBatchInterpreter(interpreter, &isCmd) ? Utf8(interpreter) : "";
-    const DWORD length = GetTempPathA(sizeof temp, temp);
-    step["batchFolder"] = length > 0 && length < sizeof temp ? Utf8(temp) : "";
+    // cmd.exe is given its loop on the command line; only command.com reads a batch.
+    if (!isCmd) {
+      const DWORD length = GetTempPathA(sizeof temp, temp);
+      step["batchFolder"] = length > 0 && length < sizeof temp ? Utf8(temp) : "";
+    }
     std::string folder = InstallFolder;
     if (folder.size() > 3) folder.pop_back();
     const bool empty = model_.IsEmpty(folder, FullPath(ModulePath));
