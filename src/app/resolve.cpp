@@ -118,19 +118,9 @@ bool ProgramFolder(char *folder, const char *program) {
 
 // --- The closing document
 
-bool IsWebAddress(const char *document) {
-  return AfterPrefixIgnoringAsciiCase(document, "http://") ||
-         AfterPrefixIgnoringAsciiCase(document, "https://");
-}
-
 bool IsOpenableDocument(const char *document) {
-  if (document[0] == '\0' || strlen(document) >= DOCUMENT_BUFFER_SIZE || strchr(document, '"')) {
-    return false;
-  }
-  if (IsWebAddress(document)) return true;
-  const bool namespaced = document[0] == '\\' && document[1] == '\\' &&
-                          (document[2] == '?' || document[2] == '.' || document[2] == '\\');
-  return IsFullPath(document) && !namespaced;
+  return document[0] != '\0' && strlen(document) < DOCUMENT_BUFFER_SIZE &&
+         IsOpenablePlace(document);
 }
 
 const char *DocumentFolder(char *folder, const char *document) {

@@ -27,13 +27,8 @@ bool BuildProgramLine(char *line, const char *program, const char *arguments);
 // (PATH_BUFFER_SIZE bytes); false when the path has no backslash.
 bool ProgramFolder(char *folder, const char *program);
 
-// "http://" or "https://" at the start, letters in any case.
-bool IsWebAddress(const char *document);
-
-// A closing document that may be opened: a web address or a full path (not
-// a namespace or device path), below DOCUMENT_BUFFER_SIZE characters and
-// without a quote. A bare or relative name would be looked for in the
-// current folder, where anyone may have put a program of that name.
+// A closing document that may be opened: not empty, below
+// DOCUMENT_BUFFER_SIZE characters, and an openable place (IsOpenablePlace).
 bool IsOpenableDocument(const char *document);
 
 // The document's folder, built in `folder` (DOCUMENT_BUFFER_SIZE bytes); null

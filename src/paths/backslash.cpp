@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "ascii_case.h"
+
 bool AppendBackslash(char *path, uint32_t size) {
   size_t length = strlen(path);
   if (length == 0 || path[length - 1] == '\\') return true;
@@ -27,4 +29,17 @@ bool AppendText(char *buffer, uint32_t size, const char *text) {
 bool IsFullPath(const char *path) {
   if (path[0] == '\\' && path[1] == '\\') return true;
   return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
+}
+
+bool IsWebAddress(const char *text) {
+  return AfterPrefixIgnoringAsciiCase(text, "http://") ||
+         AfterPrefixIgnoringAsciiCase(text, "https://");
+}
+
+bool IsOpenablePlace(const char *text) {
+  if (strchr(text, '"')) return false;
+  if (IsWebAddress(text)) return true;
+  const bool namespaced =
+      text[0] == '\\' && text[1] == '\\' && (text[2] == '?' || text[2] == '.' || text[2] == '\\');
+  return IsFullPath(text) && !namespaced;
 }

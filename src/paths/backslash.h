@@ -20,3 +20,12 @@ bool AppendText(char *buffer, uint32_t size, const char *text);
 // A drive path (X:\...) or a network path (\\server\...): a path that does
 // not depend on the current directory or drive.
 bool IsFullPath(const char *path);
+
+// "http://" or "https://" at the start, letters in any case.
+bool IsWebAddress(const char *text);
+
+// What may be opened as a closing document: a web address, or a full path
+// that is not a namespace or device path (\\?\, \\.\); never with a quote,
+// which would end it early on a command line. A bare or relative name would
+// be looked for in the current folder.
+bool IsOpenablePlace(const char *text);

@@ -9,6 +9,7 @@
 
 #include "data/messages.h"
 #include "data/uninstall_data.h"
+#include "paths/backslash.h"
 #include "paths/macro_names.h"
 #include "removal/registry_guard.h"
 
@@ -407,6 +408,12 @@ std::vector<std::string> LintManifest(const Manifest &manifest) {
     LintDirectory(manifest.directories[i], At("directories", i), &findings);
   }
   if (manifest.settings.program) LintProgram(*manifest.settings.program, &findings);
+  const std::optional<std::string> &document = manifest.settings.document;
+  if (document && !document->empty() && !IsOpenablePlace(document->c_str())) {
+    findings.Add("settings.document",
+                 "is neither a web address nor a full path (X:\\... or \\\\server\\...): the "
+                 "uninstaller does not open it");
+  }
   return findings.lines;
 }
 
