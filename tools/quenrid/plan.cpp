@@ -25,6 +25,7 @@
 #include "data/uninstall_data.h"
 #include "data/working_buffer.h"
 #include "paths/ascii_case.h"
+#include "paths/backslash.h"
 #include "paths/folder_identity.h"
 #include "paths/protected_folders.h"
 #include "quenrid/commands.h"
