@@ -1,6 +1,7 @@
 // A COM server that registers nothing: recording_com_server; crashing_com_server,
 // whose export writes through null (raises, while QUENRID_COM_RAISE is set);
-// exportless_com_server. Each event appends a line to the file that
+// exportless_com_server; dependent_com_server, which imports qrdep.dll, a
+// recording server with one more export. Each event appends a line to the file that
 // QUENRID_COM_RECORD names (children inherit it), before anything can crash:
 //   attach|unregister|detach  DLL-PATH  PROCESS-PATH  CURRENT-DIRECTORY  ERROR-MODE(hex)
 #include <windows.h>
@@ -39,9 +40,19 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *) {
   return TRUE;
 }
 
+#ifdef COM_SERVER_IS_DEPENDENCY
+extern "C" __declspec(dllexport) int QuenridDependency() { return 1; }
+#endif
+#ifdef COM_SERVER_DEPENDS
+extern "C" __declspec(dllimport) int QuenridDependency();
+#endif
+
 #ifndef COM_SERVER_WITHOUT_EXPORT
 extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer() {
   Record("unregister");
+#ifdef COM_SERVER_DEPENDS
+  if (!QuenridDependency()) return E_FAIL;
+#endif
 #ifdef COM_SERVER_CRASHES
   if (GetEnvironmentVariableA("QUENRID_COM_RAISE", nullptr, 0)) {
     RaiseException(0xE0C0FFEE, 0, 0, nullptr);

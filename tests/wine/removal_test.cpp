@@ -79,8 +79,10 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //       else by the stub itself
 //   f   a TrueType file whose Macintosh full name is "Quenrid <id> <stem>"
 //   n   something the plan does not speak of
-//   p   a copy of that recording server planted where a search for a program
-//       or library by its bare name would find it: never loaded or run
+//   d   a copy of the server that imports qrdep.dll by its bare name, with
+//       qrdep.dll (a recording server too) beside it; unregistered like c
+//   p   a copy of qrdep.dll planted where a search for a program or library
+//       by its bare name would find it: never loaded or run
 //   j   a link, the path before "=" pointing at the one after it (a folder
 //       when that ends in a backslash), made as wine makes one: a symbolic
 //       link of the host
@@ -484,10 +486,16 @@ class RemovalPhases : public ::testing::Test {
       return MakeLink(UnixPath(path), item.target, path);
     }
     if (path.back() == '\\') return;
-    const char *server = item.Is('c') || item.Is('p') ? QUENRID_RECORDING_SERVER
-                         : item.Is('x')               ? QUENRID_CRASHING_SERVER
-                         : item.Is('e')               ? QUENRID_EXPORTLESS_SERVER
-                                                      : nullptr;
+    const char *server = item.Is('c')   ? QUENRID_RECORDING_SERVER
+                         : item.Is('p') ? QUENRID_DEPENDENCY
+                         : item.Is('d') ? QUENRID_DEPENDENT_SERVER
+                         : item.Is('x') ? QUENRID_CRASHING_SERVER
+                         : item.Is('e') ? QUENRID_EXPORTLESS_SERVER
+                                        : nullptr;
+    if (item.Is('d')) {
+      const std::string beside = path.substr(0, path.rfind('\\')) + "\\qrdep.dll";
+      ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_DEPENDENCY).c_str(), beside.c_str(), FALSE));
+    }
     if (server) {
       ASSERT_TRUE(CopyFileA(HostPathToWindows(server).c_str(), path.c_str(), FALSE)) << path;
     } else {
@@ -602,7 +610,7 @@ class RemovalPhases : public ::testing::Test {
     locks_.clear();
 
     size_t servers = 0, unregistered = 0;
-    for (const Item &item : items) servers += item.Is('c') || item.Is('x');
+    for (const Item &item : items) servers += item.Is('c') || item.Is('x') || item.Is('d');
     for (const Event &e : ReadEvents(record)) {
       const bool inStub = SamePath(e.process, exe), unregister = e.what == "unregister";
       EXPECT_TRUE(system.bit == NT ? !inStub : inStub || !unregister)
@@ -703,10 +711,13 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
       // Only the name in the file counts, and only in the running family's key.
       // A program planted as regsvr32 that ran would fail to start (it is a
       // library), and the stub would unregister the server itself on NT 6.
+      // A server's own libraries come from its folder, not the uninstaller's
+      // folder nor the current one.
       {"nothing is started or loaded by a bare name from the install folder or the current one",
-       ALL, {{"$", "srv.dll", COM}}, {}, {}, {},
-       {"-c:$\\srv.dll", "+p:$\\app\\regsvr32.exe", "+p:$\\app\\uxtheme.dll",
-        "+p:$\\cw\\regsvr32.exe", "+p:$\\cw\\uxtheme.dll"}, {}, "$\\cw"},
+       ALL, {{"$", "srv.dll", COM}, {"$\\app\\bin", "dep.dll", COM}}, {}, {}, {},
+       {"-c:$\\srv.dll", "-d:$\\app\\bin\\dep.dll", "+p:$\\app\\regsvr32.exe",
+        "+p:$\\app\\uxtheme.dll", "+p:$\\app\\qrdep.dll", "+p:$\\cw\\regsvr32.exe",
+        "+p:$\\cw\\uxtheme.dll", "+p:$\\cw\\qrdep.dll"}, {}, "$\\cw"},
       // Only when it names this file: another font's file of the same name stays registered.
       {"a font's registration goes with it", ALL, {{"$", "m.ttf", FONT}, {"$", "o.ttf", FONT}},
        {}, {}, {},
