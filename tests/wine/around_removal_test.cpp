@@ -122,6 +122,7 @@ class AroundRemoval : public ::testing::Test {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
     }
+    GetSystemTimeAsFileTime(&started_);
     Process process(Exe(), interactive ? "" : switches, directory);
     if (interactive) {
       Answer(ui::WaitForDialog(process.id(), kDialogTimeoutMs, ui::IsMessageBox),
@@ -145,6 +146,7 @@ class AroundRemoval : public ::testing::Test {
   // A blank in the viewer's folder: "C:\...\my" must never be taken for it.
   const std::string viewer_ = folder_ / "my viewer\\viewer.exe";
   std::string install_, temp_, exeName_ = "uninst.exe";
+  FILETIME started_{};  // when the last run began
 };
 
 // --- The pre-uninstall program and the closing document ------------------
@@ -317,6 +319,9 @@ const DeletionCase kDeletionCases[] = {
     {"FolderWithAPercentSign", true, "50%", "temp", nullptr, FREE, NO_SQUAT, false, "50\\uninst.exe"},
     {"FolderWithAnAmpersand", true, "a&b", "temp", nullptr, FREE, NO_SQUAT, false, "a"},
     {"FolderWithBestFitQuotes", true, "a\x93&qrpwn&\x94", "temp"},
+    // What delayed expansion and a parenthesised block might read as their own.
+    {"FolderWithCaretBangAndParentheses", true, "a^b!c (x)", "temp", nullptr, FREE, NO_SQUAT,
+     false, "a"},
     {"FolderWithoutAnOemForm", true, "app\x80"},
     {"TemporaryFolderWithBestFitQuotes", true, "app", "t\x93&qrpwn&\x94"},
     {"TemporaryFolderWithBlanksAndAnAmpersand", true, "app", "my t&mp", nullptr, FREE, NO_SQUAT,
@@ -362,7 +367,7 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolderAndRunsNothingElse)
   HANDLE hold = nullptr;
   const DWORD uninstaller = Run("/Q", {}, c.hold == HELD_BRIEFLY ? &hold : nullptr, folder_ / "cwd",
                                 c.hold == READ_ONLY);
-  std::vector<HANDLE> loop = ChildProcesses(uninstaller);
+  std::vector<HANDLE> loop = ChildProcesses(uninstaller, "cmd.exe", started_);
   EXPECT_FALSE(loop.empty()) << "no interpreter was started";
   if (c.hold != FREE) {
     Sleep(c.hold == READ_ONLY ? 3000 : kQuietMs);

@@ -271,15 +271,22 @@ void RemoveLink(const std::string &link, std::string shownAs) {
   });
 }
 
-std::vector<HANDLE> ChildProcesses(DWORD parent) {
+std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since) {
   std::vector<HANDLE> children;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != parent) continue;
-    if (HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+    if (entry.th32ParentProcessID != parent || _stricmp(entry.szExeFile, name) != 0) continue;
+    HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                               entry.th32ProcessID);
+    FILETIME created, exited, kernel, user;
+    // An older process of a parent whose id has been given out again is not ours.
+    if (child && GetProcessTimes(child, &created, &exited, &kernel, &user) &&
+        CompareFileTime(&created, &since) >= 0) {
       children.push_back(child);
+    } else if (child) {
+      CloseHandle(child);
     }
   }
   CloseHandle(snapshot);

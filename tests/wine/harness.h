@@ -124,8 +124,8 @@ bool Listed(const std::string &path);
 void MakeLink(const std::string &link, const std::string &target, std::string shownAs);
 void RemoveLink(const std::string &link, std::string shownAs);
 
-// Handles (to wait on or terminate) of the processes that `parent` started
-// and that still run.
-std::vector<HANDLE> ChildProcesses(DWORD parent);
+// Handles (to wait on or terminate) of the processes of program file `name`
+// that `parent` started at `since` or later and that still run.
+std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since);
 
 }  // namespace quenrid::test
