@@ -24,10 +24,14 @@ enum : uint32_t {
   CLOSING_STYLE = MB_OK | MB_ICONINFORMATION,
 };
 
+// Where nobody sees the window station, the run is quiet and asks nothing,
+// as if /Q /N had been given.
 void ApplySwitches(SwitchSet switches) {
-  QuietMode = switches.quiet;
+  const bool seen = WindowStationVisible();
+  QuietMode = switches.quiet || !seen;
   SwitchS = switches.s;
   SwitchX = switches.x;
+  NoQuestions = switches.n || !seen;
 }
 
 int ConfirmRemoval() {

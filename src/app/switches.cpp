@@ -13,10 +13,11 @@ static void ApplySwitch(int letter, SwitchSet *found) {
   if (letter == 'Q' || letter == 'S' || letter == 'X') found->quiet = true;
   if (letter == 'S') found->s = true;
   if (letter == 'X') found->x = true;
+  if (letter == 'N') found->n = true;
 }
 
 SwitchSet ParseSwitches(const char *commandLine) {
-  SwitchSet found = {false, false, false};
+  SwitchSet found = {false, false, false, false};
   if (!commandLine) return found;
   const char *at = SkipBlanks(commandLine);
   while (IsSwitchStart(*at) && at[1] != '\0') {

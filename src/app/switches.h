@@ -1,10 +1,11 @@
-// The command-line switches /Q, /S and /X.
+// The command-line switches /Q, /S, /X and /N.
 #pragma once
 
 struct SwitchSet {
   bool quiet;  // /Q, /S or /X
   bool s;      // /S
   bool x;      // /X
+  bool n;      // /N: every question takes its default answer
 };
 
 // Reads the switches at the start of `commandLine` (may be null): "/" or "-"

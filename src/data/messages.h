@@ -41,3 +41,9 @@ void FormatMessageArg(char *destination, int number, const char *argument);
 // show_message_posix.cpp, on the host, records what it was asked to show.
 // The Windows build of the tool links a silent one of its own instead.
 int ShowMessage(const char *text, uint32_t style);
+
+// False when the process's window station is one nobody sees (a service's,
+// session 0), where a box would wait for ever: ShowMessage then shows
+// nothing and returns 0. NT family only, looked up at run time; true
+// elsewhere and on the host.
+bool WindowStationVisible();

@@ -24,3 +24,5 @@ void ResetShownMessages() {
   memset(&LastShownMessage, 0, sizeof LastShownMessage);
   ShownMessageCount = 0;
 }
+
+bool WindowStationVisible() { return true; }

@@ -7,6 +7,7 @@ bool IsNtVersion6;
 bool QuietMode;
 bool SwitchS;
 bool SwitchX;
+bool NoQuestions;
 char *InstallFolder;
 char *WorkPath;
 char *ModulePath;

@@ -19,6 +19,10 @@ extern bool IsNtVersion6;  // NT with a major version above 5
 extern bool QuietMode;  // no prompts, no progress dialog, no closing message
 extern bool SwitchS;    // /S: quiet, no closing document, no self-deletion
 extern bool SwitchX;    // /X: as /S, and no pre-uninstall program unless /S too
+// /N, or a window station nobody sees: each question of the file phase takes
+// its default answer unshown (a run-out shared file stays, a listed read-only
+// file goes).
+extern bool NoQuestions;
 
 // PATH_BUFFER_SIZE bytes each, allocated by StartUp (app/startup.cpp); null
 // when that allocation failed. ModulePath is filled by ReadUninstallData.

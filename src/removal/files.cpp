@@ -85,12 +85,14 @@ static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
   return removable;
 }
 
-// Message 10; an empty message, or no memory for it, asks nothing.
+// Message 10; an empty message, or no memory for it, asks nothing. Unasked
+// (NoQuestions), the answer is No: the file stays.
 static bool ConfirmSharedRemoval(const char *path) {
   char *text = nullptr;
   if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &text)) return true;
   FormatMessageArg(text, MSG_SHARED_FILE, path);
-  bool removable = text[0] == '\0' || ShowMessage(text, SHARED_FILE_STYLE) == IDYES;
+  bool removable =
+      text[0] == '\0' || (!NoQuestions && ShowMessage(text, SHARED_FILE_STYLE) == IDYES);
   FreeAndClear(&text);
   return removable;
 }

@@ -85,7 +85,7 @@ int AskQuestion(const char *fileName) {
   char *question = nullptr;
   if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &question)) return IDNO;
   FormatMessageArg(question, MSG_READ_ONLY_FILE, fileName);
-  int answer = question[0] ? ShowQuestion(question) : IDC_YES_TO_ALL;
+  int answer = question[0] && !NoQuestions ? ShowQuestion(question) : IDC_YES_TO_ALL;
   FreeAndClear(&question);
   return answer;
 }

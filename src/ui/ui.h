@@ -41,7 +41,8 @@ void ApplyDialogFont(HWND dialog);
 
 // Asks the four-button question (message 9 with `fileName`) and returns
 // IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL or IDCANCEL; IDC_YES_TO_ALL
-// without a dialog when message 9 is empty, IDNO when no dialog can be shown.
+// without a dialog when message 9 is empty or NoQuestions holds, IDNO when
+// no dialog can be shown.
 int AskQuestion(const char *fileName);
 
 // Moves the progress bar to `percentage` (clamped to 100) and handles the

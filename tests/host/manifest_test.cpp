@@ -11,11 +11,12 @@ using namespace quenrid;
 
 namespace {
 
-// A whole message table, so that the lint finds only what a row adds.
-std::string With(const std::string &fields) {
-  return R"({"messages": ["Cap", "Remove?", "", "Y", "YA", "N", "NA", "Memory %s", "Damaged %s",
-                          "Read-only %s", "Shared %s", "F", "S", "E", "R", "In use"], )" +
-         fields + "}";
+// A whole message table, so that the lint finds only what a row adds; the
+// file phase's two questions unset, as an unattended run wants them.
+std::string With(const std::string &fields, const std::string &readOnly = "",
+                 const std::string &shared = "") {
+  return R"({"messages": ["Cap", "Remove?", "", "Y", "YA", "N", "NA", "Memory %s", "Damaged %s", ")" +
+         readOnly + R"(", ")" + shared + R"(", "F", "S", "E", "R", "In use"], )" + fields + "}";
 }
 
 // What pack and lint print for a manifest: the one-line error of parsing, of
@@ -169,7 +170,14 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
        {"messages[1]: the confirmation is empty", "messages[11]" + empty, "messages[12]" + empty,
         "messages[13]" + empty, "messages[14]" + empty, "messages[3]" + button,
         "messages[4]" + button, "messages[5]" + button, "messages[6]" + button,
-        "messages[15]: the warning that files are in use is empty"}},
+        "messages[15]: the warning that files are in use is empty",
+        "messages[9]: is set, so a /S or /Q run may stop to ask about a read-only file"}},
+      // Message 10 only with a shared file to ask about.
+      {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["sharedDll"]}])", "R %s"),
+       {"messages[9]: is set, so a /S or /Q run may stop to ask about a read-only file"}},
+      {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["sharedDll"]}])", "", "S %s"),
+       {"messages[10]: is set, so a /S or /Q run may stop to ask about a shared file whose"}},
+      {With(R"("files": [{"folder": ".", "fileName": "a"}])", "", "S %s"), {}},
       {R"({"messages": ["", "Remove?", "", "", "", "", "", "", "", "", "", "F", "S", "E", "R"],
            "files": [{"folder": ".", "fileName": "a"}]})",
        {"messages[0]: the caption of every window is empty"}},

@@ -76,23 +76,24 @@ TEST_F(FontNameTest, FindsTheLastMacintoshFullNameOfTheFirstFortyTables) {
 TEST(Switches, EachLineSetsExactlyItsSwitches) {
   const struct {
     const char *line;
-    bool quiet, s, x;
+    bool quiet, s, x, n;
   } lines[] = {
-      {nullptr, 0, 0, 0},    {"   ", 0, 0, 0},        {"/q", 1, 0, 0},      {"-Q", 1, 0, 0},
-      {"/Silent", 1, 1, 0},  {"/Q/X", 1, 0, 1},       {"  -x -s", 1, 1, 1}, {"/S    /x", 1, 1, 1},
-      {"/?", 0, 0, 0},       {"/", 0, 0, 0},          {"/Q -", 1, 0, 0},    {"/Q /", 1, 0, 0},
-      {"/QS", 1, 0, 0},                                // the rest of a word is skipped
-      {"foo /S", 0, 0, 0},   {"/Q file /S", 1, 0, 0},  // a word that is no switch ends them
-      {"/A /B /s", 1, 1, 0},                           // unknown letters are ignored
-      {"/ q", 0, 0, 0},                                // the blank is the letter; "q" is its word
-      {"--s", 0, 0, 0},      {"-/s", 0, 0, 0},         // "-" is the letter; "s" is its word
-      {"\t/S", 0, 0, 0},                               // only the blank counts as white space
-      {"/\xe9 /x", 1, 0, 1},                           // a letter outside a to z is no switch
+      {nullptr, 0, 0, 0, 0},   {"   ", 0, 0, 0, 0},    {"/q", 1, 0, 0, 0},     {"-Q", 1, 0, 0, 0},
+      {"/Silent", 1, 1, 0, 0}, {"/Q/X", 1, 0, 1, 0},   {"  -x -s", 1, 1, 1, 0}, {"/S    /x", 1, 1, 1, 0},
+      {"/?", 0, 0, 0, 0},      {"/", 0, 0, 0, 0},      {"/Q -", 1, 0, 0, 0},   {"/Q /", 1, 0, 0, 0},
+      {"/QS", 1, 0, 0, 0},                                   // the rest of a word is skipped
+      {"foo /S", 0, 0, 0, 0},  {"/Q file /S", 1, 0, 0, 0},  // a word that is no switch ends them
+      {"/A /B /s", 1, 1, 0, 0},                              // unknown letters are ignored
+      {"/ q", 0, 0, 0, 0},     // the blank is the letter; "q" is its word
+      {"--s", 0, 0, 0, 0},     {"-/s", 0, 0, 0, 0},  // "-" is the letter; "s" is its word
+      {"\t/S", 0, 0, 0, 0},    // only the blank counts as white space
+      {"/\xe9 /x", 1, 0, 1, 0},  // a letter outside a to z is no switch
+      {"/n", 0, 0, 0, 1},      {"/S /NoQuestions", 1, 1, 0, 1}, {"-q-N", 1, 0, 0, 1},
   };
   for (const auto &l : lines) {
     const SwitchSet found = ParseSwitches(l.line);
-    EXPECT_TRUE(found.quiet == l.quiet && found.s == l.s && found.x == l.x)
-        << (l.line ? l.line : "(null)") << ": " << found.quiet << found.s << found.x;
+    EXPECT_TRUE(found.quiet == l.quiet && found.s == l.s && found.x == l.x && found.n == l.n)
+        << (l.line ? l.line : "(null)") << ": " << found.quiet << found.s << found.x << found.n;
   }
 }
 

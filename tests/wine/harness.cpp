@@ -143,8 +143,8 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = startup.hStdError = file;
-  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches " +
-                     switches + " \"" + exe + "\"";
+  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches \"" +
+                     switches + "\" \"" + exe + "\"";
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &info);
@@ -160,11 +160,29 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   return text;
 }
 
+// A window station of its own with one desktop; not the interactive one, so
+// nobody sees it. Made once and kept for the test program's life.
+static const char *HiddenDesktop() {
+  static bool made = false;
+  if (!made) {
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA hidden = CreateWindowStationA("QuenridHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (!hidden || !SetProcessWindowStation(hidden)) throw LastError("cannot make a window station");
+    HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    if (!desktop) throw LastError("cannot make a desktop in the window station");
+    made = true;
+  }
+  return "QuenridHidden\\Default";
+}
+
 Process::Process(const std::string &exePath, const std::string &arguments,
-                 const std::string &directory) {
+                 const std::string &directory, bool hidden) {
   std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  std::string desktop = hidden ? HiddenDesktop() : "";
+  if (hidden) startup.lpDesktop = &desktop[0];
   if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                       directory.empty() ? nullptr : directory.c_str(), &startup, &info_)) {
     throw LastError("cannot start " + commandLine);

@@ -68,9 +68,10 @@ std::string PlanJson(const std::string &exe, const std::string &switches);
 class Process {
  public:
   // Starts `exePath` with `arguments`, in `directory` when one is given, else
-  // in the current directory; throws std::runtime_error when it cannot.
+  // in the current directory, and on a desktop of a window station nobody
+  // sees when `hidden`; throws std::runtime_error when it cannot.
   Process(const std::string &exePath, const std::string &arguments,
-          const std::string &directory = "");
+          const std::string &directory = "", bool hidden = false);
   ~Process();
   Process(const Process &) = delete;
   Process &operator=(const Process &) = delete;

@@ -57,7 +57,8 @@ enum Setup {
   kReadOnlyChecked = 4,
   kReadOnlyUnchecked = 8,
   kNoClosingMessage = 16,
-  kZeroOffset = 32
+  kZeroOffset = 32,
+  kHiddenStation = 64,  // run in a window station nobody sees
 };
 enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
 
@@ -110,6 +111,13 @@ const Flow kFlows[] = {
     {"QuietS", nullptr, "/S", kLockChecked, {}, kChecked},
     {"QuietX", nullptr, "/X", kLockChecked, {}, kChecked},
     {"QuietOnWindows98", "win98", "/Q", 0, {}, kNone},
+    // /N answers the read-only question unasked (Yes to all) and asks nothing
+    // else away; where nobody sees the window station, no box comes at all.
+    {"NoQuestionsStillConfirms", nullptr, "/N", kReadOnlyUnchecked, {kConfirm, kClosing}, kNone},
+    {"HiddenStationAsksNothing", nullptr, "", kReadOnlyUnchecked | kLockChecked | kHiddenStation,
+     {}, kChecked},
+    {"HiddenStationOnWindowsXp", "winxp", "", kReadOnlyChecked | kHiddenStation, {}, kNone},
+    {"HiddenStationRefusalShowsNothing", nullptr, "", kHiddenStation, {}, kBoth, Truncated},
     // Refusals, silent ones included, touch nothing.
     {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Messages},
     {"Truncated", nullptr, "", 0, {{8, IDOK}}, kBoth, Truncated},
@@ -161,7 +169,7 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
   }
   WindowsVersionFor version(exeName, flow.version);
 
-  Process run(exe, flow.switches);
+  Process run(exe, flow.switches, "", flow.setup & kHiddenStation);
   for (const Step &step : flow.steps) {
     SCOPED_TRACE("message " + std::to_string(step.message));
     HWND box = ui::WaitForDialog(run.id(), kDialogTimeoutMs, [&](HWND w) {

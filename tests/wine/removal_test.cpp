@@ -109,6 +109,7 @@ struct Case {
   std::vector<Question> dialogue = {};
   const char *startIn = nullptr;  // the run's current directory
   ListForm listForm = LIST_CLOSED;
+  const char *switches = "/S";
 };
 
 const char kShellFolders[] =
@@ -593,14 +594,14 @@ class RemovalPhases : public ::testing::Test {
       WindowsVersionFor version(exeName, system.version);
       WritePackedStub(exe, Block(row));
       WindowsVersionFor planVersion("quenrid.exe", system.version);
-      plan = nlohmann::json::parse(PlanJson(exe, "/S"));
+      plan = nlohmann::json::parse(PlanJson(exe, row.switches));
       for (const Item &item : items) {
         EXPECT_TRUE(ItemExists(item.path)) << "the plan changed: " << item.path;
       }
       // The file phase's questions come in quiet runs too, without the other
       // prompts around them.
       SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
-      Process run(exe, "/S", row.startIn ? Expand(row.startIn) : "");
+      Process run(exe, row.switches, row.startIn ? Expand(row.startIn) : "");
       SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
       for (const Question &question : row.dialogue) {
         if (question.answer != EMPTY) AnswerQuestion(run, question, Expand(question.path));
@@ -696,6 +697,12 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
       {"No to all holds for every later read-only file", NT,
        {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
        {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {{9, IDC_NO_TO_ALL, "$\\c.txt"}}},
+      // /N answers both unasked: Yes to all for the read-only file, No for the
+      // shared one, whose count is left at zero.
+      {"no questions with /N: a read-only file goes, a run-out shared file stays", ALL,
+       {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
+       {"-r:$\\plain.txt", "+s1>0:$\\last.dll"}, {}, nullptr,
+       LIST_CLOSED, "/S /N"},
       {"read-only and run-out files go unasked when their message is empty", NT,
        {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
        {"-r:$\\plain.txt", "-s1>:$\\last.dll"}, {{9, EMPTY}, {10, EMPTY}}},

@@ -350,6 +350,22 @@ void LintEmptyMessages(const Manifest &manifest, Findings *findings) {
     findings->Add(At("messages", message.number),
                   std::string(message.role) + " is empty; an interactive run shows it blank");
   }
+  // The file phase's two questions come in quiet runs too.
+  const bool shared = std::any_of(manifest.files.begin(), manifest.files.end(),
+                                  [](const FileRecord &file) { return file.flags & FILE_FLAG_SHARED_DLL; });
+  const struct {
+    int number;
+    bool asked;
+    const char *about, *answer;
+  } questions[] = {
+      {MSG_READ_ONLY_FILE, !manifest.files.empty(), "a read-only file", "Yes to all: it goes"},
+      {MSG_SHARED_FILE, shared, "a shared file whose count has run out", "No: it stays"}};
+  for (const auto &question : questions) {
+    if (!question.asked || empty(question.number)) continue;
+    findings->Add(At("messages", question.number),
+                  std::string("is set, so a /S or /Q run may stop to ask about ") + question.about +
+                      "; unattended runs need /N, which answers " + question.answer);
+  }
 }
 
 // Where the uninstaller finds the program: behind a leading quote and blanks.

@@ -174,7 +174,8 @@ class Planner {
     plan["uninstaller"] = Utf8(ModulePath);
     plan["installFolder"] = Utf8(InstallFolder);
     plan["windows"] = IsNtPlatform ? "NT" : "95/98/Me";
-    plan["switches"] = {{"quiet", switches_.quiet}, {"S", switches_.s}, {"X", switches_.x}};
+    plan["switches"] = {
+        {"quiet", switches_.quiet}, {"S", switches_.s}, {"X", switches_.x}, {"N", switches_.n}};
     plan["steps"] = steps_;
     plan["removed"] = removed_;
     plan["removedOnYes"] = removedOnYes_;
@@ -300,11 +301,16 @@ class Planner {
       step["outcome"] = "nothing to delete";
       return;
     }
-    // An empty message 9 takes every read-only file as Yes to all, unasked.
+    // An empty message 9 takes every read-only file as Yes to all, unasked;
+    // so does /N.
     if (readOnly && !(entry->flags & (FILE_FLAG_FONT | FILE_FLAG_COM_SERVER)) &&
         LookupMessage(0, MSG_READ_ONLY_FILE)[0] != '\0') {
-      step["asks"] = MSG_READ_ONLY_FILE;
-      asked = true;
+      if (switches_.n) {
+        step["answer"] = "Yes to all, unasked (/N)";
+      } else {
+        step["asks"] = MSG_READ_ONLY_FILE;
+        asked = true;
+      }
     }
     step["outcome"] = asked ? "removed on Yes" : "removed";
     if (asked) {
@@ -337,8 +343,13 @@ class Planner {
       step["shared"] = {{"before", nullptr}, {"after", nullptr}};
     }
     if (removable && LookupMessage(0, MSG_SHARED_FILE)[0] != '\0') {
-      step["asks"] = MSG_SHARED_FILE;
-      *asked = true;
+      if (switches_.n) {
+        step["answer"] = "No, unasked (/N)";
+        removable = false;
+      } else {
+        step["asks"] = MSG_SHARED_FILE;
+        *asked = true;
+      }
     }
     return removable;
   }
@@ -773,7 +784,8 @@ void AddPlanCommand(CLI::App &app) {
   CLI::App *command = app.add_subcommand(
       "plan", "Show every step a packed uninstaller would take on this machine; changes nothing");
   command->add_option("file", options->file, "Packed uninstaller")->required();
-  command->add_option("--switches", options->switches, "The run's switches, as \"/S\" or \"/Q\"");
+  command->add_option("--switches", options->switches,
+                      "The run's switches, as \"/S\", \"/Q\" or \"/S /N\"");
   command->add_flag("--json", options->json, "Print the plan as JSON");
   command->callback([options] { Plan(*options); });
 }

@@ -4,3 +4,5 @@
 #include "data/messages.h"
 
 int ShowMessage(const char *, uint32_t) { return 0; }
+
+bool WindowStationVisible() { return true; }
