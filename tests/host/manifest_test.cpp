@@ -156,6 +156,90 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
        {"settings.program: the path is 260 bytes"}},
       {R"({"settings": {"document": "C:\\)" + std::string(517, 'd') + R"("}})",
        {"settings.document: the document is 520 bytes; the uninstaller's buffer holds 519"}},
+      // What the block cannot hold, or would hold as another path.
+      {file(".", "a\\u0000b"), {"files[0].fileName: contains a NUL byte"}},
+      {R"({"settings": {"program": "a\u0000"}})", {"settings.program: contains a NUL byte"}},
+      {one("directories", R"("a\u0000b")"), {"directories[0]: contains a NUL byte"}},
+      {one("directories", R"("a", "")"), {"directories[1]: is empty"}},
+      {one("registry", R"({"root": "HKCU", "keyPath": ")" + std::string(520, 'k') + R"("})"),
+       {"registry[0].keyPath: 520 bytes exceed 519"}},
+      {many, {"messages: 65536 messages exceed the 65535 a table may hold"}},
+      // Every string keeps to 65,535 bytes, the raw chunks' too.
+      {one("messages", '"' + std::string(65536, 'm') + '"'), {"messages[0]: 65536 bytes exceed"}},
+      {one("directories", "\"#InstallDir#" + std::string(65524, 'd') + '"'),
+       {"directories[0]: 65536 bytes exceed the 65535 a string may hold"}},
+      {R"({"settings": {"program": "#InstallDir#)" + std::string(65524, 'p') + R"("}})",
+       {"settings.program: 65536 bytes exceed"}},
+      {"{}", {"warning: messages: none given; every dialog"}},  // nor a finding per message
+      {With(R"("files": [{"folder": ".", "fileName": "a", "flags": ["checkInUse"]}])"), {}},
+      // A folder a macro names, a drive root, "..", an unknown macro, an
+      // absolute path taken below the install folder.
+      {With(R"("directories": ["#UserDir#\\*.*", "#userdir#\\Vendor\\*.*", "#InstallDir#\\*.*",
+                               "#Desktop#\\\\*.lnk", "logs\\*.log"])"),
+       {"directories[0]: cleans the whole folder that #UserDir#",
+        "directories[3]: cleans the whole folder that #Desktop#"}},
+      {With(R"("directories": ["#Foo#\\*.*", "#Windows#C:\\*.*", "##D:\\\\*.*", "#Windows#\\T\\*.*",
+                 "..\\*.*", "#InstallDir#\\..\\x\\*.*", "a..b\\*.*", "C:\\x\\*.*"])"),
+       {R"(directories[0]: "#Foo#" is no macro)", "directories[0]: names a drive root",
+        R"(directories[2]: "##" is no macro)", "directories[2]: names a drive root",
+        R"(directories[4]: climbs with "..")", R"(directories[5]: climbs with "..")",
+        R"(directories[7]: has no macro, so it is taken below the install folder)"}},
+      // Registry key entries the guard refuses; a product's value below a shared key goes.
+      {With(R"("registry": [{"root": "HKLM", "keyPath": "Software\\Microsoft"},
+                            {"root": "HKLM", "keyPath": "Software\\Microsoft\\\\Version"},
+                            {"root": "HKLM", "keyPath": "Software\\Vendor\\Product"},
+                            {"root": "HKCR", "keyPath": "clsid\\"},
+                            {"root": "HKCU", "keyPath": "Vendor"},
+                            {"root": "HKCU", "keyPath": ""}])"),
+       {"registry[0].keyPath: HKLM\\Software\\Microsoft" + guard,
+        "registry[3].keyPath: HKCR\\clsid\\" + guard, "registry[4].keyPath: HKCU\\Vendor" + guard,
+        "registry[5].keyPath: is empty: the entry names no key"}},
+      // Aliases, views and system trees of guarded keys, values the system
+      // reads; a product's own key and value below them are not refused.
+      {With(R"("registry": [{"root": "HKLM", "keyPath": "SYSTEM\\ControlSet002\\services"},
+                            {"root": "HKLM", "keyPath": "Software\\Wow6432Node\\Classes\\CLSID"},
+                            {"root": "HKLM", "keyPath": "SYSTEM\\CurrentControlSet\\Enum\\PCI"},
+                            {"root": "HKCU", "keyPath": "Environment\\\\temp"},
+                            {"root": "HKCU", "keyPath": "Environment\\\\PRODUCT_HOME"},
+                            {"root": "HKCR", "keyPath": "Wow6432Node\\*\\shell\\ProductVerb"}])"),
+       {"registry[0].keyPath: HKLM\\SYSTEM\\ControlSet002\\services" + guard,
+        "registry[1].keyPath: HKLM\\Software\\Wow6432Node\\Classes\\CLSID" + guard,
+        "registry[2].keyPath: HKLM\\SYSTEM\\CurrentControlSet\\Enum\\PCI" + guard,
+        "registry[3].keyPath: HKCU\\Environment\\\\temp is a value the system reads"}},
+      // A value name with a backslash of its own moves the split.
+      {With(R"("registry": [{"root": "HKCU", "keyPath": "Software\\Q\\\\C:\\x.dll"},
+                            {"root": "HKCU", "keyPath": "Software\\Q\\\\a\\\\b"},
+                            {"root": "HKCU", "keyPath": "Software\\Q\\\\plain"}])"),
+       {"registry[0].keyPath: names a value whose name holds a backslash, which an entry cannot "
+        "express: the uninstaller reads a key named with an empty part",
+        "registry[1].keyPath: names a value whose name holds a backslash, which an entry cannot "
+        "express: the uninstaller reads the value \"b\""}},
+      // Lengths that depend on the machine: macros at their shortest, a
+      // message with a path of 259 bytes in place of its "%s".
+      {With(R"("directories": ["#Windows#\\)" + std::string(252, 'n') + R"(\\*.*", "#Windows#\\)" +
+            std::string(240, 'n') + R"(\\*.*"])"),
+       {"directories[0]: the path is 260 bytes even with every macro as short"}},
+      {With(program + R"("\"#InstallDir#\\)" + std::string(257, 'p') + R"(\" /u"})"),
+       {"settings.program: the program path is 261 bytes"}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" )" + std::string(503, 'a') + R"("})"), {}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" )" + std::string(504, 'a') + R"("})"),
+       {"settings.program: the command line is 520 bytes"}},
+      // The "%" forms the uninstaller does not fill.
+      {R"({"messages": ["Cap", "Remove?", "100% done", "Y", "YA", "N", "NA", "Memory %s",
+                        "%s: %d", "Read-only %s or %s", "Shared %s, 100%% used", "F %s", "S", "E",
+                        "R", "50%%"]})",
+       {R"(messages[8]: "%d" is shown as written: the uninstaller fills only "%s")",
+        R"(messages[9]: "%s" is shown as written: only the first)",
+        R"(messages[11]: "%s" is shown as written: this message is shown without an)",
+        R"(messages[15]: "%%" is shown as written: this message is shown without an)"}},
+      {R"({"messages": ["Cap", "Remove %1?", "", "Y", "YA", "N", "NA", "", "", "", ")" +
+           std::string(800, 'm') + R"( %s", "F", "S", "E", "R", ""]})",
+       {R"(messages[1]: "%1" is shown as written)",
+        "messages[10]: formatted with a path of 259 bytes, it is 1060 bytes"}},
+      // The pre-uninstall program: a blank outside quotes.
+      {With(program + R"("setup.exe /remove"})"), {unquoted}},
+      {With(program + R"("#InstallDir#\\setup.exe /remove"})"), {unquoted}},
+      {With(program + R"("\"#InstallDir#\\setup.exe\" /remove"})"), {}},
       // Only a web address or a full path is opened.
       {With(R"("settings": {"document": "readme.htm"})"),
        {"settings.document: is neither a web address nor a full path"}},

@@ -242,8 +242,20 @@ void LintRegistry(const std::vector<RegistryRecord> &registry, Findings *finding
   for (size_t i = 0; i < registry.size(); ++i) {
     const RegistryRecord &entry = registry[i];
     const std::string place = At("registry", i) + ".keyPath";
+    // The value name starts after the last backslash that follows another;
+    // a name that holds a backslash of its own moves that split.
+    const size_t doubled = entry.keyPath.find("\\\\");
+    const char *separator = FindValueSeparator(entry.keyPath.c_str());
     if (entry.keyPath.empty()) {
       findings->Add(place, "is empty: the entry names no key and does nothing");
+    } else if (doubled != std::string::npos &&
+               (!separator || separator != entry.keyPath.c_str() + doubled)) {
+      findings->Add(place, "names a value whose name holds a backslash, which an entry cannot "
+                           "express: the uninstaller reads " +
+                               (separator ? "the value \"" + std::string(separator + 2) +
+                                                "\" of a key named with an empty part"
+                                          : std::string("a key named with an empty part")) +
+                               ", which is not there, and removes nothing");
     } else if (!FindValueSeparator(entry.keyPath.c_str()) &&
                IsGuardedKey(entry.rootKey, entry.keyPath.c_str())) {
       findings->Add(place, RootName(entry.rootKey) + "\\" + entry.keyPath +
