@@ -59,6 +59,7 @@ enum Setup {
   kNoClosingMessage = 16,
   kZeroOffset = 32,
   kHiddenStation = 64,  // run in a window station nobody sees
+  kSigned = 128,        // signed after packing, as an author signs it
 };
 enum Kept { kNone = 0, kChecked = 1, kUnchecked = 2, kBoth = 3 };
 
@@ -85,6 +86,21 @@ struct Flow {
   // its message names the executable, and the run ends with -1.
   std::string (*refused)() = nullptr;
 };
+
+// Signs `name` in `folder` in place as an author would, with osslsigncode and
+// a certificate made for the purpose, on the host.
+void SignOnHost(const TestFolder &folder, const std::string &name) {
+  const std::string unix = UnixPath(folder.path()), signedPath = folder / "signed.exe";
+  WriteBinaryFile(folder / "sign.sh",
+                  "cd '" + unix + "' && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Quenrid "
+                  "-days 2 -keyout key.pem -out cert.pem 2>/dev/null && osslsigncode sign "
+                  "-certs cert.pem -key key.pem -in '" + name + "' -out signing.exe >/dev/null && "
+                  "mv signing.exe signed.exe\n");
+  OnHost("/bin/sh", "\"" + unix + "/sign.sh\"",
+         [&] { return GetFileAttributesA(signedPath.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  ASSERT_NE(ReadBinaryFile(signedPath), ReadBinaryFile(folder / name));
+  ASSERT_TRUE(MoveFileExA(signedPath.c_str(), (folder / name).c_str(), MOVEFILE_REPLACE_EXISTING));
+}
 
 // One row a line where it fits.
 // clang-format off
@@ -118,6 +134,7 @@ const Flow kFlows[] = {
      {}, kChecked},
     {"HiddenStationOnWindowsXp", "winxp", "", kReadOnlyChecked | kHiddenStation, {}, kNone},
     {"HiddenStationRefusalShowsNothing", nullptr, "", kHiddenStation, {}, kBoth, Truncated},
+    {"SignedUninstaller", nullptr, "", kSigned, {kConfirm, kClosing}, kNone},
     // Refusals, silent ones included, touch nothing.
     {"ZeroOffsetFieldIsNoBlock", nullptr, "", kZeroOffset, {}, kBoth, Messages},
     {"Truncated", nullptr, "", 0, {{8, IDOK}}, kBoth, Truncated},
@@ -159,6 +176,11 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
     std::memset(&packed[OffsetField(packed)], 0, 4);
   }
   WriteBinaryFile(exe, packed);
+  if (flow.setup & kSigned) {
+    SignOnHost(folder, exeName);
+    // The plan reads the signed file with the uninstaller's own reader.
+    EXPECT_NE(PlanJson(exe, "").find(kFiles[1]), std::string::npos);
+  }
   std::unique_ptr<FileLock> lock;
   for (int i : {0, 1}) {
     WriteBinaryFile(folder / kFiles[i], kFiles[i]);

@@ -281,6 +281,27 @@ size_t ImageEnd(const std::string &executable) {
   return static_cast<size_t>(end);
 }
 
+bool IsSigned(const std::string &executable) {
+  ImageEnd(executable);  // refuses what is no PE32 or PE32+ image
+  const size_t optional = static_cast<size_t>(GetU32(executable, 0x3C)) + 24;
+  const bool plus = GetU16(executable, optional) == kPe32PlusMagic;
+  const uint64_t count = optional + (plus ? 108 : 92), table = optional + (plus ? 112 : 96);
+  const uint16_t optionalSize = GetU16(executable, optional - 4);
+  // The certificate table's entry, when the optional header holds one.
+  constexpr uint32_t kCertificateTable = 4;
+  const uint64_t entry = table + 8 * kCertificateTable;
+  if (count + 4 > optional + optionalSize || GetU32(executable, count) <= kCertificateTable ||
+      entry + 8 > optional + optionalSize) {
+    return false;
+  }
+  return GetU32(executable, static_cast<size_t>(entry) + 4) != 0;
+}
+
+// What every refusal of a signed file says.
+constexpr char kSignedAdvice[] =
+    "is signed, and its signature covers the file as it is; pack the unsigned stub, then sign the "
+    "packed uninstaller (osslsigncode sign ... -in packed.exe -out signed.exe)";
+
 DataLayout LocateData(const std::string &executable) {
   DataLayout layout;
   layout.imageEnd = ImageEnd(executable);
@@ -305,6 +326,7 @@ size_t FindDataOffsetField(const std::string &executable) { return LocateData(ex
 uint32_t ReadDataOffset(const std::string &executable) { return LocateData(executable).offset; }
 
 std::string StampStub(std::string stub) {
+  if (IsSigned(stub)) throw WriteError(kSignedAdvice);
   const DataLayout layout = LocateData(stub);
   // Stamping a packed uninstaller would leave its block in the file, unseen.
   if (CarriesBlock(stub, layout)) {
@@ -316,6 +338,7 @@ std::string StampStub(std::string stub) {
 }
 
 std::string PackBlock(const std::string &stub, const std::string &block) {
+  if (IsSigned(stub)) throw WriteError(kSignedAdvice);
   const DataLayout layout = LocateData(stub);
   if (layout.offset == 0) throw WriteError("not stamped: the data offset field is 0");
   if (layout.offset > stub.size()) {

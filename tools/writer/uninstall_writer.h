@@ -74,6 +74,10 @@ std::string EncodeBlock(const Manifest &manifest);
 // WriteError for a file that is not such an executable.
 size_t ImageEnd(const std::string &executable);
 
+// True when the executable carries an Authenticode signature: its
+// certificate table (data directory 4) is not empty.
+bool IsSigned(const std::string &executable);
+
 // Where an executable's data offset field is and what it holds.
 struct DataLayout {
   size_t imageEnd = 0;  // ImageEnd
@@ -89,13 +93,15 @@ size_t FindDataOffsetField(const std::string &executable);
 uint32_t ReadDataOffset(const std::string &executable);
 
 // Writes the executable's own length into its offset field. Refuses a packed
-// uninstaller, whose block would stay in the file unseen.
+// uninstaller, whose block would stay in the file unseen, and a signed stub.
 std::string StampStub(std::string stub);
 
 // The stub followed by `block`, the field pointing at the block. A stub that
 // already carries a block is cut back to the offset its field holds, but only
 // when the bytes from there on are one whole block behind the image and
 // ending at the end of the file; any other tail is refused, never dropped.
+// A signed stub or uninstaller is refused: its signature covers the file as
+// it is, so the uninstaller is packed unsigned and signed afterwards.
 std::string PackBlock(const std::string &stub, const std::string &block);
 
 }  // namespace quenrid
