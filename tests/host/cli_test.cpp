@@ -141,6 +141,8 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
   WriteFile("m.json", sample);
   WriteFile("bad.json", "{\"messages\": [\"\xff\x1b\"]}");  // not UTF-8
   WriteFile("out.exe", "previous uninstaller");
+  WriteFile("macro.json", R"({"messages": ["Cap"], "shortcuts": [{"levels": 1,
+                               "folder": "#Programs#\\Vendor", "fileName": "a.lnk"}]})");
   // Two lint warnings, but nothing the uninstaller could not use.
   WriteFile("warns.json", R"({"messages": ["Cap", "Remove?", "", "", "", "", "", "", "", "", "",
                                            "F", "S", "E", "R"], "directories": ["#UserDir#\\*.*"],
@@ -167,6 +169,10 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
       // The reader opens the file by name again, which a pipe does not allow.
       {"dump /dev/stdin", 1, "quenrid dump: /dev/stdin: not a regular file", 1, "cat packed.exe |"},
       {Pack("uninst.exe", "bad.json", "o.exe"), 1, "quenrid pack: bad.json: parse error"},
+      // Only quenrid.exe, on the machine the product is installed on, expands folders.
+      {Pack("uninst.exe", "macro.json", "o.exe"), 1,
+       "quenrid pack: macro.json: shortcuts[0].folder: \"#Programs#\" is expanded only by "
+       "quenrid.exe pack, on the machine the product is installed on"},
       {Pack("uninst.exe", "m.json", "uninst.exe"), 2, "quenrid pack: uninst.exe: is the stub"},
       {Pack("uninst.exe", "m.json", "m.json"), 2, "quenrid pack: m.json: is the manifest itself"},
       // A write that fails half-way, at a file size limit of two KiB.

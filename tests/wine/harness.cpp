@@ -133,8 +133,9 @@ void WritePackedStub(const std::string &exePath, const std::string &block) {
   WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
 }
 
-std::string PlanJson(const std::string &exe, const std::string &switches) {
-  const std::string output = exe + ".plan.json";
+std::string RunQuenrid(const std::string &arguments, const std::string &scratch,
+                       DWORD *exitCode) {
+  const std::string output = scratch + ".out";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -143,8 +144,7 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = startup.hStdError = file;
-  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" plan --json --switches \"" +
-                     switches + "\" \"" + exe + "\"";
+  std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" " + arguments;
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &info);
@@ -152,12 +152,17 @@ std::string PlanJson(const std::string &exe, const std::string &switches) {
   if (!started) throw LastError("cannot start " + line);
   const bool ended = WaitForSingleObject(info.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0;
   if (!ended) TerminateProcess(info.hProcess, 1);
+  if (exitCode) GetExitCodeProcess(info.hProcess, exitCode);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   const std::string text = ReadBinaryFile(output);
   DeleteFileA(output.c_str());
   if (!ended) throw std::runtime_error("still running after the time-out: " + line);
   return text;
+}
+
+std::string PlanJson(const std::string &exe, const std::string &switches) {
+  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"", exe + ".plan");
 }
 
 // A window station of its own with one desktop; not the interactive one, so

@@ -5,6 +5,7 @@
 
 #include "manifest/manifest.h"
 #include "quenrid/commands.h"
+#include "quenrid/folder_macros.h"
 #include "writer/uninstall_writer.h"
 
 namespace quenrid {
@@ -28,7 +29,8 @@ void Pack(const PackOptions &options) {
   const std::string stub = ReadWholeFile(options.stub);
   const std::string json = ReadWholeFile(options.manifest);
   const std::string block = Within(options.manifest, [&] {
-    const ManifestDocument document = ParseManifest(json, codePage);
+    ManifestDocument document = ParseManifest(json, codePage);
+    ExpandFolderMacros(document, options.output);
     const std::vector<std::string> findings = ManifestFindings(document);
     std::string encoded = EncodeBlock(document.manifest);
     ReportFindings("quenrid pack", options.manifest, findings, options.strict);
