@@ -180,9 +180,10 @@ TEST_F(CliTest, EachCommandLineGivesItsExitCodeAndLines) {
        "trap '' XFSZ; ulimit -f 2;"},
       {"dump packed.exe >/dev/full", 1, "quenrid dump: standard output: cannot write: "},
       {"pack --stub x.exe -o y.exe", 2, "quenrid pack: --manifest is required\n"},
-      {"unpack x.exe", 2, "quenrid: unknown command \"unpack\" (known: pack, dump, lint, stamp"},
+      {"unpack x.exe", 2, "quenrid: unknown command \"unpack\" (known: pack, dump, lint, stamp, plan"},
       // A plan is made of what the Windows machine holds: this build refuses.
       {"plan --json x.exe", 2, "quenrid plan: plans only on Windows, where the uninstaller runs"},
+      {"capture --save x.json", 2, "quenrid capture: captures only on Windows, on the machine"},
       {"dump --code-page 65001 x.exe", 2, "quenrid dump: --code-page: code page 65001"},
       // Lint reads a manifest or, with the uninstaller's reader, a packed file; pack
       // warns alike; --strict makes the warnings errors.

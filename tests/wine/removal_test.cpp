@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <list>
 #include <map>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -972,6 +974,79 @@ TEST(PackOnTheTarget, WritesMacroFoldersExpandedForTheUninstallerToRemove) {
   }
   RemoveTree(data);
   RemoveTree(menu);
+}
+
+// The difference between two captures, entry by entry ("+" only in `after`,
+// "-" only in `before`); empty when the machine is as it was.
+std::vector<std::string> CaptureDifference(const nlohmann::json &before,
+                                           const nlohmann::json &after) {
+  std::vector<std::string> lines;
+  const auto compare = [&](const nlohmann::json &a, const nlohmann::json &b, const std::string &in) {
+    for (const auto &[sign, from, to] : {std::tuple{'-', &a, &b}, std::tuple{'+', &b, &a}}) {
+      for (const auto &[key, value] : from->items()) {
+        if (!to->contains(key) || (*to)[key] != value) lines.push_back(sign + in + key);
+      }
+    }
+  };
+  for (const char *list : {"files", "folders"}) {
+    nlohmann::json a = nlohmann::json::object(), b = nlohmann::json::object();
+    for (const auto &path : before[list]) a[path.get<std::string>()] = true;
+    for (const auto &path : after[list]) b[path.get<std::string>()] = true;
+    compare(a, b, "");
+  }
+  compare(before["keys"], after["keys"], "");
+  return lines;
+}
+
+// capture before and after an installation of our own test installer (files,
+// an empty folder, a shared file, a font, a COM server, shortcuts, keys and a
+// new value of a key that was there) writes a manifest whose uninstaller,
+// packed by quenrid.exe where the product lies, leaves the machine as the
+// first capture found it.
+TEST(Capture, ItsUninstallerLeavesTheMachineAsItWas) {
+  TestFolder folder;
+  char programFiles[MAX_PATH];
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles), S_OK);
+  // Named for this run: what a failed run left behind is not this run's.
+  const std::string product = "Quenrid Capture " + std::to_string(GetCurrentProcessId());
+  const std::string dir = std::string(programFiles) + "\\" + product;
+  const auto quenrid = [&](const std::string &arguments) {
+    DWORD code = 1;
+    const std::string output = RunQuenrid(arguments, folder / "tool", &code);
+    EXPECT_EQ(code, 0u) << arguments << ": " << output;
+    return output;
+  };
+  quenrid("capture --save \"" + (folder / "before.json") + "\"");
+  {
+    Process install(HostPathToWindows(QUENRID_TEST_INSTALLER),
+                    "\"" + dir + "\" \"" + HostPathToWindows(QUENRID_RECORDING_SERVER) + "\" \"" +
+                        product + "\"");
+    ASSERT_TRUE(ExitsWith(install, 0));
+  }
+  std::cout << quenrid("capture --since \"" + (folder / "before.json") + "\" --install-dir \"" +
+                       dir + "\" -o \"" + (folder / "product.json") + "\"");
+  // What the comparison below must not find any more, it finds now.
+  quenrid("capture --save \"" + (folder / "during.json") + "\"");
+  const auto capture = [&](const char *name) {
+    return nlohmann::json::parse(ReadBinaryFile(folder / name));
+  };
+  EXPECT_GE(CaptureDifference(capture("before.json"), capture("during.json")).size(), 20u);
+  const std::string exe = dir + "\\uninst.exe";
+  quenrid("pack --stub \"" + StubPath() + "\" --manifest \"" + (folder / "product.json") +
+          "\" -o \"" + exe + "\"");
+  {
+    Process run(exe, "/Q");
+    EXPECT_TRUE(ExitsSilentlyWith(run, 0));
+  }
+  // The uninstaller deletes itself, and the install folder with it.
+  for (int i = 0; i < 200 && GetFileAttributesA(dir.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    Sleep(100);
+  }
+  quenrid("capture --save \"" + (folder / "after.json") + "\"");
+  const std::vector<std::string> left =
+      CaptureDifference(capture("before.json"), capture("after.json"));
+  EXPECT_TRUE(left.empty()) << ReadBinaryFile(folder / "product.json") << "\nchanged: "
+                            << nlohmann::json(left).dump(1);
 }
 
 }  // namespace

@@ -91,5 +91,6 @@ void AddDumpCommand(CLI::App &app);
 void AddLintCommand(CLI::App &app);
 void AddStampCommand(CLI::App &app);
 void AddPlanCommand(CLI::App &app);
+void AddCaptureCommand(CLI::App &app);
 
 }  // namespace quenrid

@@ -9,7 +9,7 @@
 
 namespace {
 
-const char *const kVerbs[] = {"pack", "dump", "lint", "stamp", "plan"};
+const char *const kVerbs[] = {"pack", "dump", "lint", "stamp", "plan", "capture"};
 
 // "quenrid pack" once a verb is known, so the line says which one failed.
 std::string Prefix(const CLI::App &app) {
@@ -24,20 +24,22 @@ void CheckVerb(int argc, char **argv) {
     if (std::strcmp(argv[1], verb) == 0) return;
   }
   throw quenrid::UsageError(std::string("unknown command \"") + argv[1] +
-                            "\" (known: pack, dump, lint, stamp or plan; see --help)");
+                            "\" (known: pack, dump, lint, stamp, plan or capture; see --help)");
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
   using namespace quenrid;
-  CLI::App app{"quenrid: pack, dump, lint, stamp and plan Quenrid uninstallers", "quenrid"};
+  CLI::App app{"quenrid: pack, dump, lint, stamp, plan and capture Quenrid uninstallers",
+               "quenrid"};
   app.require_subcommand(1);
   AddPackCommand(app);
   AddDumpCommand(app);
   AddLintCommand(app);
   AddStampCommand(app);
   AddPlanCommand(app);
+  AddCaptureCommand(app);
   try {
     CheckVerb(argc, argv);
     app.parse(argc, argv);
