@@ -424,8 +424,12 @@ class Difference {
       if (!added && !shared) continue;
       const std::string folder = path.substr(0, path.rfind('\\'));
       const std::string name = path.substr(folder.size() + 1);
-      if (added && IsShortcutPlace(folder) && Lower(name).size() > 4 &&
-          Lower(name).compare(Lower(name).size() - 4, 4, ".lnk") == 0) {
+      if (path.find('?') != std::string::npos) {
+        notes_.push_back(path + ": a name with characters outside the code page; left out");
+        continue;
+      }
+      if (added && IsShortcutPlace(folder) &&
+          (EndsWith(name, ".lnk") || EndsWith(name, ".url") || EndsWith(name, ".pif"))) {
         uint8_t levels = 0;
         for (std::string up = folder; newFolders.count(up) && levels < 255; up = Parent(up)) {
           ++levels;
