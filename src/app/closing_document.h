@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "../data/state.h"  // DOCUMENT_BUFFER_SIZE
+
 enum : uint32_t {
-  DOCUMENT_BUFFER_SIZE = 520,  // the document's folder; the fall-back's command line
-  CLASS_VALUE_SIZE = 260,      // room for a value read from the classes root
+  CLASS_VALUE_SIZE = 260,  // room for a value read from the classes root
 };
 
 // Hands `document` to the shell, from the document's folder unless it is a

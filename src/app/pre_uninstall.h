@@ -4,9 +4,10 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "../data/state.h"  // PROGRAM_LINE_SIZE
+
 enum : uint32_t {
-  PROGRAM_LINE_SIZE = 520,  // the quoted program, a blank and the arguments
-  PROGRAM_POLL_MS = 200,    // how often messages are handled while waiting
+  PROGRAM_POLL_MS = 200,  // how often messages are handled while waiting
 };
 
 // Resolves `command`, the settings' program line, and runs it. A line whose

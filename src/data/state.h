@@ -8,7 +8,13 @@
 #include <windows.h>
 #endif
 
-enum : uint32_t { PATH_BUFFER_SIZE = 260 };  // the platform's MAX_PATH
+// The buffers whose sizes limit what the data may hold; the author's tool
+// checks manifests against these same numbers.
+enum : uint32_t {
+  PATH_BUFFER_SIZE = 260,      // the platform's MAX_PATH
+  PROGRAM_LINE_SIZE = 520,     // the quoted program, a blank and the arguments
+  DOCUMENT_BUFFER_SIZE = 520,  // the closing document; the fall-back's command line
+};
 
 // Set by DetectOperatingSystem, first thing at start-up.
 extern bool IsNtPlatform;  // the version query reported the NT platform

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Every include between the product's folders points down the layers
 # app -> removal -> ui -> paths -> data (resources/ is a leaf anyone may use),
-# so each folder's library links against only the ones below it.
+# so each folder's library links against only the ones below it; and the
+# author's tool (tools/) includes only the product headers listed here, so
+# that its next reach into the product is a decision, not an accident.
 #   tests/e2e/check-layers.sh [SRC]
 set -euo pipefail
 src="${1:-$(cd "$(dirname "$0")/../../src" && pwd)}"
@@ -24,5 +26,17 @@ for layer in "${!below[@]}"; do
   done < <(grep -Hno '#include "\.\./[a-z]*/' "$src/$layer"/* |
            sed -E 's#^([^:]*):([0-9]*):\#include "\.\./([a-z]*)/#\1:\2:\3#')
 done
-[ "$bad" = 0 ] && echo "includes point down the layers"
+tool_headers=" app/resolve.h app/switches.h data/data_offset.h data/file_io.h data/messages.h
+  data/state.h data/uninstall_data.h data/working_buffer.h paths/ascii_case.h paths/backslash.h
+  paths/folder_identity.h paths/folder_sources.h paths/macro_names.h paths/path_macros.h
+  paths/protected_folders.h removal/registry_guard.h removal/rules.h "
+tools="$(dirname "$src")/tools"
+while IFS=: read -r file line header; do
+  case "$tool_headers" in
+    *[[:space:]]"$header"[[:space:]]*) ;;
+    *) echo "$file:$line: the tool includes $header, which is not on its list"; bad=1 ;;
+  esac
+done < <(grep -rHnoE '#include "(app|data|paths|removal|ui|resources)/[^"]*"' "$tools" |
+         sed -E 's#^([^:]*):([0-9]*):\#include "([^"]*)"#\1:\2:\3#')
+[ "$bad" = 0 ] && echo "includes point down the layers; the tool includes only its listed headers"
 exit "$bad"

@@ -282,9 +282,8 @@ bool Listed(const std::string &path) {
 }
 
 void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
-  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"", [&] {
-    return Listed(shownAs) || GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES;
-  });
+  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
+         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 void RemoveLink(const std::string &link, std::string shownAs) {

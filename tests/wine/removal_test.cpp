@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iostream>
 #include <list>
 #include <map>
 #include <optional>
@@ -111,7 +110,6 @@ struct Case {
   std::vector<Question> dialogue = {};
   const char *startIn = nullptr;  // the run's current directory
   ListForm listForm = LIST_CLOSED;
-  const char *switches = "/S";
 };
 
 const char kShellFolders[] =
@@ -596,14 +594,14 @@ class RemovalPhases : public ::testing::Test {
       WindowsVersionFor version(exeName, system.version);
       WritePackedStub(exe, Block(row));
       WindowsVersionFor planVersion("quenrid.exe", system.version);
-      plan = nlohmann::json::parse(PlanJson(exe, row.switches));
+      plan = nlohmann::json::parse(PlanJson(exe, switches_));
       for (const Item &item : items) {
         EXPECT_TRUE(ItemExists(item.path)) << "the plan changed: " << item.path;
       }
       // The file phase's questions come in quiet runs too, without the other
       // prompts around them.
       SetEnvironmentVariableA("QUENRID_COM_RECORD", record.c_str());
-      Process run(exe, row.switches, row.startIn ? Expand(row.startIn) : "");
+      Process run(exe, switches_, row.startIn ? Expand(row.startIn) : "");
       SetEnvironmentVariableA("QUENRID_COM_RECORD", nullptr);
       for (const Question &question : row.dialogue) {
         if (question.answer != EMPTY) AnswerQuestion(run, question, Expand(question.path));
@@ -656,6 +654,8 @@ class RemovalPhases : public ::testing::Test {
     for (const std::string &name : watchedAfter) ADD_FAILURE() << "new outside the row: " << name;
   }
 
+  const char *switches_ = "/S";  // the runs' switches
+
   void RunAll(const std::vector<Case> &rows) {
     for (const Case &row : rows) {
       for (const System &system : kSystems) Run(row, system);
@@ -699,12 +699,6 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
       {"No to all holds for every later read-only file", NT,
        {{"$", "a.txt"}, {"$", "b.txt"}, {"$", "c.txt"}}, {}, {}, {},
        {"+r:$\\a.txt", "+r:$\\b.txt", "+r:$\\c.txt"}, {{9, IDC_NO_TO_ALL, "$\\c.txt"}}},
-      // /N answers both unasked: Yes to all for the read-only file, No for the
-      // shared one, whose count is left at zero.
-      {"no questions with /N: a read-only file goes, a run-out shared file stays", ALL,
-       {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
-       {"-r:$\\plain.txt", "+s1>0:$\\last.dll"}, {}, nullptr,
-       LIST_CLOSED, "/S /N"},
       {"read-only and run-out files go unasked when their message is empty", NT,
        {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
        {"-r:$\\plain.txt", "-s1>:$\\last.dll"}, {{9, EMPTY}, {10, EMPTY}}},
@@ -764,6 +758,15 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
        {{"$\\r\\x", ""}, {"$\\r\\x\\y", "f.txt"}, {"$\\font", "x.ttf", FONT}}, {}, {}, {},
        {"-$\\r\\x\\y\\f.txt", "-$\\r\\", "-$\\font\\x.ttf", "+$\\font\\"}},
   });
+}
+
+// /N answers both file questions unasked: Yes to all for the read-only file,
+// No for the shared one, whose count is left at zero.
+TEST_F(RemovalPhases, NoQuestions) {
+  switches_ = "/S /N";
+  RunAll({{"a read-only file goes, a run-out shared file stays", ALL,
+           {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
+           {"-r:$\\plain.txt", "+s1>0:$\\last.dll"}}});
 }
 
 TEST_F(RemovalPhases, Directories) {
@@ -1023,7 +1026,7 @@ TEST(Capture, ItsUninstallerLeavesTheMachineAsItWas) {
                         product + "\"");
     ASSERT_TRUE(ExitsWith(install, 0));
   }
-  std::cout << quenrid("capture --since \"" + (folder / "before.json") + "\" --install-dir \"" +
+  quenrid("capture --since \"" + (folder / "before.json") + "\" --install-dir \"" +
                        dir + "\" -o \"" + (folder / "product.json") + "\"");
   // What the comparison below must not find any more, it finds now.
   quenrid("capture --save \"" + (folder / "during.json") + "\"");

@@ -1,5 +1,7 @@
 #include "manifest/lint.h"
 
+#include "manifest/manifest.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <map>
 
 #include "data/messages.h"
+#include "data/state.h"
 #include "data/uninstall_data.h"
 #include "paths/backslash.h"
 #include "paths/macro_names.h"
@@ -17,10 +20,10 @@ namespace quenrid {
 
 namespace {
 
-// The uninstaller's path buffers hold 259 bytes and a NUL, its command line
-// 519 and a NUL; a resolved macro is at least a drive root, "C:\".
-constexpr size_t kPathMax = 259;
-constexpr size_t kCommandMax = 519;
+// The uninstaller's path buffers and its command line, less their NUL; a
+// resolved macro is at least a drive root, "C:\".
+constexpr size_t kPathMax = PATH_BUFFER_SIZE - 1;
+constexpr size_t kCommandMax = PROGRAM_LINE_SIZE - 1;
 constexpr size_t kShortestFolder = 3;
 
 struct Findings {
@@ -224,19 +227,6 @@ void LintSpellings(const Manifest &manifest, Findings *findings) {
   }
 }
 
-std::string RootName(uint32_t rootKey) {
-  switch (rootKey) {
-    case 0x80000000u: return "HKCR";
-    case 0x80000001u: return "HKCU";
-    case 0x80000002u: return "HKLM";
-    case 0x80000003u: return "HKU";
-    default: {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));
-      return hex;
-    }
-  }
-}
 
 void LintRegistry(const std::vector<RegistryRecord> &registry, Findings *findings) {
   for (size_t i = 0; i < registry.size(); ++i) {

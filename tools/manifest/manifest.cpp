@@ -11,21 +11,32 @@
 
 #include <nlohmann/json.hpp>
 
+#include "data/state.h"
 #include "data/uninstall_data.h"
 #include "manifest/code_page.h"
 #include "manifest/code_page_system.h"
 
 namespace quenrid {
 
+const NamedValue kRegistryRoots[5] = {{"HKCR", 0x80000000u}, {"HKCU", 0x80000001u},
+                                      {"HKLM", 0x80000002u}, {"HKU", 0x80000003u},
+                                      {"HKCC", 0x80000005u}};
+
+std::string RootName(uint32_t rootKey) {
+  for (const NamedValue &root : kRegistryRoots) {
+    if (root.value == rootKey) return root.name;
+  }
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));
+  return hex;
+}
+
 namespace {
 
 // Ordered, so that dump prints the keys in schema order.
 using Json = nlohmann::ordered_json;
 
-struct Name {
-  const char *name;
-  uint32_t value;
-};
+using Name = NamedValue;
 
 const Name kFileFlags[] = {{"sharedDll", FILE_FLAG_SHARED_DLL},
                            {"font", FILE_FLAG_FONT},
@@ -33,8 +44,6 @@ const Name kFileFlags[] = {{"sharedDll", FILE_FLAG_SHARED_DLL},
                            {"checkInUse", FILE_FLAG_CHECK_IN_USE}};
 const Name kSettingsFlags[] = {{"waitForProgram", SETTINGS_WAIT_FOR_PROGRAM},
                                {"themedControls", SETTINGS_THEMED_CONTROLS}};
-const Name kRoots[] = {
-    {"HKCR", 0x80000000u}, {"HKCU", 0x80000001u}, {"HKLM", 0x80000002u}, {"HKU", 0x80000003u}};
 
 template <size_t N> std::string NameList(const Name (&names)[N]) {
   std::string list;
@@ -301,7 +310,7 @@ RegistryRecord ParseRegistry(const Json &value, unsigned codePage, const std::st
   CheckKeys(value, {"root", "keyPath"}, place);
   RegistryRecord entry;
   entry.rootKey =
-      NamedNumber(Required(value, "root", place), kRoots, 0xFFFFFFFF, "root", At(place, "root"));
+      NamedNumber(Required(value, "root", place), kRegistryRoots, 0xFFFFFFFF, "root", At(place, "root"));
   entry.keyPath = Text(Required(value, "keyPath", place), codePage, At(place, "keyPath"));
   return entry;
 }
@@ -378,14 +387,7 @@ template <size_t N> Json FlagsJson(uint32_t flags, const Name (&names)[N]) {
   return list;
 }
 
-Json RootJson(uint32_t rootKey) {
-  for (const Name &root : kRoots) {
-    if (root.value == rootKey) return root.name;
-  }
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(rootKey));
-  return hex;
-}
+Json RootJson(uint32_t rootKey) { return RootName(rootKey); }
 
 Json FileJson(const FileRecord &file, unsigned codePage, const std::string &place) {
   Json json = Json::object();
@@ -428,16 +430,15 @@ Json ListJson(const std::vector<Item> &items, const char *key, unsigned codePage
 
 // ---- what the uninstaller can use ------------------------------------------
 
-// The uninstaller's path buffers hold 259 bytes and a NUL; its command lines
-// and documents 519 and a NUL.
-constexpr size_t kPathMax = 259;
-constexpr size_t kCommandMax = 519;
+// The uninstaller's path buffers and document buffer, less their NUL.
+constexpr size_t kPathMax = PATH_BUFFER_SIZE - 1;
+constexpr size_t kDocumentMax = DOCUMENT_BUFFER_SIZE - 1;
 // The shortest install folder, "C:\", and the length below the install
 // folder beyond which a plausible one (up to 59 bytes) no longer leaves room.
 constexpr size_t kShortestInstallFolder = 3;
 constexpr size_t kRelativeWarnAbove = 200;
 
-bool IsDriveRoot(const std::string &path) {
+bool IsDrivePath(const std::string &path) {
   return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
          path[2] == '\\';
 }
@@ -514,7 +515,7 @@ void CheckFiles(const std::vector<FileRecord> &files, unsigned codePage,
     const FileRecord &file = files[i];
     const std::string place = At("files", i);
     const bool relative = IsInstallRelative(file.folder);
-    if (!relative && !IsDriveRoot(file.folder) && !IsUncPath(file.folder)) {
+    if (!relative && !IsDrivePath(file.folder) && !IsUncPath(file.folder)) {
       Fail(At(place, "folder"),
            "not a folder the uninstaller knows: \".\" or \".\\sub\" for the install folder, "
            "\"X:\\...\" or \"\\\\server\\share\\...\" for an absolute one");
@@ -575,10 +576,10 @@ std::vector<std::string> CheckUsable(const ManifestDocument &document) {
   CheckShortcuts(manifest.shortcuts, &warnings);
   CheckDirectories(manifest.directories, &warnings);
   if (manifest.settings.program) CheckProgram(*manifest.settings.program, &warnings);
-  if (manifest.settings.document && manifest.settings.document->size() > kCommandMax) {
+  if (manifest.settings.document && manifest.settings.document->size() > kDocumentMax) {
     Fail("settings.document", "the document is " + Bytes(manifest.settings.document->size()) +
                                   "; the uninstaller's buffer holds " +
-                                  std::to_string(kCommandMax));
+                                  std::to_string(kDocumentMax));
   }
   return warnings;
 }

@@ -24,6 +24,15 @@ struct ManifestDocument {
   Manifest manifest;
 };
 
+// The registry roots by the names that manifests, lint, plan and capture give
+// them; a root without a name is written as its handle value in hexadecimal.
+struct NamedValue {
+  const char *name;
+  uint32_t value;
+};
+extern const NamedValue kRegistryRoots[5];  // values: the predefined handles as the data stores them
+std::string RootName(uint32_t rootKey);
+
 // Parses manifest JSON. `codePage`, when given, takes the place of the
 // manifest's own "codePage". Throws ManifestError for bad JSON, a duplicate
 // or unknown key, a wrong type, a number out of range, an unknown name or a

@@ -162,7 +162,11 @@ bool IsNoiseKey(const std::string &name) {
   for (const char *noise : kNoise) {
     if (Below(lower, noise)) return true;
   }
-  return false;
+  // The same keys in the 32-bit view of a 64-bit system.
+  const std::string node = "\\wow6432node";
+  const size_t view = lower.find(node + "\\");
+  return view != std::string::npos &&
+         IsNoiseKey(lower.substr(0, view) + lower.substr(view + node.size()));
 }
 
 std::string Digest(DWORD type, const std::vector<BYTE> &data) {
@@ -341,9 +345,14 @@ class Difference {
     AddRegistry(key + "\\\\" + name);
   }
 
+  // "HKLM\Software\X" as its root's handle value and the path below it.
   static bool Split(const std::string &name, uint32_t *root, std::string *path) {
-    *root = name.compare(0, 4, "HKLM") == 0 ? 0x80000002u : 0x80000001u;
-    *path = name.substr(5);
+    const size_t slash = name.find('\\');
+    *root = 0;
+    for (const NamedValue &known : kRegistryRoots) {
+      if (name.compare(0, slash, known.name) == 0) *root = known.value;
+    }
+    *path = name.substr(slash + 1);
     return true;
   }
 

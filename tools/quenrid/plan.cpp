@@ -28,6 +28,7 @@
 #include "paths/backslash.h"
 #include "paths/folder_identity.h"
 #include "paths/protected_folders.h"
+#include "manifest/manifest.h"
 #include "quenrid/commands.h"
 #include "removal/rules.h"
 
@@ -144,16 +145,6 @@ bool IsHeld(const std::string &path, bool readOnly) {
   return false;
 }
 
-std::string RootName(uint32_t root) {
-  switch (root) {
-    case 0x80000000: return "HKCR";
-    case 0x80000001: return "HKCU";
-    case 0x80000002: return "HKLM";
-    case 0x80000003: return "HKU";
-    case 0x80000005: return "HKCC";
-    default: return "root " + std::to_string(root);
-  }
-}
 
 class Planner {
  public:
