@@ -18,6 +18,7 @@
 
 #include "data/uninstall_data.h"
 #include "manifest/manifest.h"
+#include "paths/ascii_case.h"
 #include "paths/macro_names.h"
 #include "quenrid/commands.h"
 #include "quenrid/folder_macros.h"
@@ -45,10 +46,8 @@ std::string Lower(std::string text) {
 
 // `path` is `folder` or lies below it, letters in any case.
 bool Below(const std::string &path, const std::string &folder) {
-  if (path.size() < folder.size() || Lower(path.substr(0, folder.size())) != Lower(folder)) {
-    return false;
-  }
-  return path.size() == folder.size() || path[folder.size()] == '\\' || folder.back() == '\\';
+  const char *after = AfterPrefixIgnoringAsciiCase(path.c_str(), folder.c_str());
+  return after && (*after == '\0' || *after == '\\' || folder.back() == '\\');
 }
 
 // A folder of the machine, named by the macro that stands for it.
