@@ -1,10 +1,5 @@
 #include "closing_document.h"
 
-#include <exdisp.h>
-#include <servprov.h>
-#include <shellapi.h>
-#include <shldisp.h>
-#include <shlobj.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -13,115 +8,8 @@
 #include "../data/working_buffer.h"
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
+#include "../removal/machine.h"
 #include "resolve.h"
-
-// --- The desktop's shell
-
-typedef BSTR(WINAPI *AllocStringFn)(const OLECHAR *);
-typedef void(WINAPI *FreeStringFn)(BSTR);
-
-// The strings of one call, as the automation library allocates them.
-struct ShellStrings {
-  AllocStringFn alloc;
-  FreeStringFn free;
-  BSTR text[4];  // file, arguments, folder, verb
-};
-
-static bool SetString(ShellStrings *strings, int index, const char *text, VARIANT *variant) {
-  if (!text) return true;
-  WCHAR wide[DOCUMENT_BUFFER_SIZE];
-  if (!MultiByteToWideChar(CP_ACP, 0, text, -1, wide, DOCUMENT_BUFFER_SIZE)) return false;
-  strings->text[index] = strings->alloc(wide);
-  if (!strings->text[index]) return false;
-  if (variant) {
-    variant->vt = VT_BSTR;
-    variant->bstrVal = strings->text[index];
-  }
-  return true;
-}
-
-// The shell's automation object of the desktop's folder view, which lives in
-// the desktop's own process; null when there is none (no shell running, or
-// one that offers no such object).
-static IShellDispatch2 *DesktopShell() {
-  IShellWindows *windows = nullptr;
-  IDispatch *desktop = nullptr, *background = nullptr, *application = nullptr;
-  IServiceProvider *services = nullptr;
-  IShellBrowser *browser = nullptr;
-  IShellView *view = nullptr;
-  IShellFolderViewDual *folderView = nullptr;
-  IShellDispatch2 *shell = nullptr;
-  VARIANT location, root;
-  memset(&location, 0, sizeof location);
-  memset(&root, 0, sizeof root);
-  location.vt = VT_I4;
-  location.lVal = CSIDL_DESKTOP;
-  long window = 0;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
-                                 IID_IShellWindows, reinterpret_cast<void **>(&windows))) &&
-      windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-                            &desktop) == S_OK &&
-      desktop &&
-      SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider,
-                                        reinterpret_cast<void **>(&services))) &&
-      SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                       reinterpret_cast<void **>(&browser))) &&
-      SUCCEEDED(browser->QueryActiveShellView(&view)) &&
-      SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
-                                    reinterpret_cast<void **>(&background))) &&
-      SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual,
-                                           reinterpret_cast<void **>(&folderView))) &&
-      SUCCEEDED(folderView->get_Application(&application)) && application) {
-    application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void **>(&shell));
-  }
-  IUnknown *used[] = {application, folderView, background, view, browser, services, desktop,
-                      windows};
-  for (IUnknown *object : used) {
-    if (object) object->Release();
-  }
-  return shell;
-}
-
-// On NT 6 and later the uninstaller runs elevated, and what it starts would
-// run as administrator: the desktop's shell, which runs with the signed-in
-// user's own rights, is asked to open `file` (a document, or a program with
-// its `arguments`) instead. False when there is no such shell or it could
-// not open the file; the caller then opens it as before.
-static bool OpenOnDesktop(const char *file, const char *arguments, const char *folder) {
-  if (!IsNtVersion6) return false;
-  char path[PATH_BUFFER_SIZE];
-  HMODULE automation =
-      FileInFolder(path, GetSystemDirectoryA, "oleaut32.dll") ? LoadLibraryA(path) : nullptr;
-  if (!automation) return false;
-  ShellStrings strings;
-  memset(&strings, 0, sizeof strings);
-  strings.alloc = reinterpret_cast<AllocStringFn>(
-      reinterpret_cast<void *>(GetProcAddress(automation, "SysAllocString")));
-  strings.free = reinterpret_cast<FreeStringFn>(
-      reinterpret_cast<void *>(GetProcAddress(automation, "SysFreeString")));
-  VARIANT parameters, directory, verb, show;
-  memset(&parameters, 0, sizeof parameters);
-  memset(&directory, 0, sizeof directory);
-  memset(&verb, 0, sizeof verb);
-  memset(&show, 0, sizeof show);
-  show.vt = VT_I4;
-  show.lVal = SW_SHOW;
-  bool opened = false;
-  if (strings.alloc && strings.free && SetString(&strings, 0, file, nullptr) &&
-      SetString(&strings, 1, arguments, &parameters) &&
-      SetString(&strings, 2, folder, &directory) && SetString(&strings, 3, "open", &verb)) {
-    IShellDispatch2 *shell = DesktopShell();
-    if (shell) {
-      opened = shell->ShellExecute(strings.text[0], parameters, directory, verb, show) == S_OK;
-      shell->Release();
-    }
-  }
-  for (BSTR text : strings.text) {
-    if (text) strings.free(text);
-  }
-  FreeLibrary(automation);
-  return opened;
-}
 
 // --- The class's open command
 
@@ -171,11 +59,11 @@ static const char *CommandProgram(const char *command, char *program) {
     memcpy(program, name, end - command + 1);
   } else if (strpbrk(name, "\\/:") ||
              ((!FileInFolder(program, GetSystemDirectoryA, name) ||
-               GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) &&
+               MachineAttributes(program) == INVALID_FILE_ATTRIBUTES) &&
               !FileInFolder(program, GetWindowsDirectoryA, name))) {
     return nullptr;
   }
-  const DWORD attributes = GetFileAttributesA(program);
+  const DWORD attributes = MachineAttributes(program);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return nullptr;
   }
@@ -211,8 +99,8 @@ static void OpenWithClassCommand(char *command, const char *document, const char
       !AppendText(line, DOCUMENT_BUFFER_SIZE, "\"")) {
     return;
   }
-  if (OpenOnDesktop(program, line + strlen(program) + 3, nullptr)) return;
-  HANDLE started = StartProcess(line, FALSE, 0, SW_SHOW, program);
+  if (MachineShellOpen(program, line + strlen(program) + 3, nullptr)) return;
+  HANDLE started = MachineStartProcess(line, FALSE, 0, SW_SHOW, program);
   if (started) CloseHandle(started);
 }
 
@@ -221,12 +109,8 @@ void OpenClosingDocument(const char *document, const char *extension) {
   char *folder = AllocWorkingBuffer(DOCUMENT_BUFFER_SIZE);
   if (command && folder && IsOpenableDocument(document)) {
     const char *from = DocumentFolder(folder, document);
-    if (!OpenOnDesktop(document, nullptr, from)) {
-      HINSTANCE opened = ShellExecuteA(nullptr, "open", document, nullptr, from, SW_SHOW);
-      // Results of 32 and below are the shell's error codes.
-      if (reinterpret_cast<uintptr_t>(opened) <= 32) {
-        OpenWithClassCommand(command, document, extension);
-      }
+    if (!MachineShellOpen(document, nullptr, from)) {
+      OpenWithClassCommand(command, document, extension);
     }
   }
   FreeWorkingBuffer(folder);
@@ -235,18 +119,20 @@ void OpenClosingDocument(const char *document, const char *extension) {
 
 LONG QueryClassesRootDefault(HKEY root, const char *subKey, char *output) {
   HKEY key;
-  LONG opened = RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key);
+  LONG opened = MachineOpenKey(root, subKey, 0, KEY_QUERY_VALUE, &key);
   if (opened != ERROR_SUCCESS) return opened;
   // Read aside first: a failed read must not leave the sub key's own name in
   // an output that doubles as the sub key, to be run as a command.
   char value[CLASS_VALUE_SIZE + 1];
   memset(value, 0, sizeof value);
-  LONG size = CLASS_VALUE_SIZE;
-  if (RegQueryValueA(key, nullptr, value, &size) != ERROR_SUCCESS ||
-      strlen(value) >= CLASS_VALUE_SIZE) {
+  DWORD size = CLASS_VALUE_SIZE;
+  DWORD type = REG_NONE;
+  if (MachineQueryValue(key, nullptr, &type, reinterpret_cast<BYTE *>(value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ || strlen(value) >= CLASS_VALUE_SIZE) {
     value[0] = '\0';
   }
-  RegCloseKey(key);
+  MachineCloseKey(key);
   memcpy(output, value, strlen(value) + 1);
   return ERROR_SUCCESS;
 }

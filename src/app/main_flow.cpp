@@ -97,10 +97,14 @@ void RunRemoval() {
   if (document && !SwitchS && !SwitchX) OpenClosingDocument(document, ".htm");
 }
 
+void DeleteSelfAfterRun(int confirmed) {
+  if (confirmed == IDOK && !SwitchS && !SwitchX) ScheduleSelfDeletion();
+}
+
 void EndRun(int confirmed) {
   RunFinalMessageLoop();
   ReleaseUninstallData();
-  // The batch needs InstallFolder and WorkPath, which ShutDown releases.
-  if (confirmed == IDOK && !SwitchS && !SwitchX) ScheduleSelfDeletion();
+  // The self-deletion needs InstallFolder and WorkPath, which ShutDown releases.
+  DeleteSelfAfterRun(confirmed);
   ShutDown();
 }

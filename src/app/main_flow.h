@@ -22,6 +22,10 @@ void OpenProgressDialog();
 // the closing message and the closing document.
 void RunRemoval();
 
+// The self-deletion, only when `confirmed` is IDOK and neither /S nor /X is
+// set.
+void DeleteSelfAfterRun(int confirmed);
+
 // The final message loop, the release of the lists, the self-deletion
 // (only when `confirmed` is IDOK and neither /S nor /X is set), shut-down.
 void EndRun(int confirmed);

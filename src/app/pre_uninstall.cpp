@@ -6,6 +6,7 @@
 #include "../data/state.h"
 #include "../data/working_buffer.h"
 #include "../paths/backslash.h"
+#include "../removal/machine.h"
 #include "../ui/ui.h"
 #include "resolve.h"
 
@@ -37,10 +38,10 @@ int RunPreUninstallProgram(const char *program, const char *arguments, uint32_t 
 // current, using `folder` (both PATH_BUFFER_SIZE bytes). False when nothing
 // was changed.
 static bool EnterProgramFolder(char *saved, char *folder, const char *program) {
-  DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, saved);
+  DWORD length = MachineCurrentFolder(saved);
   if (length == 0 || length >= PATH_BUFFER_SIZE) return false;
   if (!ProgramFolder(folder, program)) return false;
-  SetCurrentDirectoryA(folder);
+  MachineEnterFolder(folder);
   return true;
 }
 
@@ -61,8 +62,8 @@ int LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
   char *folder = directories + PATH_BUFFER_SIZE;
   const bool moved = EnterProgramFolder(saved, folder, program);
   // The program gets the system's default window placement and show state.
-  *process = StartProcess(line, TRUE, NORMAL_PRIORITY_CLASS, SHOW_DEFAULT_WINDOW);
-  if (moved) SetCurrentDirectoryA(saved);
+  *process = MachineStartProcess(line, TRUE, NORMAL_PRIORITY_CLASS, SHOW_DEFAULT_WINDOW, nullptr);
+  if (moved) MachineEnterFolder(saved);
   FreeWorkingBuffer(directories);
   FreeWorkingBuffer(line);
   return *process != nullptr;

@@ -6,6 +6,7 @@
 #include "../data/process.h"
 #include "../data/state.h"
 #include "../paths/backslash.h"
+#include "../removal/machine.h"
 #include "../ui/ui.h"
 #include "resolve.h"
 
@@ -13,7 +14,7 @@ enum : uint32_t {
   DIRECTORY_BUFFER_SIZE = 520,
   WIDE_PATH_SIZE = 1024,       // the executable's path as the system stores it
   BATCH_NAME_LIMIT = 999,      // names 1 to 998
-  FORMATTED_NAME_SIZE = 1025,  // the most wsprintfA writes
+  BATCH_NAME_SIZE = 16,        // "delme998.bat" and its terminator, with room
   // The template's own text and four paths, each in quotes with every
   // character a doubled "%" at worst.
   BATCH_TEXT_SIZE = 64 + 4 * (2 * PATH_BUFFER_SIZE + 2),
@@ -27,11 +28,11 @@ static void EnterSystemFolder() {
                              : GetWindowsDirectoryA(directory, DIRECTORY_BUFFER_SIZE);
   if (length == 0 || length >= DIRECTORY_BUFFER_SIZE) return;
   StripTrailingBackslash(directory);
-  SetCurrentDirectoryA(directory);
+  MachineEnterFolder(directory);
 }
 
 static bool StartHidden(char *line) {
-  HANDLE started = StartProcess(line, FALSE, 0, SW_HIDE);
+  HANDLE started = MachineStartProcess(line, FALSE, 0, SW_HIDE, nullptr);
   if (!started) return false;
   CloseHandle(started);
   return true;
@@ -52,19 +53,16 @@ static const char kDeletionLoop[] =
     "if not exist \"!QUENRID_EXE!\\*\" if exist \"!QUENRID_EXE!\" del \"!QUENRID_EXE!\" & "
     "if exist \"!QUENRID_EXE!\" \"!QUENRID_PING!\" -n 2 127.0.0.1 >nul)";
 
-typedef DWORD(WINAPI *ModuleFileNameW)(HMODULE, LPWSTR, DWORD);
 typedef BOOL(WINAPI *SetVariableW)(LPCWSTR, LPCWSTR);
 
 // The executable's path and folder as the system stores them, in UTF-16: the
 // ANSI forms may hold a best-fit character that names another file.
 static bool PassOwnPaths() {
-  ModuleFileNameW moduleName =
-      reinterpret_cast<ModuleFileNameW>(SystemFunction("kernel32.dll", "GetModuleFileNameW"));
   SetVariableW setVariable =
       reinterpret_cast<SetVariableW>(SystemFunction("kernel32.dll", "SetEnvironmentVariableW"));
   WCHAR path[WIDE_PATH_SIZE];
-  if (!moduleName || !setVariable) return false;
-  const DWORD length = moduleName(AppInstance, path, WIDE_PATH_SIZE);
+  if (!setVariable) return false;
+  const DWORD length = MachineOwnPath(path, WIDE_PATH_SIZE);
   if (length == 0 || length >= WIDE_PATH_SIZE || !setVariable(L"QUENRID_EXE", path)) return false;
   DWORD cut = length;
   while (cut > 0 && path[cut - 1] != L'\\') --cut;
@@ -94,23 +92,14 @@ static bool StartDeletionLoop(const char *interpreter) {
 
 // --- command.com: a batch in the temporary folder
 
-// `pattern` numbered `n` in the temporary folder; false when it does not fit.
-static bool BatchName(char *path, const char *pattern, uint32_t n) {
+// delme<n>.bat in the temporary folder; false when it does not fit.
+static bool BatchName(char *path, uint32_t n) {
   DWORD length = GetTempPathA(PATH_BUFFER_SIZE, path);
   if (length == 0 || length >= PATH_BUFFER_SIZE) return false;
   if (!AppendBackslash(path, PATH_BUFFER_SIZE)) return false;
-  char name[FORMATTED_NAME_SIZE];
-  wsprintfA(name, pattern, n);
+  char name[BATCH_NAME_SIZE];
+  wsprintfA(name, "delme%u.bat", n);
   return AppendText(path, PATH_BUFFER_SIZE, name);
-}
-
-FileHandle CreateSelfDeleteBatch(char *path, const char *pattern) {
-  for (uint32_t n = 1; n < BATCH_NAME_LIMIT; ++n) {
-    if (!BatchName(path, pattern, n)) continue;
-    FileHandle created = CreateOutputFile(path);
-    if (created != InvalidFileHandle()) return created;
-  }
-  return InvalidFileHandle();
 }
 
 // Converts `path` into `oem`; false when the OEM form does not give the same
@@ -148,22 +137,28 @@ static bool BuildBatchText(char *text, const char *exe, const char *folder, cons
          AppendBatchPath(text, batch) && AppendText(text, BATCH_TEXT_SIZE, "\r\n");
 }
 
-// Converts InstallFolder and WorkPath in place, and the batch's own path into
-// a copy, and writes the text. False when a path has no exact OEM form or the
-// text was not written whole: a batch cut short could name another file.
-static bool WriteBatch(FileHandle batch, const char *batchPath) {
+// Converts InstallFolder and WorkPath in place and writes the batch under the
+// first free name of delme<n>.bat (1 to 998) in the temporary folder, new,
+// never over a name that exists in any form, a link included; its path in
+// `batchPath`. False when a path has no exact OEM form or no batch was
+// written whole: a batch cut short could name another file.
+static bool WriteBatch(char *batchPath) {
   char oemBatchPath[PATH_BUFFER_SIZE];
   char oem[PATH_BUFFER_SIZE];
   if (!ToOem(InstallFolder, oem)) return false;
   lstrcpynA(InstallFolder, oem, PATH_BUFFER_SIZE);
-  if (!ToOem(WorkPath, oem) || !ToOem(batchPath, oemBatchPath)) return false;
+  if (!ToOem(WorkPath, oem)) return false;
   lstrcpynA(WorkPath, oem, PATH_BUFFER_SIZE);
   char text[BATCH_TEXT_SIZE];
-  if (!BuildBatchText(text, WorkPath, InstallFolder, oemBatchPath)) return false;
-  const DWORD length = static_cast<DWORD>(strlen(text));
-  DWORD written = 0;
-  return WriteFile(static_cast<HANDLE>(batch), text, length, &written, nullptr) &&
-         written == length;
+  for (uint32_t n = 1; n < BATCH_NAME_LIMIT; ++n) {
+    if (!BatchName(batchPath, n)) continue;
+    if (!ToOem(batchPath, oemBatchPath) ||
+        !BuildBatchText(text, WorkPath, InstallFolder, oemBatchPath)) {
+      return false;
+    }
+    if (MachineWriteNewFile(batchPath, text, static_cast<DWORD>(strlen(text)))) return true;
+  }
+  return false;
 }
 
 // The short forms keep the batch's lines short and blank-free where the file
@@ -171,29 +166,25 @@ static bool WriteBatch(FileHandle batch, const char *batchPath) {
 static bool ShortenPaths() {
   GetShortPathNameA(InstallFolder, InstallFolder, PATH_BUFFER_SIZE);
   StripTrailingBackslash(InstallFolder);
-  DWORD length = GetModuleFileNameA(AppInstance, WorkPath, PATH_BUFFER_SIZE);
-  if (length == 0 || length >= PATH_BUFFER_SIZE) return false;
+  if (!ModulePath || strlen(ModulePath) >= PATH_BUFFER_SIZE) return false;
+  strcpy(WorkPath, ModulePath);
   GetShortPathNameA(WorkPath, WorkPath, PATH_BUFFER_SIZE);
   return true;
 }
 
 static void StartDeletionBatch(const char *interpreter) {
-  if (!ShortenPaths()) return;
   char batchPath[PATH_BUFFER_SIZE];
-  FileHandle batch = CreateSelfDeleteBatch(batchPath, "delme%d.bat");
-  if (batch == InvalidFileHandle()) return;
-  const bool written = WriteBatch(batch, batchPath);
-  CloseFile(batch);
+  if (!ShortenPaths() || !WriteBatch(batchPath)) return;
   char line[DIRECTORY_BUFFER_SIZE];
   const char *quote = strchr(batchPath, ' ') ? "\"" : "";
   line[0] = '\0';
-  if (!written || !AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") ||
+  if (!AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") ||
       !AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) ||
       !AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /C ") ||
       !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) ||
       !AppendText(line, DIRECTORY_BUFFER_SIZE, batchPath) ||
       !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) || !StartHidden(line)) {
-    DeleteFileA(batchPath);
+    MachineDeleteFile(batchPath);
   }
 }
 

@@ -19,9 +19,3 @@
 // and WorkPath in place. Both leave the system (NT) or Windows folder current.
 void ScheduleSelfDeletion();
 
-// Creates the first free name of `pattern` (one "%d", numbered 1 to 998) in
-// the temporary folder, new, empty and open for writing, with its path in
-// `path` (PATH_BUFFER_SIZE bytes). A name that exists in any form, a link
-// included, is skipped. Returns InvalidFileHandle() when no name can be
-// created.
-FileHandle CreateSelfDeleteBatch(char *path, const char *pattern);

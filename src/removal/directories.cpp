@@ -1,9 +1,7 @@
 #include "directories.h"
 
 #include <windows.h>
-#include <direct.h>
 #include <io.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "../data/memory.h"
@@ -12,6 +10,7 @@
 #include "../paths/backslash.h"
 #include "../paths/folder_identity.h"
 #include "../paths/protected_folders.h"
+#include "machine.h"
 #include "rules.h"
 
 static bool IsDotEntry(const char *name) {
@@ -21,15 +20,15 @@ static bool IsDotEntry(const char *name) {
 // The full path of the current directory into a 260-byte `path`; false when
 // it cannot be read or is longer.
 static bool ReadCurrentDirectory(char *path) {
-  DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, path);
+  DWORD length = MachineCurrentFolder(path);
   return length > 0 && length < PATH_BUFFER_SIZE;
 }
 
 void RemoveCurrentFolder() {
   char folder[PATH_BUFFER_SIZE];
   bool noted = ReadCurrentDirectory(folder);
-  SetCurrentDirectoryA("..");
-  if (noted) _rmdir(folder);
+  MachineEnterFolder("..");
+  if (noted) MachineRemoveFolder(folder);
 }
 
 // One level of the walk, from the heap rather than the stack, since a deep
@@ -50,39 +49,39 @@ static bool CurrentFolderMayGo(char *folder) {
 // CleanCurrentFolder brings the walk back here.
 static void CleanSubfolders(const char *pattern, WalkLevel *level) {
   _finddata_t *found = &level->found;
-  intptr_t search = _findfirst("*.*", found);
+  intptr_t search = MachineFindFirst("*.*", found);
   if (search == -1) return;
   do {
     if (!(found->attrib & _A_SUBDIR) || IsDotEntry(found->name)) continue;
     if (found->attrib & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-    if (SetCurrentDirectoryA(found->name)) CleanCurrentFolder(pattern);
-  } while (_findnext(search, found) == 0);
-  _findclose(search);
+    if (MachineEnterFolder(found->name)) CleanCurrentFolder(pattern);
+  } while (MachineFindNext(search, found) == 0);
+  MachineFindClose(search);
 }
 
 // Read-only files and files in use fail and stay.
 static void DeleteMatchingFiles(const char *pattern, WalkLevel *level) {
-  intptr_t search = _findfirst(pattern, &level->found);
+  intptr_t search = MachineFindFirst(pattern, &level->found);
   if (search == -1) return;
   do {
     // A link stays where it is: deleting it may delete what it points to.
     const _finddata_t &found = level->found;
     if (!(found.attrib & _A_SUBDIR) &&
         !IsLinkEntry(found.name, found.name, found.attrib, level->final)) {
-      remove(found.name);
+      MachineDeleteFile(found.name);
     }
-  } while (_findnext(search, &level->found) == 0);
-  _findclose(search);
+  } while (MachineFindNext(search, &level->found) == 0);
+  MachineFindClose(search);
 }
 
 static bool CurrentFolderIsEmpty(_finddata_t *found) {
-  intptr_t search = _findfirst("*.*", found);
+  intptr_t search = MachineFindFirst("*.*", found);
   if (search == -1) return true;
   bool empty = true;
   do {
     if (!IsDotEntry(found->name)) empty = false;
-  } while (empty && _findnext(search, found) == 0);
-  _findclose(search);
+  } while (empty && MachineFindNext(search, found) == 0);
+  MachineFindClose(search);
   return empty;
 }
 
@@ -90,7 +89,7 @@ static bool CurrentFolderIsEmpty(_finddata_t *found) {
 void CleanCurrentFolder(const char *pattern) {
   WalkLevel *level = nullptr;
   if (!AllocBlock(sizeof *level, &level)) {
-    SetCurrentDirectoryA("..");
+    MachineEnterFolder("..");
     return;
   }
   bool removable = CurrentFolderMayGo(level->folder);
@@ -103,7 +102,7 @@ void CleanCurrentFolder(const char *pattern) {
   if (removable) {
     RemoveCurrentFolder();
   } else {
-    SetCurrentDirectoryA("..");
+    MachineEnterFolder("..");
   }
   FreeAndClear(&level);
 }
@@ -114,10 +113,10 @@ static void CleanDirectoryEntry(const char *entry, char *path) {
   const char *pattern;
   char folder[PATH_BUFFER_SIZE];
   if (!ResolveDirectoryEntry(entry, path, &pattern)) return;
-  if (CheckFolder(path, folder) != FOLDER_MAY_GO || !SetCurrentDirectoryA(folder)) return;
+  if (CheckFolder(path, folder) != FOLDER_MAY_GO || !MachineEnterFolder(folder)) return;
   CleanCurrentFolder(pattern);
-  if (InstallFolder) SetCurrentDirectoryA(InstallFolder);
-  if (CheckFolder(folder, folder) == FOLDER_MAY_GO) _rmdir(folder);
+  if (InstallFolder) MachineEnterFolder(InstallFolder);
+  if (CheckFolder(folder, folder) == FOLDER_MAY_GO) MachineRemoveFolder(folder);
 }
 
 // The path buffer is on the stack: nothing to allocate.

@@ -1,7 +1,6 @@
 #include "emptied_folders.h"
 
 #include <windows.h>
-#include <direct.h>
 #include <string.h>
 
 #include "../data/state.h"
@@ -10,6 +9,7 @@
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
 #include "../ui/ui.h"
+#include "machine.h"
 #include "rules.h"
 
 // The InstallFolder must not be the current directory while its emptied
@@ -18,8 +18,8 @@ static void LeaveInstallFolder() {
   char folder[PATH_BUFFER_SIZE];
   strcpy(folder, InstallFolder);
   StripTrailingBackslash(folder);
-  SetCurrentDirectoryA(folder);
-  SetCurrentDirectoryA("..");
+  MachineEnterFolder(folder);
+  MachineEnterFolder("..");
 }
 
 // Removes the folder in WorkPath and its parents until one may not go or
@@ -29,7 +29,7 @@ static void LeaveInstallFolder() {
 static void RemoveFolderUpwards() {
   char folder[PATH_BUFFER_SIZE];
   if (CheckFolder(WorkPath, folder) != FOLDER_MAY_GO) return;
-  while (_rmdir(folder) == 0 && CutAtLastBackslash(folder) &&
+  while (MachineRemoveFolder(folder) && CutAtLastBackslash(folder) &&
          CheckFolder(folder, folder) == FOLDER_MAY_GO) {
   }
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <errno.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "../data/file_io.h"
@@ -13,25 +12,18 @@
 #include "../paths/protected_folders.h"
 #include "../resources/resource.h"
 #include "../ui/ui.h"
-#include "com_server.h"
 #include "fonts.h"
+#include "machine.h"
 #include "rules.h"
 
-static int OpenFails(const char *path) {
-  FileHandle file = OpenExistingFile(path, OPEN_READ_WRITE);
-  if (file == InvalidFileHandle()) return 1;
-  CloseFile(file);
-  return 0;
-}
-
 int IsFileInUse(const char *path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = MachineAttributes(path);
   if (!CountsAsReadOnly(path, attributes)) {
-    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : OpenFails(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : !MachineOpensForWriting(path);
   }
   ClearReadOnly(path);
-  if (CountsAsReadOnly(path, GetFileAttributesA(path))) return 1;
-  int inUse = OpenFails(path);
+  if (CountsAsReadOnly(path, MachineAttributes(path))) return 1;
+  int inUse = !MachineOpensForWriting(path);
   SetReadOnly(path);
   return inUse;
 }
@@ -46,14 +38,14 @@ int AnyFileInUse() {
 }
 
 static void ChangeReadOnly(const char *path, bool readOnly) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = MachineAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   if (readOnly) {
     attributes |= FILE_ATTRIBUTE_READONLY;
   } else {
     attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
   }
-  SetFileAttributesA(path, attributes);
+  MachineSetAttributes(path, attributes);
 }
 
 void ClearReadOnly(const char *path) { ChangeReadOnly(path, false); }
@@ -73,7 +65,7 @@ static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
   DWORD type = 0;
   DWORD count = 0;
   DWORD size = sizeof count;
-  if (RegQueryValueExA(key, path, nullptr, &type, reinterpret_cast<BYTE *>(&count), &size) !=
+  if (MachineQueryValue(key, path, &type, reinterpret_cast<BYTE *>(&count), &size) !=
       ERROR_SUCCESS) {
     return removable;
   }
@@ -81,7 +73,7 @@ static bool DecrementSharedCount(HKEY key, const char *path, bool removable) {
   const bool write = LowerSharedCount(&lowered, !removable);
   count = lowered;
   if (count != 0) removable = false;
-  if (write) RegSetValueExA(key, path, 0, type, reinterpret_cast<const BYTE *>(&count), size);
+  if (write) MachineSetValue(key, path, type, reinterpret_cast<const BYTE *>(&count), size);
   return removable;
 }
 
@@ -92,7 +84,7 @@ static bool ConfirmSharedRemoval(const char *path) {
   if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &text)) return true;
   FormatMessageArg(text, MSG_SHARED_FILE, path);
   bool removable =
-      text[0] == '\0' || (!NoQuestions && ShowMessage(text, SHARED_FILE_STYLE) == IDYES);
+      text[0] == '\0' || (!NoQuestions && MachineAsk(text, SHARED_FILE_STYLE, path) == IDYES);
   FreeAndClear(&text);
   return removable;
 }
@@ -101,34 +93,48 @@ static bool ConfirmSharedRemoval(const char *path) {
 // no count at all counts as run out.
 static bool ReleaseSharedCount(const char *path, bool removable) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+  if (MachineOpenKey(HKEY_LOCAL_MACHINE, SharedDllsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
     key = nullptr;
   }
   if (key) removable = DecrementSharedCount(key, path, removable);
   if (removable) removable = ConfirmSharedRemoval(path);
   if (key) {
-    if (removable) RegDeleteValueA(key, path);
-    RegCloseKey(key);
+    if (removable) MachineDeleteValue(key, path);
+    MachineCloseKey(key);
   }
   return removable;
 }
 
-static bool DeleteWritable(const char *path) {
+// 0 when deleted, else the deletion's errno.
+static int DeleteWritable(const char *path) {
   ClearReadOnly(path);
-  return remove(path) == 0;
+  return MachineDeleteFile(path);
+}
+
+// Message 9 with the file's name: IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL
+// or IDCANCEL. A product that leaves message 9 empty has chosen not to be
+// asked, and unasked (NoQuestions) every file is taken as answered "yes to
+// all"; without memory for the text, the file stays.
+static int AskReadOnly(const char *path) {
+  char *question = nullptr;
+  if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &question)) return IDNO;
+  FormatMessageArg(question, MSG_READ_ONLY_FILE, path);
+  int answer = question[0] && !NoQuestions ? MachineAsk(question, 0, path) : IDC_YES_TO_ALL;
+  FreeAndClear(&question);
+  return answer;
 }
 
 // After a failed deletion: a read-only file is deleted once made writable,
 // if the entry is a font or COM server, or the user says so.
-static void RemoveReadOnlyFile(const FileEntry *entry, const char *path) {
-  while (errno == EACCES && CountsAsReadOnly(path, GetFileAttributesA(path))) {
+static void RemoveReadOnlyFile(const FileEntry *entry, const char *path, int error) {
+  while (error == EACCES && CountsAsReadOnly(path, MachineAttributes(path))) {
     if ((entry->flags & (FILE_FLAG_FONT | FILE_FLAG_COM_SERVER)) ||
         ReadOnlyAnswer == READ_ONLY_YES_TO_ALL) {
       DeleteWritable(path);
       return;
     }
     if (ReadOnlyAnswer == READ_ONLY_NO_TO_ALL) return;
-    int answer = AskQuestion(path);
+    int answer = AskReadOnly(path);
     if (answer == IDC_YES_TO_ALL) ReadOnlyAnswer = READ_ONLY_YES_TO_ALL;
     if (answer == IDC_NO_TO_ALL) ReadOnlyAnswer = READ_ONLY_NO_TO_ALL;
     if (answer == IDC_YES_TO_ALL) {
@@ -136,7 +142,8 @@ static void RemoveReadOnlyFile(const FileEntry *entry, const char *path) {
       return;
     }
     // Yes asks again while the file cannot be deleted; anything else leaves it.
-    if (answer != IDYES || DeleteWritable(path)) return;
+    if (answer != IDYES) return;
+    error = DeleteWritable(path);
   }
 }
 
@@ -144,15 +151,16 @@ static void RemoveFileEntry(const FileEntry *entry) {
   if (!ComposeFilePath(entry)) return;  // too long for WorkPath: skipped whole
   if (entry->fileName[0] == '\0') {
     char folder[PATH_BUFFER_SIZE];
-    if (CheckFolder(WorkPath, folder) == FOLDER_MAY_GO) RemoveDirectoryA(folder);
+    if (CheckFolder(WorkPath, folder) == FOLDER_MAY_GO) MachineRemoveFolder(folder);
     return;
   }
   bool removable = !IsFileInUse(WorkPath);
   if (entry->flags & FILE_FLAG_SHARED_DLL) removable = ReleaseSharedCount(WorkPath, removable);
   if (!removable) return;
   if (entry->flags & FILE_FLAG_FONT) RemoveFont(WorkPath);
-  if (entry->flags & FILE_FLAG_COM_SERVER) UnregisterComServer(WorkPath);
-  if (remove(WorkPath) != 0) RemoveReadOnlyFile(entry, WorkPath);
+  if (entry->flags & FILE_FLAG_COM_SERVER) MachineUnregisterServer(WorkPath);
+  const int error = MachineDeleteFile(WorkPath);
+  if (error != 0) RemoveReadOnlyFile(entry, WorkPath, error);
 }
 
 // From the last entry to the first, so files go before the folders listed

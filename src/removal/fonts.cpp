@@ -9,6 +9,7 @@
 #include "../paths/backslash.h"
 #include "../paths/shell_folders.h"
 #include "font_name.h"
+#include "machine.h"
 
 static const char TrueTypeSuffix[] = " (TrueType)";
 static const char NtFontsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
@@ -36,20 +37,20 @@ static bool NamesFile(const char *data, const char *path) {
 // family only; a missing key or value is no concern of ours.
 static void DeleteFontValue(const char *valueName, const char *path) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IsNtPlatform ? NtFontsKey : WindowsFontsKey, 0,
-                    KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+  if (MachineOpenKey(HKEY_LOCAL_MACHINE, IsNtPlatform ? NtFontsKey : WindowsFontsKey, 0,
+                     KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
     return;
   }
   char data[PATH_BUFFER_SIZE];
   DWORD size = sizeof data - 1;
   DWORD type = REG_NONE;
-  if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size) ==
+  if (MachineQueryValue(key, valueName, &type, reinterpret_cast<BYTE *>(data), &size) ==
           ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ)) {
     data[size] = '\0';
-    if (NamesFile(data, path)) RegDeleteValueA(key, valueName);
+    if (NamesFile(data, path)) MachineDeleteValue(key, valueName);
   }
-  RegCloseKey(key);
+  MachineCloseKey(key);
 }
 
 void RemoveFont(const char *path) {
@@ -57,9 +58,8 @@ void RemoveFont(const char *path) {
   // The reader gets only the room the suffix leaves, so a name it accepts
   // (508 bytes at most) always takes the suffix; a longer one is ignored.
   ReadFontFullName(path, name, FONT_NAME_BUFFER_SIZE - (sizeof TrueTypeSuffix - 1));
-  RemoveFontResourceA(path);
+  MachineRemoveFontResource(path);
   if (name[0] != '\0' && AppendText(name, sizeof name, TrueTypeSuffix)) {
     DeleteFontValue(name, path);
   }
-  SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
 }

@@ -2,24 +2,13 @@
 
 #include <string.h>
 
-#include "../data/process.h"
 #include "../data/state.h"
 #include "../data/uninstall_data.h"
 #include "../ui/ui.h"
+#include "machine.h"
 #include "rules.h"
 
 enum : uint32_t { SUBKEY_NAME_SIZE = 1024 };
-
-typedef LONG(WINAPI *NtDeleteKeyFn)(HANDLE);
-
-// Deletes the key that `key` was opened on, not whatever took its name since:
-// by handle, through ntdll, which is looked up since 95/98/Me lack it.
-static LONG DeleteOpenKey(HKEY key) {
-  const NtDeleteKeyFn deleteKey =
-      reinterpret_cast<NtDeleteKeyFn>(SystemFunction("ntdll.dll", "NtDeleteKey"));
-  if (!deleteKey) return ERROR_PROC_NOT_FOUND;
-  return deleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-}
 
 LONG DeleteKeyTree(HKEY parent, const char *name) {
   if (!name || name[0] == '\0') return ERROR_BADKEY;
@@ -29,16 +18,17 @@ LONG DeleteKeyTree(HKEY parent, const char *name) {
   char subkey[SUBKEY_NAME_SIZE];
   for (;;) {
     DWORD size = SUBKEY_NAME_SIZE;
-    result = RegEnumKeyExA(key, 0, subkey, &size, nullptr, nullptr, nullptr, nullptr);
+    result = MachineEnumKey(key, 0, subkey, &size);
     if (result == ERROR_NO_MORE_ITEMS) {
-      result = DeleteOpenKey(key);
+      // The key it was opened on, not whatever took its name since.
+      result = MachineDeleteOpenKey(key);
       break;
     }
     // Index 0 again after each success: the subkey just handled is gone.
     if (result == ERROR_SUCCESS) result = DeleteKeyTree(key, subkey);
     if (result != ERROR_SUCCESS) break;
   }
-  RegCloseKey(key);
+  MachineCloseKey(key);
   return result;
 }
 
@@ -53,8 +43,8 @@ static void DeleteValueEntry(const RegistryEntry *entry) {
       ERROR_SUCCESS) {
     return;
   }
-  RegDeleteValueA(key, valueName);
-  RegCloseKey(key);
+  MachineDeleteValue(key, valueName);
+  MachineCloseKey(key);
 }
 
 static void DeleteKeyEntry(const RegistryEntry *entry) {
@@ -63,7 +53,7 @@ static void DeleteKeyEntry(const RegistryEntry *entry) {
   if (IsNtPlatform) {
     DeleteKeyTree(RootHandle(entry->rootKey), entry->keyPath);
   } else {
-    RegDeleteKeyA(RootHandle(entry->rootKey), entry->keyPath);
+    MachineDeleteKeyWithSubkeys(RootHandle(entry->rootKey), entry->keyPath);
   }
 }
 

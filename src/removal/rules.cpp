@@ -8,6 +8,7 @@
 #include "../paths/ascii_case.h"
 #include "../paths/backslash.h"
 #include "../paths/path_macros.h"
+#include "machine.h"
 
 // --- Files and the folders they leave
 
@@ -115,14 +116,13 @@ bool SplitValueEntry(const RegistryEntry *entry, char *keyPath, const char **val
 }
 
 LONG OpenKeyUnlessLink(HKEY parent, const char *name, REGSAM access, HKEY *key) {
-  if (!IsNtPlatform) return RegOpenKeyExA(parent, name, 0, access, key);
-  LONG result = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, access | KEY_QUERY_VALUE, key);
+  if (!IsNtPlatform) return MachineOpenKey(parent, name, 0, access, key);
+  LONG result = MachineOpenKey(parent, name, REG_OPTION_OPEN_LINK, access | KEY_QUERY_VALUE, key);
   if (result != ERROR_SUCCESS) return result;
   DWORD type = REG_NONE;
-  if (RegQueryValueExA(*key, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
-          ERROR_SUCCESS &&
+  if (MachineQueryValue(*key, "SymbolicLinkValue", &type, nullptr, nullptr) == ERROR_SUCCESS &&
       type == REG_LINK) {
-    RegCloseKey(*key);
+    MachineCloseKey(*key);
     return ERROR_SYMLINK_NOT_SUPPORTED;
   }
   return ERROR_SUCCESS;

@@ -1,8 +1,6 @@
 #include "shortcuts.h"
 
 #include <windows.h>
-#include <direct.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "../data/state.h"
@@ -11,6 +9,7 @@
 #include "../paths/backslash.h"
 #include "../paths/protected_folders.h"
 #include "../ui/ui.h"
+#include "machine.h"
 #include "rules.h"
 
 // Both passes report over the same stretch of the bar, after the files'.
@@ -21,15 +20,17 @@ static void ReportShortcutProgress(uint32_t i) {
 void RemoveShortcutFiles() {
   for (uint32_t i = 0; i < ShortcutListCount; ++i) {
     const ShortcutEntry *entry = ShortcutList[i];
-    if (WorkPath && entry->fileName[0] != '\0' && ComposeShortcutPath(entry)) remove(WorkPath);
+    if (WorkPath && entry->fileName[0] != '\0' && ComposeShortcutPath(entry)) {
+      MachineDeleteFile(WorkPath);
+    }
     ReportShortcutProgress(i);
   }
 }
 
 // A folder that is the current directory cannot go; step out of it first.
 static void RemoveFolderOnce(const char *folder, const char *currentDirectory) {
-  if (EqualIgnoringAsciiCase(folder, currentDirectory)) SetCurrentDirectoryA("..");
-  _rmdir(folder);
+  if (EqualIgnoringAsciiCase(folder, currentDirectory)) MachineEnterFolder("..");
+  MachineRemoveFolder(folder);
 }
 
 // A folder that is not there lets the walk go on to its parent; any other
@@ -53,7 +54,7 @@ static void RemoveEntryFolders(ShortcutEntry *entry) {
         altFolder[0] != '\0' ? CheckFolder(altFolder, altResolved) : FOLDER_MISSING;
     if (EndsWalk(altVerdict)) return;
     char currentDirectory[PATH_BUFFER_SIZE];
-    DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, currentDirectory);
+    DWORD length = MachineCurrentFolder(currentDirectory);
     if (length == 0 || length >= PATH_BUFFER_SIZE) currentDirectory[0] = '\0';
     StripTrailingBackslash(currentDirectory);
     if (verdict == FOLDER_MAY_GO) RemoveFolderOnce(resolved, currentDirectory);

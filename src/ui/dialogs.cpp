@@ -72,20 +72,9 @@ INT_PTR CALLBACK QuestionDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   return FALSE;
 }
 
-static int ShowQuestion(const char *question) {
+// When no question can be shown at all, the file stays.
+int ShowQuestion(const char *question) {
   INT_PTR answer = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_QUESTION), MainWindow,
                                    QuestionDialogProc, reinterpret_cast<LPARAM>(question));
   return answer == -1 ? IDNO : static_cast<int>(answer);
-}
-
-// A product that leaves message 9 empty has chosen not to be asked: every file
-// is then taken as answered "yes to all". When no question can be shown at
-// all, the file stays.
-int AskQuestion(const char *fileName) {
-  char *question = nullptr;
-  if (!AllocZeroed(MESSAGE_BUFFER_SIZE, &question)) return IDNO;
-  FormatMessageArg(question, MSG_READ_ONLY_FILE, fileName);
-  int answer = question[0] && !NoQuestions ? ShowQuestion(question) : IDC_YES_TO_ALL;
-  FreeAndClear(&question);
-  return answer;
 }

@@ -39,11 +39,10 @@ void ApplyDialogFont(HWND dialog);
 
 // ShowMessage: data/messages.h, beside the messages it shows.
 
-// Asks the four-button question (message 9 with `fileName`) and returns
-// IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL or IDCANCEL; IDC_YES_TO_ALL
-// without a dialog when message 9 is empty or NoQuestions holds, IDNO when
-// no dialog can be shown.
-int AskQuestion(const char *fileName);
+// Shows the four-button question dialog with `question` and returns IDYES,
+// IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL or IDCANCEL; IDNO when no dialog can be
+// shown.
+int ShowQuestion(const char *question);
 
 // Moves the progress bar to `percentage` (clamped to 100) and handles the
 // pending messages, only when the value changed.

@@ -81,7 +81,7 @@ TEST(Ui, DialogsAndProgressShowWhatTheDataSays) {
   EXPECT_EQ(ProgressPosition, 100u);
 
   AppInstance = GetModuleHandleA("kernel32.dll");  // holds no question template
-  EXPECT_EQ(AskQuestion("C:\\readme.txt"), IDNO);
+  EXPECT_EQ(ShowQuestion("C:\\readme.txt?"), IDNO);
 }
 
 // The one home of the percentage, worked out without a 64-bit division: the
