@@ -122,6 +122,11 @@ class AroundRemoval : public ::testing::Test {
       *hold = CreateFileA(Exe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                           nullptr);
     }
+    // The plan of a confirmed run, as the machine stands now.
+    if (!cancel) {
+      WindowsVersionFor planVersion("quenrid.exe", version_);
+      plan_ = PlanRun(Exe(), interactive ? "" : switches);
+    }
     GetSystemTimeAsFileTime(&started_);
     Process process(Exe(), interactive ? "" : switches, directory);
     if (interactive) {
@@ -134,9 +139,15 @@ class AroundRemoval : public ::testing::Test {
     return process.id();
   }
 
+  // The plan starts the self-deletion: the loop of cmd.exe or a batch.
+  bool PlanDeletesItself() const {
+    return plan_.Launches("!QUENRID_EXE!") || plan_.Launches(temp_ + "\\delme");
+  }
+
   // Waits until the executable is gone, or watches that it stays; no batch
-  // is ever left in the temporary folder.
+  // is ever left in the temporary folder. The plan says the same.
   void ExpectSelfDeletion(bool deletes) {
+    EXPECT_EQ(PlanDeletesItself(), deletes) << "the plan's self-deletion";
     if (!deletes) Sleep(kQuietMs);
     EXPECT_TRUE(WaitUntil([&] { return Exists(Exe()) != deletes; })) << "executable: " << Exists(Exe());
     EXPECT_FALSE(Listed(temp_ + "\\delme1.bat"));
@@ -146,7 +157,9 @@ class AroundRemoval : public ::testing::Test {
   // A blank in the viewer's folder: "C:\...\my" must never be taken for it.
   const std::string viewer_ = folder_ / "my viewer\\viewer.exe";
   std::string install_, temp_, exeName_ = "uninst.exe";
+  const char *version_ = nullptr;  // wine's Windows version for the runs; null: its default
   FILETIME started_{};  // when the last run began
+  PlannedRun plan_;     // the plan of the last run, unless it was refused
 };
 
 // --- The pre-uninstall program and the closing document ------------------
@@ -249,8 +262,16 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   if (c.program[0]) settings.program = Expand(c.program);
   if (c.document[0]) settings.document = Expand(c.document);
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
+  version_ = c.version;
   WindowsVersionFor version(exeName_, c.version);
   Run(c.switches, settings, nullptr, folder_ / "cwd");
+  // The plan starts what the run starts, and opens the document it opens.
+  if (std::strcmp(c.switches, "-") != 0) {
+    EXPECT_EQ(Lists(plan_.started, line), c.started[0] != '\0') << "the plan's program";
+    EXPECT_TRUE(c.started[0] || !plan_.Launches(program)) << "the plan's program";
+    EXPECT_EQ(c.document[0] && plan_.Launches(Expand(c.document)), c.opened[0] != '\0')
+        << "the plan's document";
+  }
   // The recorder at `path` noted one start, with `line` in `directory` (empty:
   // not checked), or none when `line` is "": it appends "<directory> TAB <line>
   // TAB <probe> TAB <parent>" and a line break, <probe> 1 when probe.txt
@@ -303,6 +324,7 @@ struct DeletionCase {
   Squat squat = NO_SQUAT;         // what lies at delme1.bat in the temporary folder
   bool plantInFolder = false;     // cmd.exe and ping.exe beside the uninstaller too
   const char *decoy = nullptr;    // a file of the test folder that no path may name
+  bool commandCom = false;        // the recorder as the Windows folder's command.com
 };
 
 // \x93 and \x94 are curly quotes in the ANSI code page 1252; the OEM code
@@ -326,6 +348,12 @@ const DeletionCase kDeletionCases[] = {
     {"TemporaryFolderWithBestFitQuotes", true, "app", "t\x93&qrpwn&\x94"},
     {"TemporaryFolderWithBlanksAndAnAmpersand", true, "app", "my t&mp", nullptr, FREE, NO_SQUAT,
      false, "my"},
+    // Where command.com is there, 95/98/Me write a batch for it, never one
+    // that names a path without an exact OEM form.
+    {"BatchForCommandComOnWindows98", false, "app", "temp", "win98", FREE, NO_SQUAT, false,
+     nullptr, true},
+    {"NoBatchInATemporaryFolderWithoutAnOemForm", false, "app", "t\x80", "win98", FREE, NO_SQUAT,
+     false, nullptr, true},
 };
 // clang-format on
 
@@ -362,13 +390,28 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolderAndRunsNothingElse)
   }
   if (c.decoy) Place(folder_ / c.decoy, "decoy");
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
+  version_ = c.version;
   WindowsVersionFor version(exeName_, c.version);
+  char windows[MAX_PATH];
+  const std::string commandCom =
+      std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\command.com";
+  if (c.commandCom) Place(commandCom, recorder);
 
   HANDLE hold = nullptr;
   const DWORD uninstaller = Run("/Q", {}, c.hold == HELD_BRIEFLY ? &hold : nullptr, folder_ / "cwd",
                                 c.hold == READ_ONLY);
+  if (c.commandCom) {
+    // The recorder, standing in for command.com, runs no batch.
+    const bool written = Listed(batch);
+    EXPECT_EQ(written, c.temp == std::string("temp")) << "the batch";
+    EXPECT_EQ(written, PlanDeletesItself()) << "the plan's self-deletion";
+    EXPECT_TRUE(WaitUntil([&] { return Exists(commandCom + ".log") == written; }));
+    EXPECT_TRUE(!written || ReadBinaryFile(commandCom + ".log").find(batch) != std::string::npos);
+    for (const std::string &path : {commandCom, commandCom + ".log", batch}) DeleteFileA(path.c_str());
+  }
   std::vector<HANDLE> loop = ChildProcesses(uninstaller, "cmd.exe", started_);
-  EXPECT_FALSE(loop.empty()) << "no interpreter was started";
+  EXPECT_EQ(loop.empty(), c.commandCom) << "the loop of cmd.exe";
+  EXPECT_TRUE(c.commandCom || PlanDeletesItself()) << "the plan's self-deletion";
   if (c.hold != FREE) {
     Sleep(c.hold == READ_ONLY ? 3000 : kQuietMs);
     EXPECT_TRUE(Exists(Exe())) << "the held executable went";

@@ -1,5 +1,5 @@
 // A file held open without sharing by another process, as a running program
-// holds its files, until the test lets it go.
+// holds its files, or shared with readers only, until the test lets it go.
 #pragma once
 
 #include <memory>
@@ -13,7 +13,7 @@ class FileLock {
  public:
   // Returns once the locker holds `path`; throws std::runtime_error when it
   // cannot get hold of it in time.
-  explicit FileLock(const std::string &path);
+  explicit FileLock(const std::string &path, bool shareRead = false);
   ~FileLock();
   FileLock(const FileLock &) = delete;
   FileLock &operator=(const FileLock &) = delete;

@@ -68,6 +68,7 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 // then a path, with these before it and a colon:
 //   r   a read-only file, still read-only if it stays
 //   l   a file held open by another process
+//   h   a file held open by another process that lets others read it
 //   k   a registry subkey that is a link: to the key of the item before it
 //       when that is a t, else nowhere, so that it can be neither opened nor
 //       deleted
@@ -508,7 +509,7 @@ class RemovalPhases : public ::testing::Test {
     if (const DWORD count = std::atoi(item.before.c_str()); !item.before.empty()) {
       RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD, &count, 4);
     }
-    if (item.Is('l')) locks_.emplace_back(path);
+    if (item.Is('l') || item.Is('h')) locks_.emplace_back(path, item.Is('h'));
   }
 
   // The first key on the way to `item` that is not there yet: the row's
@@ -646,6 +647,19 @@ class RemovalPhases : public ::testing::Test {
     for (const auto &removed : plan["removed"]) {
       EXPECT_FALSE(ItemExists(removed.get<std::string>())) << "planned, but left: " << removed;
     }
+    // The plan asks what the run asks; after an answer "to all" it may ask
+    // about more, since it answers Yes once for each file.
+    std::set<std::string> asked;
+    for (const auto &step : plan["steps"]) {
+      if (step["what"] == "asks" && step["path"] != "") asked.insert(step["path"]);
+    }
+    bool toAll = false;
+    for (const Question &question : row.dialogue) {
+      if (question.answer == EMPTY) continue;
+      toAll = toAll || question.answer == IDC_YES_TO_ALL || question.answer == IDC_NO_TO_ALL;
+      EXPECT_EQ(asked.erase(Expand(question.path)), 1u) << "not in the plan: " << question.path;
+    }
+    for (const std::string &path : asked) EXPECT_TRUE(toAll) << "the plan asks about " << path;
     CleanUp(items, folder);
     std::set<std::string> watchedAfter = Watched();
     for (const std::string &name : watchedBefore) {
@@ -703,8 +717,8 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
        {{"$", "plain.txt"}, {"$", "last.dll", SHARED}}, {}, {}, {},
        {"-r:$\\plain.txt", "-s1>:$\\last.dll"}, {{9, EMPTY}, {10, EMPTY}}},
       {"a read-only font is never asked about; a read-only file in use stays read-only", NT,
-       {{"$", "font.ttf", FONT}, {"$", "held.txt"}}, {}, {}, {},
-       {"-r:$\\font.ttf", "+rl:$\\held.txt"}},
+       {{"$", "font.ttf", FONT}, {"$", "held.txt"}, {"$", "read.txt"}}, {}, {}, {},
+       {"-r:$\\font.ttf", "+rl:$\\held.txt", "+rh:$\\read.txt"}},
       // A server that crashes, lacks the export or is no library is left to
       // itself and the run goes on; read-only, servers go unasked.
       {"COM servers are unregistered, and the blanks of a path kept in one argument", ALL,

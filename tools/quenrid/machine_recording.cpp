@@ -6,9 +6,11 @@
 // it would in the run), the current directory moves as the run's would, and
 // no process is started.
 //
-// What it cannot tell: whether another program holds a read-only file that
-// the run would make writable for its in-use test; the twin then opens it
-// for reading, which shows a holder that shares nothing.
+// What it can only estimate: whether another program holds a read-only file
+// that the run would make writable for its in-use test. A file cannot be
+// opened for writing while it is read-only, so the twin asks for delete
+// access instead, which a program that keeps others from writing a file
+// keeps them from as a rule.
 #include <windows.h>
 #include <errno.h>
 
@@ -165,12 +167,24 @@ void MachineSetAttributes(const char *path, DWORD attributes) {
   }
 }
 
+// Opens the real file with `access`, others allowed everything.
+bool Opens(const std::string &full, DWORD access) {
+  HANDLE file = CreateFileA(full.c_str(), access,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 bool MachineOpensForWriting(const char *path) {
   const std::string full = FullPath(path);
   if (Gone(full)) return false;
-  const bool readOnly = (RealAttributes(full) & FILE_ATTRIBUTE_READONLY) != 0 &&
-                        RealAttributes(full) != INVALID_FILE_ATTRIBUTES;
-  FileHandle file = OpenExistingFile(full.c_str(), readOnly ? OPEN_READ : OPEN_READ_WRITE);
+  const DWORD real = RealAttributes(full);
+  if (real != INVALID_FILE_ATTRIBUTES && (real & FILE_ATTRIBUTE_READONLY)) {
+    return Opens(full, GENERIC_READ) && Opens(full, DELETE);
+  }
+  FileHandle file = OpenExistingFile(full.c_str(), OPEN_READ_WRITE);
   if (file == InvalidFileHandle()) return false;
   CloseFile(file);
   return true;
@@ -181,14 +195,8 @@ int MachineDeleteFile(const char *path) {
   const DWORD attributes = MachineAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ENOENT;
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return EACCES;
-  if (!State().created.count(Lower(full))) {
-    // Deleting takes delete access, which a program holding the file may deny.
-    HANDLE file = CreateFileA(full.c_str(), DELETE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return EACCES;
-    CloseHandle(file);
-  }
+  // Deleting takes delete access, which a program holding the file may deny.
+  if (!State().created.count(Lower(full)) && !Opens(full, DELETE)) return EACCES;
   Remove("deletes the file", full, false);
   return 0;
 }
@@ -358,7 +366,18 @@ void MachineRemoveFontResource(const char *path) {
 HANDLE MachineStartProcess(char *line, BOOL, DWORD, WORD, const char *application) {
   char folder[PATH_BUFFER_SIZE] = "";
   MachineCurrentFolder(folder);
-  const std::string program = ProgramOf(line, application);
+  std::string program = ProgramOf(line, application);
+  // A bare name is searched for as the system searches: the uninstaller's
+  // folder first, then the current one, the system's and the PATH.
+  char found[MAX_PATH];
+  if (program.find('\\') == std::string::npos) {
+    const std::string beside = std::string(InstallFolder ? InstallFolder : "") + program;
+    if (MachineAttributes(beside.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      program = beside;
+    } else if (SearchPathA(nullptr, program.c_str(), ".exe", MAX_PATH, found, nullptr)) {
+      program = found;
+    }
+  }
   const DWORD attributes = MachineAttributes(program.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     Note("cannot start (no such program)", folder, line);
