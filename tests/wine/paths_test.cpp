@@ -117,7 +117,7 @@ Alter Value(std::string name, std::string bytes) { return [=] { machine.registry
 // of that size; first into one of no bytes, to stay untouched, and one a byte
 // short, to get what it can hold and a terminator. Guard bytes follow each.
 std::string Expand(const std::string &source) {
-  const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
+  const size_t length = ExpandPathMacros(nullptr, source.c_str(), EXPANSION_BUFFER_SIZE);
   std::string output;
   for (const size_t size : {size_t{0}, length, length + 1}) {
     output.assign(size + 16, kGuard);

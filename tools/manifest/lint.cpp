@@ -43,8 +43,8 @@ const char *KnownMacro(const std::string &token) {
   return macro < 0 ? nullptr : MACRO_NAMES[macro];
 }
 
-// A path as far as it is known before it reaches the target machine: each
-// "#" pairs with the next, as the uninstaller reads them.
+// A path as far as it is known before it reaches the target machine, its
+// tokens found as the uninstaller finds them.
 struct MacroPath {
   std::string text;     // known macros kept as tokens, unknown ones gone
   std::string literal;  // the text outside the tokens
@@ -54,26 +54,24 @@ struct MacroPath {
 
 MacroPath ReadMacros(const std::string &source) {
   MacroPath path;
-  size_t at = 0;
-  for (;;) {
-    const size_t open = source.find('#', at);
-    const size_t close = open == std::string::npos ? open : source.find('#', open + 1);
-    if (close == std::string::npos) break;
-    path.text.append(source, at, open - at);
-    path.literal.append(source, at, open - at);
+  const char *at = source.c_str();
+  const char *end;
+  while (const char *open = FindMacroToken(at, &end)) {
+    path.text.append(at, open);
+    path.literal.append(at, open);
     path.shortest += open - at;
-    const std::string token = source.substr(open, close + 1 - open);
+    const std::string token(open, end);
     if (const char *name = KnownMacro(token)) {
       path.text += name;
       path.shortest += kShortestFolder;
     } else if (path.unknown.empty()) {
       path.unknown = token;
     }
-    at = close + 1;
+    at = end;
   }
-  path.text.append(source, at, std::string::npos);
-  path.literal.append(source, at, std::string::npos);
-  path.shortest += source.size() - at;
+  path.text += at;
+  path.literal += at;
+  path.shortest += std::strlen(at);
   return path;
 }
 
@@ -149,13 +147,6 @@ bool LooksShort(const std::string &component) {
          extension <= 3 && component.find('.', dot + 1) == std::string::npos;
 }
 
-// "\\?\", "\\.\" or "\??\", in either slash.
-bool HasNamespacePrefix(const std::string &path) {
-  const auto separator = [&](size_t i) { return path[i] == '\\' || path[i] == '/'; };
-  return path.size() >= 4 && separator(0) && (separator(1) || path[1] == '?') &&
-         (path[2] == '?' || path[2] == '.') && separator(3);
-}
-
 // The drive letter of a path written "X:...", upper case, or 0.
 char DriveOf(const std::string &path) {
   if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -184,7 +175,7 @@ char InstallDrive(const Manifest &manifest) {
 // show.
 void LintSpelling(const std::string &path, const std::string &place, char installDrive,
                   Findings *findings) {
-  if (HasNamespacePrefix(path)) {
+  if (HasNamespacePrefix(path.c_str())) {
     findings->Add(place, "starts with \"" + path.substr(0, 4) +
                              "\", a namespace of the system rather than a folder; the "
                              "uninstaller removes nothing there");
@@ -370,14 +361,12 @@ void LintEmptyMessages(const Manifest &manifest, Findings *findings) {
   }
 }
 
-// Where the uninstaller finds the program: behind a leading quote and blanks.
+// The pre-uninstall program line, read from where the uninstaller finds its program.
 void LintProgram(const std::string &command, Findings *findings) {
   const std::string place = "settings.program";
-  const bool quoted = command.compare(0, 1, "\"") == 0;
-  size_t start = quoted ? 1 : 0;
-  while (start < command.size() && command[start] == ' ') ++start;
+  const bool quoted = command[0] == '"';
   // Below the install folder the command's length is checked with the paths.
-  const bool expanded = command.compare(start, 1, "#") == 0;
+  const bool expanded = command[ProgramLineStart(command.c_str())] == '#';
   const MacroPath path = expanded ? ReadMacros(command) : MacroPath{command, command, 0, {}};
   // A blank inside a macro's name ("#Program Files#") is no blank of the path.
   if (!quoted && path.literal.find(' ') != std::string::npos) {

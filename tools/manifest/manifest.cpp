@@ -15,6 +15,7 @@
 #include "data/uninstall_data.h"
 #include "manifest/code_page.h"
 #include "manifest/code_page_system.h"
+#include "paths/backslash.h"
 
 namespace quenrid {
 
@@ -557,10 +558,9 @@ void CheckDirectories(const std::vector<std::string> &directories,
 // leading quote included, is put behind the install folder in a 260-byte
 // path buffer before it is split into program and arguments.
 void CheckProgram(const std::string &command, std::vector<std::string> *warnings) {
-  const size_t quote = command.compare(0, 1, "\"") == 0 ? 1 : 0;
-  size_t start = quote;
-  while (start < command.size() && command[start] == ' ') ++start;
-  if (command.compare(start, 1, "#") == 0) return;
+  const size_t start = ProgramLineStart(command.c_str());
+  if (command[start] == '#') return;
+  const size_t quote = command[0] == '"' ? 1 : 0;
   CheckPathLength(quote + command.size() - start, true, "settings.program", warnings);
 }
 
