@@ -1,7 +1,5 @@
 #include "manifest/lint.h"
 
-#include "manifest/manifest.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,8 +8,10 @@
 #include <map>
 
 #include "data/messages.h"
-#include "data/state.h"
 #include "data/uninstall_data.h"
+#include "manifest/limits.h"
+#include "manifest/manifest.h"
+#include "manifest/places.h"
 #include "paths/backslash.h"
 #include "paths/macro_names.h"
 #include "removal/registry_guard.h"
@@ -20,22 +20,12 @@ namespace quenrid {
 
 namespace {
 
-// The uninstaller's path buffers and its command line, less their NUL; a
-// resolved macro is at least a drive root, "C:\".
-constexpr size_t kPathMax = PATH_BUFFER_SIZE - 1;
-constexpr size_t kCommandMax = PROGRAM_LINE_SIZE - 1;
-constexpr size_t kShortestFolder = 3;
-
 struct Findings {
   std::vector<std::string> lines;
   void Add(const std::string &place, const std::string &reason) {
     lines.push_back(place + ": " + reason);
   }
 };
-
-std::string At(const char *list, size_t index) {
-  return std::string(list) + "[" + std::to_string(index) + "]";
-}
 
 // The name as the uninstaller writes it, or null for a token it does not know.
 const char *KnownMacro(const std::string &token) {
@@ -290,19 +280,19 @@ void LintPercentForms(const std::string &message, size_t number, const std::stri
   }
 }
 
-// A message formatted into the 1024-byte buffer with a path of up to 259
-// bytes in place of its "%s".
+// A message formatted into the message buffer with the longest path in
+// place of its "%s".
 void LintMessageLength(const std::string &message, size_t number, const std::string &place,
                        Findings *findings) {
   if (!TakesArgument(number)) return;
   const bool fills = message.find("%s") != std::string::npos;
   const size_t longest = message.size() + (fills ? kPathMax - 2 : 0);
-  if (longest >= MESSAGE_BUFFER_SIZE) {
-    findings->Add(place, "formatted " +
-                             std::string(fills ? "with a path of 259 bytes, it is " : "it is ") +
+  if (longest > kMessageMax) {
+    const std::string path = "with a path of " + std::to_string(kPathMax) + " bytes, ";
+    findings->Add(place, "formatted " + (fills ? path : std::string()) + "it is " +
                              std::to_string(longest) +
-                             " bytes; the uninstaller's message buffer "
-                             "holds 1023 and cuts it");
+                             " bytes; the uninstaller's message buffer holds " +
+                             std::to_string(kMessageMax) + " and cuts it");
   }
 }
 
