@@ -15,7 +15,7 @@
 // returns false when it could not be obtained.
 
 static bool ShellFolder(char *folder, int number) {
-  return Folders.shellFolderPath(folder, number) != 0;
+  return Folders.shellFolderPath(folder, number);
 }
 
 // W: the Windows directory, one backslash, then `suffix`.
