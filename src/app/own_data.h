@@ -8,6 +8,6 @@
 extern DataOffsetField DataOffsetMarker;
 
 // Reads the block that DataOffsetMarker points at from the running
-// executable, whose path goes into ModulePath. Returns 1 when the whole block
-// was read, 0 otherwise.
-int ReadUninstallData();
+// executable, whose path goes into ModulePath. True when the whole block was
+// read.
+bool ReadUninstallData();

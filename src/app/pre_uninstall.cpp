@@ -10,11 +10,11 @@
 #include "../ui/ui.h"
 #include "resolve.h"
 
-int StartPreUninstallProgram(const char *command, uint32_t wait) {
+bool StartPreUninstallProgram(const char *command, uint32_t wait) {
   char *expansion;
   char *program;
   char *arguments;
-  int started = 0;
+  bool started = false;
   if (ResolveProgramLine(command, &expansion, &program, &arguments)) {
     started = RunPreUninstallProgram(program, arguments, wait);
   }
@@ -22,16 +22,16 @@ int StartPreUninstallProgram(const char *command, uint32_t wait) {
   return started;
 }
 
-int RunPreUninstallProgram(const char *program, const char *arguments, uint32_t wait) {
+bool RunPreUninstallProgram(const char *program, const char *arguments, uint32_t wait) {
   HANDLE process;
-  if (!LaunchProgram(program, arguments, &process)) return 0;
+  if (!LaunchProgram(program, arguments, &process)) return false;
   // The windows stay responsive while nothing is removed.
   while (wait && IsProcessRunning(process)) {
     PumpMessages();
     Sleep(PROGRAM_POLL_MS);
   }
   CloseHandle(process);
-  return 1;
+  return true;
 }
 
 // Saves the current directory in `saved` and makes the program's folder
@@ -45,18 +45,18 @@ static bool EnterProgramFolder(char *saved, char *folder, const char *program) {
   return true;
 }
 
-int LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
+bool LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
   *process = nullptr;
   char *line = AllocWorkingBuffer(PROGRAM_LINE_SIZE);
-  if (!line) return 0;
+  if (!line) return false;
   if (!BuildProgramLine(line, program, arguments ? arguments : "")) {
     FreeWorkingBuffer(line);
-    return 0;
+    return false;
   }
   char *directories = AllocWorkingBuffer(2 * PATH_BUFFER_SIZE);
   if (!directories) {
     FreeWorkingBuffer(line);
-    return 0;
+    return false;
   }
   char *saved = directories;
   char *folder = directories + PATH_BUFFER_SIZE;
@@ -69,8 +69,8 @@ int LaunchProgram(const char *program, const char *arguments, HANDLE *process) {
   return *process != nullptr;
 }
 
-int IsProcessRunning(HANDLE process) {
+bool IsProcessRunning(HANDLE process) {
   DWORD exitCode;
-  if (!GetExitCodeProcess(process, &exitCode) || exitCode != STILL_ACTIVE) return 0;
+  if (!GetExitCodeProcess(process, &exitCode) || exitCode != STILL_ACTIVE) return false;
   return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }

@@ -17,21 +17,21 @@ enum : uint32_t {
 // its closing quote; an unquoted line is all program. The quotes of a program
 // without arguments or without a closing quote are dropped. A line that does
 // not fit its buffer is not started. Returns RunPreUninstallProgram's result.
-int StartPreUninstallProgram(const char *command, uint32_t wait);
+bool StartPreUninstallProgram(const char *command, uint32_t wait);
 
 // Starts `program` with `arguments` (may be empty) and, when `wait` is not 0,
 // handles messages every PROGRAM_POLL_MS until it has ended, without a time
-// limit. Returns 1 when it was started, 0 when it could not be.
-int RunPreUninstallProgram(const char *program, const char *arguments, uint32_t wait);
+// limit. True when it was started.
+bool RunPreUninstallProgram(const char *program, const char *arguments, uint32_t wait);
 
 // Creates the process from the program's own folder, its path in quotes,
 // and puts the current directory back. A program path of 260 characters or
 // more, or a command line that does not fit PROGRAM_LINE_SIZE, is not
-// started. Returns 1 with the process handle in `process` (the caller closes
-// it), else 0 with null there.
-int LaunchProgram(const char *program, const char *arguments, HANDLE *process);
+// started. True with the process handle in `process` (the caller closes it),
+// else false with null there.
+bool LaunchProgram(const char *program, const char *arguments, HANDLE *process);
 
-// 1 while the process has not ended. The exit-code query alone cannot tell a
+// True while the process has not ended. The exit-code query alone cannot tell a
 // program that ended with STILL_ACTIVE (259) from a running one, so the
 // handle's signalled state decides that case: such a program counts as ended.
-int IsProcessRunning(HANDLE process);
+bool IsProcessRunning(HANDLE process);

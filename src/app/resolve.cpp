@@ -11,12 +11,6 @@
 
 // --- The pre-uninstall program
 
-enum : uint32_t {
-  // What ExpandPathMacros can build at most; capping the measured length
-  // there keeps length + 1 from wrapping. A line that long is never started.
-  EXPANSION_LIMIT = 65500,
-};
-
 static size_t CountBlanks(const char *text) {
   size_t count = 0;
   while (text[count] == ' ') ++count;
@@ -33,8 +27,10 @@ static void CutTrailingBlanks(char *text) {
 // block cannot be had, so that the line is taken relative to the install
 // folder instead.
 static char *ExpandCommand(const char *command, size_t startAt) {
-  uint32_t length = ExpandPathMacros(nullptr, command, EXPANSION_LIMIT);
-  if (length > EXPANSION_LIMIT - 1) length = EXPANSION_LIMIT - 1;
+  // Capping the measured length at what the expansion can build keeps
+  // length + 1 from wrapping; a line that long is never started.
+  uint32_t length = ExpandPathMacros(nullptr, command, EXPANSION_BUFFER_SIZE);
+  if (length > EXPANSION_BUFFER_SIZE - 1) length = EXPANSION_BUFFER_SIZE - 1;
   char *expansion = AllocWorkingBuffer(length + 1);
   if (!expansion) return nullptr;
   ExpandPathMacros(expansion, command, length + 1);
@@ -77,8 +73,7 @@ static void SplitCommand(char *text, char **program, char **arguments) {
 }
 
 bool ResolveProgramLine(const char *command, char **expansion, char **program, char **arguments) {
-  const size_t quoted = command[0] == '"' ? 1 : 0;
-  const size_t startAt = quoted + CountBlanks(command + quoted);
+  const size_t startAt = ProgramLineStart(command);
   *expansion = command[startAt] == '#' ? ExpandCommand(command, startAt) : nullptr;
   char *text = *expansion;
   if (!text && JoinInstallFolder(command, startAt)) text = WorkPath;

@@ -31,6 +31,13 @@ bool IsFullPath(const char *path) {
   return path[0] != '\0' && path[1] == ':' && path[2] == '\\';
 }
 
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool HasNamespacePrefix(const char *path) {
+  return IsSeparator(path[0]) && (IsSeparator(path[1]) || path[1] == '?') &&
+         (path[2] == '?' || path[2] == '.') && IsSeparator(path[3]);
+}
+
 bool IsWebAddress(const char *text) {
   return AfterPrefixIgnoringAsciiCase(text, "http://") ||
          AfterPrefixIgnoringAsciiCase(text, "https://");

@@ -1,6 +1,7 @@
 // Path text helpers shared by every module that builds paths.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 // Appends one backslash to a path that is not empty and does not end in one.
@@ -20,6 +21,19 @@ bool AppendText(char *buffer, uint32_t size, const char *text);
 // A drive path (X:\...) or a network path (\\server\...): a path that does
 // not depend on the current directory or drive.
 bool IsFullPath(const char *path);
+
+// \\?\, \\.\ or \??\, in either slash: the system's own namespaces, in
+// which no name is checked or completed, and devices.
+bool HasNamespacePrefix(const char *path);
+
+// Where the program of a pre-uninstall program line starts: after an
+// optional opening quote and the blanks behind it. A "#" there makes the
+// line one to expand as a whole. Inline, as the stub has one caller.
+inline size_t ProgramLineStart(const char *line) {
+  size_t start = line[0] == '"' ? 1 : 0;
+  while (line[start] == ' ') ++start;
+  return start;
+}
 
 // "http://" or "https://" at the start, letters in any case.
 bool IsWebAddress(const char *text);

@@ -14,15 +14,6 @@ static FinalPathFunction FinalPathName() {
       SystemFunction("kernel32.dll", "GetFinalPathNameByHandleA"));
 }
 
-static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// \\?\, \\.\ and \??\, in either slash: the system's own namespaces, in which
-// no name is checked or completed, and devices.
-static bool HasNamespacePrefix(const char *path) {
-  return IsSeparator(path[0]) && (IsSeparator(path[1]) || path[1] == '?') &&
-         (path[2] == '?' || path[2] == '.') && IsSeparator(path[3]);
-}
-
 // A stream (a colon past the drive's), a wildcard or another character that
 // no folder name holds: the text names something other than a folder.
 static bool HasForeignCharacter(const char *path) {

@@ -17,9 +17,9 @@ struct FolderSources {
    PHKEY key);  // RegOpenKeyExA
   LONG(WINAPI *queryValue)
   (HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-   LPDWORD size);                                    // RegQueryValueExA
-  LONG(WINAPI *closeKey)(HKEY key);                  // RegCloseKey
-  int (*shellFolderPath)(char *buffer, int folder);  // GetShellFolderPath
+   LPDWORD size);                                     // RegQueryValueExA
+  LONG(WINAPI *closeKey)(HKEY key);                   // RegCloseKey
+  bool (*shellFolderPath)(char *buffer, int folder);  // GetShellFolderPath
 };
 
 extern FolderSources Folders;  // the sources in use; the Win32 calls unless a test replaced one

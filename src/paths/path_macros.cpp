@@ -11,13 +11,11 @@
 #include "folder_sources.h"
 #include "macro_names.h"
 
-enum : uint32_t { EXPANSION_BUFFER_SIZE = 65500 };
-
 // Each source below writes a folder into a MACRO_BUFFER_SIZE buffer and
 // returns false when it could not be obtained.
 
 static bool ShellFolder(char *folder, int number) {
-  return Folders.shellFolderPath(folder, number) != 0;
+  return Folders.shellFolderPath(folder, number);
 }
 
 // W: the Windows directory, one backslash, then `suffix`.
@@ -206,13 +204,11 @@ static void AppendMacro(Expansion *expansion, const char *token, uint32_t tokenL
 
 // Scanning goes on in the source only, never in resolved text.
 static void ExpandInto(Expansion *expansion, const char *source) {
-  for (;;) {
-    const char *open = strchr(source, '#');
-    const char *close = open ? strchr(open + 1, '#') : nullptr;
-    if (!close) break;
+  const char *end;
+  while (const char *open = FindMacroToken(source, &end)) {
     AppendToExpansion(expansion, source, static_cast<uint32_t>(open - source));
-    AppendMacro(expansion, open, static_cast<uint32_t>(close + 1 - open));
-    source = close + 1;
+    AppendMacro(expansion, open, static_cast<uint32_t>(end - open));
+    source = end;
   }
   AppendToExpansion(expansion, source, static_cast<uint32_t>(strlen(source)));
 }

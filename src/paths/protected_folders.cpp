@@ -135,6 +135,4 @@ FolderVerdict CheckFolder(const char *path, char *resolved) {
   return FOLDER_MAY_GO;
 }
 
-int IsProtectedFolder(const char *path) {
-  return CheckFolder(path, nullptr) == FOLDER_MAY_GO ? 0 : 1;
-}
+bool IsProtectedFolder(const char *path) { return CheckFolder(path, nullptr) != FOLDER_MAY_GO; }

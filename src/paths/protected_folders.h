@@ -23,5 +23,5 @@ enum FolderVerdict {
 // the folder's resolved path: the one to act on, since it is what was checked.
 FolderVerdict CheckFolder(const char *path, char *resolved);
 
-// 1 when the folder must be left alone: any verdict but FOLDER_MAY_GO.
-int IsProtectedFolder(const char *path);
+// True when the folder must be left alone: any verdict but FOLDER_MAY_GO.
+bool IsProtectedFolder(const char *path);

@@ -4,10 +4,10 @@
 
 #include <shlobj.h>
 
-int GetShellFolderPath(char *buffer, int folder) {
+bool GetShellFolderPath(char *buffer, int folder) {
   LPITEMIDLIST list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &list)) || !list) return 0;
-  int found = SHGetPathFromIDListA(list, buffer) ? 1 : 0;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &list)) || !list) return false;
+  const bool found = SHGetPathFromIDListA(list, buffer) != FALSE;
   // The list belongs to the shell's allocator; without one it cannot be freed.
   IMalloc *allocator = nullptr;
   if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {

@@ -2,7 +2,7 @@
 #pragma once
 
 // Writes the file-system path of special folder `folder` into a 260-byte
-// `buffer`: 1 when it did, 0 otherwise. When the shell does not know the
+// `buffer`: true when it did. When the shell does not know the
 // folder the buffer is untouched; when the folder has no file-system path the
 // buffer holds whatever the shell left there.
-int GetShellFolderPath(char *buffer, int folder);
+bool GetShellFolderPath(char *buffer, int folder);

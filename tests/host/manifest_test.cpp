@@ -240,6 +240,9 @@ TEST(Manifest, EachManifestGivesItsErrorOrWarningsAndFindings) {
       {With(program + R"("setup.exe /remove"})"), {unquoted}},
       {With(program + R"("#InstallDir#\\setup.exe /remove"})"), {unquoted}},
       {With(program + R"("\"#InstallDir#\\setup.exe\" /remove"})"), {}},
+      // The program starts after the opening quote and its blanks: a macro there expands.
+      {With(program + R"("\"  #Nope#\\setup.exe\""})"),
+       {R"(settings.program: "#Nope#" is no macro)"}},
       // Only a web address or a full path is opened.
       {With(R"("settings": {"document": "readme.htm"})"),
        {"settings.document: is neither a web address nor a full path"}},

@@ -67,9 +67,9 @@ UINT WriteFolder(const std::string &written, char *buffer, UINT size) {
 UINT WINAPI FakeWindows(LPSTR path, UINT size) { return WriteFolder(machine.windows, path, size); }
 UINT WINAPI FakeSystem(LPSTR path, UINT size) { return WriteFolder(machine.system, path, size); }
 DWORD WINAPI FakeTemp(DWORD size, LPSTR path) { return WriteFolder(machine.temp, path, size); }
-int FakeShellFolderPath(char *buffer, int folder) {
+bool FakeShellFolderPath(char *buffer, int folder) {
   const auto found = machine.shell.find(folder);
-  return WriteFolder(found == machine.shell.end() ? "" : found->second, buffer, MAX_PATH) ? 1 : 0;
+  return WriteFolder(found == machine.shell.end() ? "" : found->second, buffer, MAX_PATH) != 0;
 }
 
 LONG WINAPI FakeOpenKey(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY key) {
@@ -117,7 +117,7 @@ Alter Value(std::string name, std::string bytes) { return [=] { machine.registry
 // of that size; first into one of no bytes, to stay untouched, and one a byte
 // short, to get what it can hold and a terminator. Guard bytes follow each.
 std::string Expand(const std::string &source) {
-  const size_t length = ExpandPathMacros(nullptr, source.c_str(), 65500);
+  const size_t length = ExpandPathMacros(nullptr, source.c_str(), EXPANSION_BUFFER_SIZE);
   std::string output;
   for (const size_t size : {size_t{0}, length, length + 1}) {
     output.assign(size + 16, kGuard);
@@ -129,11 +129,11 @@ std::string Expand(const std::string &source) {
 }
 
 // IsProtectedFolder on a 260-byte copy of `path`, which must come back unchanged.
-int Protected(const std::string &path) {
+bool Protected(const std::string &path) {
   std::string buffer(PATH_BUFFER_SIZE, kGuard);
   buffer.replace(0, path.size() + 1, path.c_str(), path.size() + 1);
   const std::string before = buffer;
-  const int result = IsProtectedFolder(&buffer[0]);
+  const bool result = IsProtectedFolder(&buffer[0]);
   EXPECT_EQ(buffer, before) << "path changed: " << path;
   return result;
 }
@@ -219,14 +219,14 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
       ASSERT_GE(f.folder.size(), 4u) << (f.macro ? f.macro : f.folder) << " unknown to Wine";
       EXPECT_TRUE(!f.macro || Expand(Cased(f.macro, tolower) + "\\Data") == f.folder + "\\Data")
           << f.macro;
-      const int expected = (f.protectedOn & (nt ? kNt : k9x)) ? 1 : 0;
+      const bool expected = (f.protectedOn & (nt ? kNt : k9x)) != 0;
       const std::string sub = f.folder + "\\Quenrid Sub";
       const std::vector<std::string> made = CreateMissing(sub);
       for (const std::string &written :
            {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
         EXPECT_EQ(Protected(written), expected) << written << (nt ? " NT" : " 9x");
       }
-      EXPECT_EQ(Protected(sub), 0) << sub;
+      EXPECT_FALSE(Protected(sub)) << sub;
       for (const std::string &folder : made) RemoveDirectoryA(folder.c_str());
     }
   }

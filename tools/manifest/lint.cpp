@@ -1,7 +1,5 @@
 #include "manifest/lint.h"
 
-#include "manifest/manifest.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,8 +8,10 @@
 #include <map>
 
 #include "data/messages.h"
-#include "data/state.h"
 #include "data/uninstall_data.h"
+#include "manifest/limits.h"
+#include "manifest/manifest.h"
+#include "manifest/places.h"
 #include "paths/backslash.h"
 #include "paths/macro_names.h"
 #include "removal/registry_guard.h"
@@ -20,12 +20,6 @@ namespace quenrid {
 
 namespace {
 
-// The uninstaller's path buffers and its command line, less their NUL; a
-// resolved macro is at least a drive root, "C:\".
-constexpr size_t kPathMax = PATH_BUFFER_SIZE - 1;
-constexpr size_t kCommandMax = PROGRAM_LINE_SIZE - 1;
-constexpr size_t kShortestFolder = 3;
-
 struct Findings {
   std::vector<std::string> lines;
   void Add(const std::string &place, const std::string &reason) {
@@ -33,18 +27,14 @@ struct Findings {
   }
 };
 
-std::string At(const char *list, size_t index) {
-  return std::string(list) + "[" + std::to_string(index) + "]";
-}
-
 // The name as the uninstaller writes it, or null for a token it does not know.
 const char *KnownMacro(const std::string &token) {
   const int macro = FindPathMacro(token.c_str());
   return macro < 0 ? nullptr : MACRO_NAMES[macro];
 }
 
-// A path as far as it is known before it reaches the target machine: each
-// "#" pairs with the next, as the uninstaller reads them.
+// A path as far as it is known before it reaches the target machine, its
+// tokens found as the uninstaller finds them.
 struct MacroPath {
   std::string text;     // known macros kept as tokens, unknown ones gone
   std::string literal;  // the text outside the tokens
@@ -54,26 +44,24 @@ struct MacroPath {
 
 MacroPath ReadMacros(const std::string &source) {
   MacroPath path;
-  size_t at = 0;
-  for (;;) {
-    const size_t open = source.find('#', at);
-    const size_t close = open == std::string::npos ? open : source.find('#', open + 1);
-    if (close == std::string::npos) break;
-    path.text.append(source, at, open - at);
-    path.literal.append(source, at, open - at);
+  const char *at = source.c_str();
+  const char *end;
+  while (const char *open = FindMacroToken(at, &end)) {
+    path.text.append(at, open);
+    path.literal.append(at, open);
     path.shortest += open - at;
-    const std::string token = source.substr(open, close + 1 - open);
+    const std::string token(open, end);
     if (const char *name = KnownMacro(token)) {
       path.text += name;
       path.shortest += kShortestFolder;
     } else if (path.unknown.empty()) {
       path.unknown = token;
     }
-    at = close + 1;
+    at = end;
   }
-  path.text.append(source, at, std::string::npos);
-  path.literal.append(source, at, std::string::npos);
-  path.shortest += source.size() - at;
+  path.text += at;
+  path.literal += at;
+  path.shortest += std::strlen(at);
   return path;
 }
 
@@ -149,13 +137,6 @@ bool LooksShort(const std::string &component) {
          extension <= 3 && component.find('.', dot + 1) == std::string::npos;
 }
 
-// "\\?\", "\\.\" or "\??\", in either slash.
-bool HasNamespacePrefix(const std::string &path) {
-  const auto separator = [&](size_t i) { return path[i] == '\\' || path[i] == '/'; };
-  return path.size() >= 4 && separator(0) && (separator(1) || path[1] == '?') &&
-         (path[2] == '?' || path[2] == '.') && separator(3);
-}
-
 // The drive letter of a path written "X:...", upper case, or 0.
 char DriveOf(const std::string &path) {
   if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -184,7 +165,7 @@ char InstallDrive(const Manifest &manifest) {
 // show.
 void LintSpelling(const std::string &path, const std::string &place, char installDrive,
                   Findings *findings) {
-  if (HasNamespacePrefix(path)) {
+  if (HasNamespacePrefix(path.c_str())) {
     findings->Add(place, "starts with \"" + path.substr(0, 4) +
                              "\", a namespace of the system rather than a folder; the "
                              "uninstaller removes nothing there");
@@ -299,19 +280,19 @@ void LintPercentForms(const std::string &message, size_t number, const std::stri
   }
 }
 
-// A message formatted into the 1024-byte buffer with a path of up to 259
-// bytes in place of its "%s".
+// A message formatted into the message buffer with the longest path in
+// place of its "%s".
 void LintMessageLength(const std::string &message, size_t number, const std::string &place,
                        Findings *findings) {
   if (!TakesArgument(number)) return;
   const bool fills = message.find("%s") != std::string::npos;
   const size_t longest = message.size() + (fills ? kPathMax - 2 : 0);
-  if (longest >= MESSAGE_BUFFER_SIZE) {
-    findings->Add(place, "formatted " +
-                             std::string(fills ? "with a path of 259 bytes, it is " : "it is ") +
+  if (longest > kMessageMax) {
+    const std::string path = "with a path of " + std::to_string(kPathMax) + " bytes, ";
+    findings->Add(place, "formatted " + (fills ? path : std::string()) + "it is " +
                              std::to_string(longest) +
-                             " bytes; the uninstaller's message buffer "
-                             "holds 1023 and cuts it");
+                             " bytes; the uninstaller's message buffer holds " +
+                             std::to_string(kMessageMax) + " and cuts it");
   }
 }
 
@@ -370,14 +351,12 @@ void LintEmptyMessages(const Manifest &manifest, Findings *findings) {
   }
 }
 
-// Where the uninstaller finds the program: behind a leading quote and blanks.
+// The pre-uninstall program line, read from where the uninstaller finds its program.
 void LintProgram(const std::string &command, Findings *findings) {
   const std::string place = "settings.program";
-  const bool quoted = command.compare(0, 1, "\"") == 0;
-  size_t start = quoted ? 1 : 0;
-  while (start < command.size() && command[start] == ' ') ++start;
+  const bool quoted = command[0] == '"';
   // Below the install folder the command's length is checked with the paths.
-  const bool expanded = command.compare(start, 1, "#") == 0;
+  const bool expanded = command[ProgramLineStart(command.c_str())] == '#';
   const MacroPath path = expanded ? ReadMacros(command) : MacroPath{command, command, 0, {}};
   // A blank inside a macro's name ("#Program Files#") is no blank of the path.
   if (!quoted && path.literal.find(' ') != std::string::npos) {

@@ -1,20 +1,16 @@
+// The manifest read from its JSON and printed back.
 #include "manifest/manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
-#include <map>
-#include <unordered_set>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "data/state.h"
 #include "data/uninstall_data.h"
 #include "manifest/code_page.h"
-#include "manifest/code_page_system.h"
+#include "manifest/places.h"
+#include "manifest/strict_json.h"
 
 namespace quenrid {
 
@@ -31,10 +27,15 @@ std::string RootName(uint32_t rootKey) {
   return hex;
 }
 
-namespace {
+std::string Utf8(const std::string &bytes, unsigned codePage, const std::string &place) {
+  try {
+    return CodePageToUtf8(bytes, codePage);
+  } catch (const CodePageError &error) {
+    Fail(place, error.what());
+  }
+}
 
-// Ordered, so that dump prints the keys in schema order.
-using Json = nlohmann::ordered_json;
+namespace {
 
 using Name = NamedValue;
 
@@ -53,17 +54,6 @@ template <size_t N> std::string NameList(const Name (&names)[N]) {
   return list;
 }
 
-std::string At(const std::string &parent, const std::string &key) {
-  return parent.empty() ? key : parent + "." + key;
-}
-std::string At(const std::string &parent, size_t index) {
-  return parent + "[" + std::to_string(index) + "]";
-}
-
-[[noreturn]] void Fail(const std::string &place, const std::string &problem) {
-  throw ManifestError(place.empty() ? problem : place + ": " + problem);
-}
-
 void Expect(const Json &value, Json::value_t type, const char *expected, const std::string &place) {
   if (value.type() != type) {
     Fail(place, std::string("expected ") + expected + ", found " + value.type_name());
@@ -71,97 +61,6 @@ void Expect(const Json &value, Json::value_t type, const char *expected, const s
 }
 
 // ---- reading -------------------------------------------------------------
-
-// nlohmann keeps the last of two equal keys without a word; a copied line
-// that overrides an earlier one must not pass unnoticed. The library's
-// callback parser would say so, but it rescans each array at the end of every
-// object in it, which makes a large manifest quadratic; this handler builds
-// the same document in one pass and checks each object's keys as they come.
-class CheckedDocument : public nlohmann::json_sax<Json> {
- public:
-  Json &root() { return root_; }
-
-  bool null() override { return Add(Json()); }
-  bool boolean(bool value) override { return Add(Json(value)); }
-  bool number_integer(number_integer_t value) override { return Add(Json(value)); }
-  bool number_unsigned(number_unsigned_t value) override { return Add(Json(value)); }
-  bool number_float(number_float_t value, const string_t &) override { return Add(Json(value)); }
-  bool string(string_t &value) override { return Add(Json(std::move(value))); }
-  bool binary(binary_t &value) override { return Add(Json::binary(std::move(value))); }
-
-  bool start_object(size_t) override { return Open(Json::object()); }
-  bool start_array(size_t) override { return Open(Json::array()); }
-  bool end_object() override { return Close(); }
-  bool end_array() override { return Close(); }
-
-  bool key(string_t &key) override {
-    Frame &frame = frames_.back();
-    if (!frame.keys.insert(key).second) Fail(Place(), "duplicate key \"" + key + "\"");
-    frame.key = key;
-    return true;
-  }
-
-  bool parse_error(size_t, const std::string &, const nlohmann::detail::exception &error) override {
-    // Drop the library's "[json.exception.parse_error.101] " prefix.
-    const std::string message = error.what();
-    const size_t bracket = message.find("] ");
-    Fail("", bracket == std::string::npos ? message : message.substr(bracket + 2));
-  }
-
- private:
-  struct Frame {
-    Json *value;
-    std::string key;                       // objects: the key being read
-    std::unordered_set<std::string> keys;  // objects: the keys read so far
-  };
-
-  // Puts `value` where the innermost open container expects it.
-  Json *Insert(Json value) {
-    if (frames_.empty()) {
-      root_ = std::move(value);
-      return &root_;
-    }
-    Frame &frame = frames_.back();
-    if (frame.value->is_array()) {
-      frame.value->push_back(std::move(value));
-      return &frame.value->back();
-    }
-    return &((*frame.value)[frame.key] = std::move(value));
-  }
-
-  bool Add(Json value) {
-    Insert(std::move(value));
-    return true;
-  }
-  bool Open(Json container) {
-    frames_.push_back(Frame{Insert(std::move(container)), {}, {}});
-    return true;
-  }
-  bool Close() {
-    frames_.pop_back();
-    return true;
-  }
-
-  // The place of the innermost open container.
-  std::string Place() const {
-    std::string place;
-    for (size_t i = 1; i < frames_.size(); ++i) {
-      const Frame &parent = frames_[i - 1];
-      place =
-          parent.value->is_array() ? At(place, parent.value->size() - 1) : At(place, parent.key);
-    }
-    return place;
-  }
-
-  Json root_;
-  std::vector<Frame> frames_;
-};
-
-Json ParseJson(const std::string &text) {
-  CheckedDocument document;
-  Json::sax_parse(text, &document);
-  return std::move(document.root());
-}
 
 void CheckKeys(const Json &object, std::initializer_list<const char *> known,
                const std::string &place) {
@@ -345,14 +244,6 @@ unsigned ParseCodePage(const Json &root, std::optional<unsigned> override) {
 
 // ---- writing -------------------------------------------------------------
 
-std::string Utf8(const std::string &bytes, unsigned codePage, const std::string &place) {
-  try {
-    return CodePageToUtf8(bytes, codePage);
-  } catch (const CodePageError &error) {
-    Fail(place, error.what());
-  }
-}
-
 // The JSON library escapes only the controls below U+0020. DEL and the C1
 // controls (U+0080-U+009F, which code page 1252 gives its unassigned bytes)
 // would reach a terminal raw, where some start escape sequences; in valid
@@ -428,164 +319,10 @@ Json ListJson(const std::vector<Item> &items, const char *key, unsigned codePage
   return list;
 }
 
-// ---- what the uninstaller can use ------------------------------------------
-
-// The uninstaller's path buffers and document buffer, less their NUL.
-constexpr size_t kPathMax = PATH_BUFFER_SIZE - 1;
-constexpr size_t kDocumentMax = DOCUMENT_BUFFER_SIZE - 1;
-// The shortest install folder, "C:\", and the length below the install
-// folder beyond which a plausible one (up to 59 bytes) no longer leaves room.
-constexpr size_t kShortestInstallFolder = 3;
-constexpr size_t kRelativeWarnAbove = 200;
-
-bool IsDrivePath(const std::string &path) {
-  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-         path[2] == '\\';
-}
-
-bool IsUncPath(const std::string &path) {
-  if (path.compare(0, 2, "\\\\") != 0) return false;
-  const size_t share = path.find('\\', 2);
-  return share != std::string::npos && share > 2 && share + 1 < path.size() &&
-         path[share + 1] != '\\';
-}
-
-bool IsInstallRelative(const std::string &folder) {
-  return folder == "." || folder.compare(0, 2, ".\\") == 0;
-}
-
-// `name` behind `folder` as the uninstaller composes it; `folder` alone when
-// the record names the folder itself.
-std::string Joined(const std::string &folder, const std::string &name) {
-  if (name.empty()) return folder;
-  return folder.empty() || folder.back() == '\\' ? folder + name : folder + "\\" + name;
-}
-
-std::string Bytes(size_t count) { return std::to_string(count) + " bytes"; }
-
-// A path the uninstaller composes in a 260-byte buffer: refused when it can
-// never fit; for one below the install folder, a warning when a long install
-// folder would keep it from fitting.
-void CheckPathLength(size_t length, bool belowInstallFolder, const std::string &place,
-                     std::vector<std::string> *warnings) {
-  if (!belowInstallFolder) {
-    if (length > kPathMax) {
-      Fail(place, "the path is " + Bytes(length) + "; the uninstaller's path buffer holds " +
-                      std::to_string(kPathMax) + " and skips it");
-    }
-    return;
-  }
-  if (kShortestInstallFolder + length > kPathMax) {
-    Fail(place, "the path is " + Bytes(length) + " below the install folder; with even the " +
-                    "shortest install folder the uninstaller's path buffer of " +
-                    std::to_string(kPathMax) + " bytes cannot hold it");
-  }
-  if (length > kRelativeWarnAbove) {
-    warnings->push_back(place + ": the path is " + Bytes(length) +
-                        " below the install folder; the uninstaller skips it when the install "
-                        "folder is longer than " +
-                        Bytes(kPathMax - length));
-  }
-}
-
-// Case folding for comparing paths as Windows does: ASCII, Latin-1, Greek
-// and Cyrillic capitals, which covers the letters of the ANSI code pages.
-char32_t FoldCase(char32_t c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-      (c >= 0x391 && c <= 0x3AB) || (c >= 0x410 && c <= 0x42F)) {
-    return c + 0x20;
-  }
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
-std::string PathKey(const FileRecord &file, unsigned codePage) {
-  std::string folder = file.folder == "." ? ".\\" : file.folder;
-  while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
-  const std::string utf8 = Utf8(Joined(folder, file.fileName), codePage, "");
-  std::string key;
-  for (size_t pos = 0; pos < utf8.size();) AppendUtf8(&key, FoldCase(DecodeUtf8(utf8, &pos)));
-  return key;
-}
-
-void CheckFiles(const std::vector<FileRecord> &files, unsigned codePage,
-                std::vector<std::string> *warnings) {
-  std::map<std::string, size_t> seen;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const FileRecord &file = files[i];
-    const std::string place = At("files", i);
-    const bool relative = IsInstallRelative(file.folder);
-    if (!relative && !IsDrivePath(file.folder) && !IsUncPath(file.folder)) {
-      Fail(At(place, "folder"),
-           "not a folder the uninstaller knows: \".\" or \".\\sub\" for the install folder, "
-           "\"X:\\...\" or \"\\\\server\\share\\...\" for an absolute one");
-    }
-    // Below the install folder, which ends in a backslash, ".\\" adds nothing.
-    const std::string folder = relative && file.folder.size() > 2 ? file.folder.substr(2)
-                               : relative                         ? std::string()
-                                                                  : file.folder;
-    CheckPathLength(Joined(folder, file.fileName).size(), relative, place, warnings);
-    const auto earlier = seen.emplace(PathKey(file, codePage), i);
-    if (!earlier.second) {
-      Fail(place, "names the same path as " + At("files", earlier.first->second) +
-                      " (compared without regard to case); a shared file would lose two counts");
-    }
-  }
-}
-
-void CheckShortcuts(const std::vector<ShortcutRecord> &shortcuts,
-                    std::vector<std::string> *warnings) {
-  for (size_t i = 0; i < shortcuts.size(); ++i) {
-    const ShortcutRecord &shortcut = shortcuts[i];
-    const std::string place = At("shortcuts", i);
-    CheckPathLength(Joined(shortcut.folder, shortcut.fileName).size(), false, place, warnings);
-    CheckPathLength(shortcut.altFolder.size(), false, At(place, "altFolder"), warnings);
-  }
-}
-
-// Entries without a macro are taken below the install folder; the length of
-// an expanded one is known only on the target machine.
-void CheckDirectories(const std::vector<std::string> &directories,
-                      std::vector<std::string> *warnings) {
-  for (size_t i = 0; i < directories.size(); ++i) {
-    if (directories[i].find('#') != std::string::npos) continue;
-    CheckPathLength(directories[i].size(), true, At("directories", i), warnings);
-  }
-}
-
-// Unless it starts with a macro, the whole command text, arguments and a
-// leading quote included, is put behind the install folder in a 260-byte
-// path buffer before it is split into program and arguments.
-void CheckProgram(const std::string &command, std::vector<std::string> *warnings) {
-  const size_t quote = command.compare(0, 1, "\"") == 0 ? 1 : 0;
-  size_t start = quote;
-  while (start < command.size() && command[start] == ' ') ++start;
-  if (command.compare(start, 1, "#") == 0) return;
-  CheckPathLength(quote + command.size() - start, true, "settings.program", warnings);
-}
-
 }  // namespace
 
-std::vector<std::string> CheckUsable(const ManifestDocument &document) {
-  const Manifest &manifest = document.manifest;
-  std::vector<std::string> warnings;
-  if (manifest.messages.empty()) {
-    warnings.push_back("messages: none given; every dialog of the uninstaller would be blank");
-  }
-  CheckFiles(manifest.files, document.codePage, &warnings);
-  CheckShortcuts(manifest.shortcuts, &warnings);
-  CheckDirectories(manifest.directories, &warnings);
-  if (manifest.settings.program) CheckProgram(*manifest.settings.program, &warnings);
-  if (manifest.settings.document && manifest.settings.document->size() > kDocumentMax) {
-    Fail("settings.document", "the document is " + Bytes(manifest.settings.document->size()) +
-                                  "; the uninstaller's buffer holds " +
-                                  std::to_string(kDocumentMax));
-  }
-  return warnings;
-}
-
 ManifestDocument ParseManifest(const std::string &json, std::optional<unsigned> codePage) {
-  const Json root = ParseJson(json);
+  const Json root = ParseStrictJson(json);
   Expect(root, Json::value_t::object, "the manifest to be an object", "");
   CheckKeys(root,
             {"codePage", "messages", "files", "shortcuts", "registry", "directories", "settings"},

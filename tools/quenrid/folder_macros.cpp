@@ -1,6 +1,7 @@
 #include "quenrid/folder_macros.h"
 
 #include "paths/ascii_case.h"
+#include "paths/macro_names.h"
 
 namespace quenrid {
 
@@ -20,11 +21,11 @@ namespace {
 
 void Expand(std::string &folder, const std::string &place, const std::string &output,
             unsigned codePage) {
-  if (folder.empty() || folder[0] != '#') return;
-  const size_t end = folder.find('#', 1);
-  if (end == std::string::npos) return;
-  folder = ResolveFolderMacro(folder.substr(0, end + 1), place, output, codePage) +
-           folder.substr(end + 1);
+  const char *end;
+  if (FindMacroToken(folder.c_str(), &end) != folder.c_str()) return;
+  const size_t length = static_cast<size_t>(end - folder.c_str());
+  folder =
+      ResolveFolderMacro(folder.substr(0, length), place, output, codePage) + folder.substr(length);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ std::string ResolveFolderMacro(const std::string &token, const std::string &plac
                           "\" is no macro that pack knows: the uninstaller's path macros, and "
                           "#StartMenu#, #Programs#, #Startup# and their #AllUsers# forms");
     }
-    found = Folders.shellFolderPath(folder, shell->csidl) != 0;
+    found = Folders.shellFolderPath(folder, shell->csidl);
   }
   if (!found) throw ManifestError(place + ": this machine gives no folder for \"" + token + "\"");
   return folder;
