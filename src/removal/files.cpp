@@ -16,25 +16,25 @@
 #include "machine.h"
 #include "rules.h"
 
-int IsFileInUse(const char *path) {
+bool IsFileInUse(const char *path) {
   DWORD attributes = MachineAttributes(path);
   if (!CountsAsReadOnly(path, attributes)) {
-    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : !MachineOpensForWriting(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !MachineOpensForWriting(path);
   }
   ClearReadOnly(path);
-  if (CountsAsReadOnly(path, MachineAttributes(path))) return 1;
-  int inUse = !MachineOpensForWriting(path);
+  if (CountsAsReadOnly(path, MachineAttributes(path))) return true;
+  const bool inUse = !MachineOpensForWriting(path);
   SetReadOnly(path);
   return inUse;
 }
 
-int AnyFileInUse() {
+bool AnyFileInUse() {
   for (uint32_t i = 0; i < FileListCount; ++i) {
     const FileEntry *entry = FileList[i];
     if (entry->fileName[0] == '\0' || !(entry->flags & FILE_FLAG_CHECK_IN_USE)) continue;
-    if (ComposeFilePath(entry) && IsFileInUse(WorkPath)) return 1;
+    if (ComposeFilePath(entry) && IsFileInUse(WorkPath)) return true;
   }
-  return 0;
+  return false;
 }
 
 static void ChangeReadOnly(const char *path, bool readOnly) {

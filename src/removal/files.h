@@ -8,13 +8,13 @@
 // Removes the FileList's files and folders, from the last entry to the first.
 void RemoveFiles();
 
-// 1 as soon as one file flagged FILE_FLAG_CHECK_IN_USE is in use, else 0.
-int AnyFileInUse();
+// True as soon as one file flagged FILE_FLAG_CHECK_IN_USE is in use.
+bool AnyFileInUse();
 
-// 1 when the file exists and cannot be opened for reading and writing with
-// others allowed to read, else 0. A read-only file is made writable for the
+// True when the file exists and cannot be opened for reading and writing
+// with others allowed to read. A read-only file is made writable for the
 // test and is read-only again afterwards.
-int IsFileInUse(const char *path);
+bool IsFileInUse(const char *path);
 
 // Remove or add FILE_ATTRIBUTE_READONLY, keeping the other attributes;
 // failures are ignored.

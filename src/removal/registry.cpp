@@ -8,8 +8,6 @@
 #include "machine.h"
 #include "rules.h"
 
-enum : uint32_t { SUBKEY_NAME_SIZE = 1024 };
-
 LONG DeleteKeyTree(HKEY parent, const char *name) {
   if (!name || name[0] == '\0') return ERROR_BADKEY;
   HKEY key;

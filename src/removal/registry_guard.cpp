@@ -7,7 +7,6 @@
 #include "../paths/ascii_case.h"
 
 enum : uint32_t {
-  KEY_TEXT_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
   CANONICAL_SIZE = KEY_TEXT_SIZE + 8,     // room for "ControlSet1" to become "CurrentControlSet"
 };
 
@@ -229,32 +228,32 @@ const char *FindValueSeparator(const char *keyPath) {
   return last && last > keyPath && last[-1] == '\\' ? last - 1 : nullptr;
 }
 
-int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
+bool IsGuardedKey(uint32_t rootKey, const char *keyPath) {
   CanonicalKey key;
-  if (!Canonicalize(rootKey, keyPath, &key) || key.path[0] == '\0') return 1;
-  if (key.scope == NO_SCOPE) return 0;
-  if (key.scope != CLASSES && !strchr(key.path, '\\')) return 1;
+  if (!Canonicalize(rootKey, keyPath, &key) || key.path[0] == '\0') return true;
+  if (key.scope == NO_SCOPE) return false;
+  if (key.scope != CLASSES && !strchr(key.path, '\\')) return true;
   return KeyMark(key) != NOT_GUARDED;
 }
 
-int IsGuardedValue(uint32_t rootKey, const char *keyPath) {
+bool IsGuardedValue(uint32_t rootKey, const char *keyPath) {
   const char *separator = FindValueSeparator(keyPath);
-  if (!separator) return 0;
+  if (!separator) return false;
   char keyText[KEY_TEXT_SIZE];
   const size_t length = static_cast<size_t>(separator - keyPath);
-  if (length >= KEY_TEXT_SIZE) return 1;
+  if (length >= KEY_TEXT_SIZE) return true;
   memcpy(keyText, keyPath, length);
   keyText[length] = '\0';
   CanonicalKey key;
-  if (!Canonicalize(rootKey, keyText, &key)) return 1;
+  if (!Canonicalize(rootKey, keyText, &key)) return true;
   const char *name = separator + 2;
   if (key.scope == CLASSES) return KeyMark(key) == TREE;
-  if (key.scope != HIVE) return 0;
+  if (key.scope != HIVE) return false;
   for (const auto &row : VALUE_ROWS) {
     if (Matches(key.path, row.keys, nullptr, EXACT) &&
         (strcmp(row.names, "*") == 0 || Matches(name, row.names, nullptr, EXACT))) {
-      return 1;
+      return true;
     }
   }
-  return 0;
+  return false;
 }

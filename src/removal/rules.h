@@ -12,9 +12,6 @@
 #include "../data/uninstall_data.h"
 #include "registry_guard.h"
 
-enum : uint32_t {
-  KEY_TEXT_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
-};
 
 // Writes the entry's full path into WorkPath: a folder starting with "."
 // stands for the InstallFolder ("." and a backslash for a folder below it).

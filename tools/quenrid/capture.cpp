@@ -37,13 +37,6 @@ struct CaptureOptions {
 
 // --- What is scanned
 
-std::string Lower(std::string text) {
-  for (char &c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // `path` is `folder` or lies below it, letters in any case.
 bool Below(const std::string &path, const std::string &folder) {
   const char *after = AfterPrefixIgnoringAsciiCase(path.c_str(), folder.c_str());
@@ -110,7 +103,7 @@ bool IsNoiseFolder(const std::string &path) {
   static const char *const kNoise[] = {"\\temp", "\\microsoft\\windows\\inetcache",
                                        "\\microsoft\\windows\\temporary internet files",
                                        "\\microsoft\\windows\\explorer", "\\microsoft\\crypto"};
-  const std::string lower = Lower(path);
+  const std::string lower = LowerAscii(path);
   for (const char *noise : kNoise) {
     const size_t at = lower.find(noise);
     if (at != std::string::npos &&
@@ -157,7 +150,7 @@ bool IsNoiseKey(const std::string &name) {
       // data, which an enumeration never gets to the end of.
       "hklm\\software\\microsoft\\windows nt\\currentversion\\perflib",
       "hkcu\\software\\classes\\local settings", "hklm\\software\\classes\\local settings"};
-  const std::string lower = Lower(name);
+  const std::string lower = LowerAscii(name);
   for (const char *noise : kNoise) {
     if (Below(lower, noise)) return true;
   }
@@ -197,7 +190,7 @@ void ScanKey(HKEY key, const std::string &name, Snapshot *snapshot) {
     data.resize(size);
     values[std::string(valueName.data(), nameSize)] = Digest(type, data);
   }
-  char subkey[256];
+  char subkey[SUBKEY_NAME_SIZE];
   for (DWORD i = 0;; ++i) {
     DWORD size = sizeof subkey;
     LONG result = RegEnumKeyExA(key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr);
@@ -272,11 +265,11 @@ class Difference {
   static std::string Parent(const std::string &key) { return key.substr(0, key.rfind('\\')); }
 
   static bool IsSharedDllsKey(const std::string &key) {
-    return Lower(key) == "hklm\\software\\microsoft\\windows\\currentversion\\shareddlls";
+    return LowerAscii(key) == "hklm\\software\\microsoft\\windows\\currentversion\\shareddlls";
   }
 
   static bool EndsWith(const std::string &text, const std::string &end) {
-    return text.size() >= end.size() && Lower(text.substr(text.size() - end.size())) == end;
+    return text.size() >= end.size() && LowerAscii(text.substr(text.size() - end.size())) == end;
   }
 
   void Registry() {
@@ -285,7 +278,7 @@ class Difference {
       if (was == before_.keys.end()) {
         // A new COM server's file, however its key is listed.
         if (EndsWith(key, "\\inprocserver32") && values.count("")) {
-          comServers_.insert(Lower(ReadValue(key, "")));
+          comServers_.insert(LowerAscii(ReadValue(key, "")));
         }
         if (before_.keys.count(Parent(key))) NewKey(key);
         continue;
@@ -295,7 +288,7 @@ class Difference {
         if (old == was->second.end()) {
           NewValue(key, name);
         } else if (old->second != digest && IsSharedDllsKey(key)) {
-          sharedFiles_.insert(Lower(name));  // a count raised for a file that was there
+          sharedFiles_.insert(LowerAscii(name));  // a count raised for a file that was there
         } else if (old->second != digest) {
           notes_.push_back(key + "\\\\" + name + ": a value that was there changed; the "
                                                  "uninstaller cannot put it back");
@@ -319,9 +312,9 @@ class Difference {
   }
 
   void NewValue(const std::string &key, const std::string &name) {
-    const std::string lower = Lower(key);
+    const std::string lower = LowerAscii(key);
     if (IsSharedDllsKey(key)) {
-      sharedFiles_.insert(Lower(name));
+      sharedFiles_.insert(LowerAscii(name));
       return;
     }
     if (Below(lower, "hklm\\software\\microsoft\\windows nt\\currentversion\\fonts") ||
@@ -335,7 +328,7 @@ class Difference {
       return;
     }
     if (name.empty() && EndsWith(key, "\\inprocserver32")) {
-      comServers_.insert(Lower(ReadValue(key, name)));
+      comServers_.insert(LowerAscii(ReadValue(key, name)));
     }
     if (Guarded(key + "\\\\" + name, true)) {
       notes_.push_back(key + "\\\\" + name + ": a value the system reads; left out");
@@ -415,7 +408,7 @@ class Difference {
   bool IsFont(const std::string &path) const {
     const std::string name = path.substr(path.rfind('\\') + 1);
     for (const std::string &value : fontValues_) {
-      if (Lower(value) == Lower(path) || Lower(value) == Lower(name)) return true;
+      if (LowerAscii(value) == LowerAscii(path) || LowerAscii(value) == LowerAscii(name)) return true;
     }
     return false;
   }
@@ -428,7 +421,7 @@ class Difference {
     std::set<std::string> listed;
     for (const std::string &path : after_.files) {
       const bool added = !before_.files.count(path);
-      const bool shared = sharedFiles_.count(Lower(path)) > 0;
+      const bool shared = sharedFiles_.count(LowerAscii(path)) > 0;
       if (!added && !shared) continue;
       const std::string folder = path.substr(0, path.rfind('\\'));
       const std::string name = path.substr(folder.size() + 1);
@@ -447,9 +440,9 @@ class Difference {
       }
       uint8_t flags = shared ? FILE_FLAG_SHARED_DLL : 0;
       if (IsFont(path)) flags |= FILE_FLAG_FONT;
-      if (comServers_.count(Lower(path))) flags |= FILE_FLAG_COM_SERVER;
+      if (comServers_.count(LowerAscii(path))) flags |= FILE_FLAG_COM_SERVER;
       manifest_.files.push_back({Written(folder), name, flags});
-      listed.insert(Lower(path));
+      listed.insert(LowerAscii(path));
     }
     // A new folder that holds no file of its own stays unless named.
     for (const std::string &folder : newFolders) {

@@ -64,6 +64,10 @@ void WriteStdout(const std::string &text);
 // Returns a --code-page value unchanged; UsageError for one that cannot be used.
 unsigned CheckedCodePage(unsigned codePage);
 
+// `text` with its letters A to Z made lower-case, as the system compares
+// names in any case.
+std::string LowerAscii(std::string text);
+
 // One line on stderr, "prefix: text", with line breaks, control characters
 // and bytes that are not UTF-8 escaped, so that no input reaches the terminal raw.
 void ReportLine(const std::string &prefix, const std::string &text);

@@ -23,22 +23,16 @@
 #include "data/state.h"
 #include "manifest/manifest.h"
 #include "paths/backslash.h"
+#include "quenrid/commands.h"
 #include "quenrid/recording.h"
 #include "removal/machine.h"
 
 namespace quenrid {
 namespace {
 
-std::string Lower(std::string text) {
-  for (char &c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // As the system resolves `path` from the current directory, without a
 // trailing backslash unless it is a root.
-std::string FullPath(const char *path) {
+std::string ResolvedPath(const char *path) {
   char full[MAX_PATH * 2];
   const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
   std::string result = length > 0 && length < sizeof full ? std::string(full) : path;
@@ -47,7 +41,7 @@ std::string FullPath(const char *path) {
 }
 
 // `name` or a folder (key) above it is in `set`; names are lower-case.
-bool Below(const std::set<std::string> &set, std::string name) {
+bool InOrBelowAny(const std::set<std::string> &set, std::string name) {
   for (;;) {
     if (set.count(name)) return true;
     const size_t at = name.rfind('\\');
@@ -78,7 +72,7 @@ Model &State() {
 void Note(const char *what, const std::string &path, const std::string &detail = "",
           bool onYes = false) {
   Model &model = State();
-  Record record{what, path, detail, "", onYes || model.answeredYes.count(Lower(path)) != 0};
+  Record record{what, path, detail, "", onYes || model.answeredYes.count(LowerAscii(path)) != 0};
   model.records.push_back(record);
 }
 
@@ -86,20 +80,20 @@ void Note(const char *what, const std::string &path, const std::string &detail =
 // empties with it.
 void Remove(const char *what, const std::string &full, bool onYes) {
   Note(what, full, "", onYes);
-  State().gone.insert(Lower(full));
-  if (State().records.back().onYes) State().goneOnYes.insert(Lower(full));
+  State().gone.insert(LowerAscii(full));
+  if (State().records.back().onYes) State().goneOnYes.insert(LowerAscii(full));
 }
 
-bool Gone(const std::string &full) { return Below(State().gone, Lower(full)); }
+bool Gone(const std::string &full) { return InOrBelowAny(State().gone, LowerAscii(full)); }
 
 DWORD RealAttributes(const std::string &full) {
-  if (State().created.count(Lower(full))) return FILE_ATTRIBUTE_NORMAL;
+  if (State().created.count(LowerAscii(full))) return FILE_ATTRIBUTE_NORMAL;
   return GetFileAttributesA(full.c_str());
 }
 
 // The folder a search pattern looks in.
 std::string PatternFolder(const char *pattern) {
-  const std::string full = FullPath(pattern);
+  const std::string full = ResolvedPath(pattern);
   const size_t at = full.rfind('\\');
   return at == std::string::npos ? full : full.substr(0, at);
 }
@@ -151,19 +145,19 @@ using namespace quenrid;
 // --- Files and folders
 
 DWORD MachineAttributes(const char *path) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   if (Gone(full)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
-  const auto set = State().attributes.find(Lower(full));
+  const auto set = State().attributes.find(LowerAscii(full));
   return set != State().attributes.end() ? set->second : RealAttributes(full);
 }
 
 void MachineSetAttributes(const char *path, DWORD attributes) {
   // A means to an end (the in-use test, a read-only deletion), not noted.
   if (MachineAttributes(path) != INVALID_FILE_ATTRIBUTES) {
-    State().attributes[Lower(FullPath(path))] = attributes;
+    State().attributes[LowerAscii(ResolvedPath(path))] = attributes;
   }
 }
 
@@ -178,7 +172,7 @@ bool Opens(const std::string &full, DWORD access) {
 }
 
 bool MachineOpensForWriting(const char *path) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   if (Gone(full)) return false;
   const DWORD real = RealAttributes(full);
   if (real != INVALID_FILE_ATTRIBUTES && (real & FILE_ATTRIBUTE_READONLY)) {
@@ -191,18 +185,18 @@ bool MachineOpensForWriting(const char *path) {
 }
 
 int MachineDeleteFile(const char *path) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   const DWORD attributes = MachineAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ENOENT;
   if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return EACCES;
   // Deleting takes delete access, which a program holding the file may deny.
-  if (!State().created.count(Lower(full)) && !Opens(full, DELETE)) return EACCES;
+  if (!State().created.count(LowerAscii(full)) && !Opens(full, DELETE)) return EACCES;
   Remove("deletes the file", full, false);
   return 0;
 }
 
 bool MachineRemoveFolder(const char *path) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   const DWORD attributes = MachineAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return false;
@@ -214,12 +208,12 @@ bool MachineRemoveFolder(const char *path) {
     do {
       const std::string name = found.cFileName, child = full + "\\" + name;
       if (name != "." && name != ".." && !Gone(child)) empty = false;
-      onYes = onYes || State().goneOnYes.count(Lower(child));
+      onYes = onYes || State().goneOnYes.count(LowerAscii(child));
     } while (empty && FindNextFileA(search, &found));
     FindClose(search);
   }
   for (const std::string &file : State().created) {
-    if (file.rfind(Lower(full) + "\\", 0) == 0) empty = false;
+    if (file.rfind(LowerAscii(full) + "\\", 0) == 0) empty = false;
   }
   if (!empty) return false;
   Remove("removes the folder", full, onYes);
@@ -227,7 +221,7 @@ bool MachineRemoveFolder(const char *path) {
 }
 
 bool MachineEnterFolder(const char *path) {
-  if (Gone(FullPath(path))) {
+  if (Gone(ResolvedPath(path))) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
@@ -267,7 +261,7 @@ LONG MachineOpenKey(HKEY parent, const char *name, DWORD options, REGSAM access,
   std::string full = KeyName(parent);
   if (name && name[0]) full += std::string("\\") + name;
   while (full.size() > 1 && full.back() == '\\') full.pop_back();
-  if (Below(State().goneKeys, Lower(full))) return ERROR_FILE_NOT_FOUND;
+  if (InOrBelowAny(State().goneKeys, LowerAscii(full))) return ERROR_FILE_NOT_FOUND;
   const LONG opened = RegOpenKeyExA(parent, name, options, access, key);
   if (opened == ERROR_SUCCESS) State().keyNames[*key] = full;
   return opened;
@@ -279,7 +273,7 @@ void MachineCloseKey(HKEY key) {
 }
 
 LONG MachineQueryValue(HKEY key, const char *name, DWORD *type, BYTE *data, DWORD *size) {
-  const std::string value = Lower(ValueName(key, name));
+  const std::string value = LowerAscii(ValueName(key, name));
   if (State().goneValues.count(value)) return ERROR_FILE_NOT_FOUND;
   const auto written = State().values.find(value);
   if (written == State().values.end()) {
@@ -304,7 +298,7 @@ LONG MachineSetValue(HKEY key, const char *name, DWORD type, const BYTE *data, D
     detail = std::to_string(number);
   }
   Note("sets the value", ValueName(key, name), detail);
-  const std::string value = Lower(ValueName(key, name));
+  const std::string value = LowerAscii(ValueName(key, name));
   State().goneValues.erase(value);
   State().values[value] = {type, std::string(reinterpret_cast<const char *>(data), size)};
   return ERROR_SUCCESS;
@@ -315,8 +309,8 @@ LONG MachineDeleteValue(HKEY key, const char *name) {
   if (found != ERROR_SUCCESS) return found;
   Note("deletes the value", ValueName(key, name));
   // A value named as a file that a question was about goes with the answer.
-  if (name && State().answeredYes.count(Lower(name))) State().records.back().onYes = true;
-  const std::string value = Lower(ValueName(key, name));
+  if (name && State().answeredYes.count(LowerAscii(name))) State().records.back().onYes = true;
+  const std::string value = LowerAscii(ValueName(key, name));
   State().values.erase(value);
   State().goneValues.insert(value);
   return ERROR_SUCCESS;
@@ -329,14 +323,14 @@ LONG MachineEnumKey(HKEY key, DWORD index, char *name, DWORD *size) {
     *size = room;
     const LONG result = RegEnumKeyExA(key, real, name, size, nullptr, nullptr, nullptr, nullptr);
     if (result != ERROR_SUCCESS) return result;
-    if (Below(State().goneKeys, Lower(parent + "\\" + name))) continue;
+    if (InOrBelowAny(State().goneKeys, LowerAscii(parent + "\\" + name))) continue;
     if (kept++ == index) return ERROR_SUCCESS;
   }
 }
 
 LONG MachineDeleteOpenKey(HKEY key) {
   Note("deletes the key", KeyName(key));
-  State().goneKeys.insert(Lower(KeyName(key)));
+  State().goneKeys.insert(LowerAscii(KeyName(key)));
   return ERROR_SUCCESS;
 }
 
@@ -347,18 +341,18 @@ LONG MachineDeleteKeyWithSubkeys(HKEY parent, const char *name) {
   const std::string full = KeyName(key);
   MachineCloseKey(key);
   Note("deletes the key with its subkeys", full);
-  State().goneKeys.insert(Lower(full));
+  State().goneKeys.insert(LowerAscii(full));
   return ERROR_SUCCESS;
 }
 
 // --- Servers, fonts, processes and questions
 
 void MachineUnregisterServer(const char *path) {
-  Note("unregisters the COM server", FullPath(path));
+  Note("unregisters the COM server", ResolvedPath(path));
 }
 
 void MachineRemoveFontResource(const char *path) {
-  Note("removes the font resource", FullPath(path));
+  Note("removes the font resource", ResolvedPath(path));
 }
 
 // A stand-in handle for a started process: one that has ended, so that a run
@@ -417,7 +411,7 @@ DWORD MachineOwnPath(WCHAR *path, DWORD size) {
 }
 
 bool MachineWriteNewFile(const char *path, const char *text, DWORD length) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   if (MachineAttributes(path) != INVALID_FILE_ATTRIBUTES) return false;
   // A link that points nowhere has no attributes, but is there all the same.
   WIN32_FIND_DATAA found;
@@ -428,8 +422,8 @@ bool MachineWriteNewFile(const char *path, const char *text, DWORD length) {
   }
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   Note("writes the file", full, std::string(text, length));
-  State().gone.erase(Lower(full));
-  State().created.insert(Lower(full));
+  State().gone.erase(LowerAscii(full));
+  State().created.insert(LowerAscii(full));
   return true;
 }
 
@@ -437,9 +431,9 @@ bool MachineWriteNewFile(const char *path, const char *text, DWORD length) {
 // marked as done only on Yes; asked again (Yes asks again while a read-only
 // file cannot be deleted), No, which ends the asking.
 int MachineAsk(const char *text, uint32_t, const char *path) {
-  const std::string full = FullPath(path);
+  const std::string full = ResolvedPath(path);
   Note("asks", full, text);
-  return State().answeredYes.insert(Lower(full)).second ? IDYES : IDNO;
+  return State().answeredYes.insert(LowerAscii(full)).second ? IDYES : IDNO;
 }
 
 // The messages that are not about a file: the confirmation and the closing

@@ -150,6 +150,13 @@ void RequireRegularFile(const std::string &path) {
   }
 }
 
+std::string LowerAscii(std::string text) {
+  for (char &c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 void WriteStdout(const std::string &text) {
   std::cout << text << std::flush;
   if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
