@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <aclapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -69,6 +71,7 @@ enum : uint8_t { SHARED = FILE_FLAG_SHARED_DLL, FONT = FILE_FLAG_FONT, COM = FIL
 //   r   a read-only file, still read-only if it stays
 //   l   a file held open by another process
 //   h   a file held open by another process that lets others read it
+//   q   a shared file whose counts' key the run may only read
 //   k   a registry subkey that is a link: to the key of the item before it
 //       when that is a t, else nowhere, so that it can be neither opened nor
 //       deleted
@@ -116,6 +119,36 @@ struct Case {
 const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// The shared counts' key, readable only while the object lives: its own
+// access list is put back through a handle opened before it changed.
+class CountsOnlyReadable {
+ public:
+  CountsOnlyReadable() {
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, READ_CONTROL | WRITE_DAC, &key_);
+    DWORD size = 0;
+    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    saved_.resize(size);
+    EXPECT_EQ(RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size), 0);
+    EXPLICIT_ACCESSA read{KEY_READ, SET_ACCESS, NO_INHERITANCE, {}};
+    read.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    read.Trustee.ptstrName = const_cast<char *>("EVERYONE");
+    PACL acl = nullptr;
+    SetEntriesInAclA(1, &read, nullptr, &acl);
+    EXPECT_EQ(SetSecurityInfo(key_, SE_REGISTRY_KEY,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl, nullptr), 0u);
+    LocalFree(acl);
+  }
+  ~CountsOnlyReadable() {
+    EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data()), 0);
+    RegCloseKey(key_);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  std::vector<char> saved_;
+};
 const char *const kFontKeys[] = {"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts",
                                  "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"};
 
@@ -510,6 +543,7 @@ class RemovalPhases : public ::testing::Test {
       RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str(), REG_DWORD, &count, 4);
     }
     if (item.Is('l') || item.Is('h')) locks_.emplace_back(path, item.Is('h'));
+    if (item.Is('q') && !readOnlyCounts_) readOnlyCounts_ = std::make_unique<CountsOnlyReadable>();
   }
 
   // The first key on the way to `item` that is not there yet: the row's
@@ -610,6 +644,7 @@ class RemovalPhases : public ::testing::Test {
       EXPECT_TRUE(ExitsSilentlyWith(run, 0));
     }
     locks_.clear();
+    readOnlyCounts_.reset();
 
     size_t servers = 0, unregistered = 0;
     for (const Item &item : items) servers += item.Is('c') || item.Is('x') || item.Is('d');
@@ -683,6 +718,7 @@ class RemovalPhases : public ::testing::Test {
   std::string temp_, id_, alias_, aliasLink_;
   std::vector<std::string> placeholders_;  // each followed by what it stands for
   std::list<FileLock> locks_;
+  std::unique_ptr<CountsOnlyReadable> readOnlyCounts_;
   std::vector<RegistryItem> newKeys_;  // made by the row, see NoteNewKeys
   std::map<std::string, std::pair<DWORD, std::string>> savedValues_;  // o items: type and data
   int serial_ = 0;
@@ -699,6 +735,8 @@ TEST_F(RemovalPhases, FilesAndTheirFolders) {
       {"a count above one is lowered and asks nothing; one in use keeps its last", NT,
        {{"$", "busy.dll", SHARED}, {"$", "three.dll", SHARED}, {"$", "locked.dll", SHARED}},
        {}, {}, {}, {"+ls5>4:$\\busy.dll", "+s3>2:$\\three.dll", "+ls1>1:$\\locked.dll"}},
+      {"a count whose key the run may only read counts as run out, and the plan's too", NT,
+       {{"$", "counted.dll", SHARED}}, {}, {}, {}, {"-qs3>3:$\\counted.dll"}, {{10, EMPTY}}},
       // No value has run out too.
       {"a run-out count asks: Yes removes value and file, No leaves a count of zero", NT,
        {{"$", "novalue.dll", SHARED}, {"$", "kept.dll", SHARED}, {"$", "last.dll", SHARED}},
