@@ -135,36 +135,51 @@ void WritePackedStub(const std::string &exePath, const std::string &block) {
   WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
 }
 
-std::string RunQuenrid(const std::string &arguments, const std::string &scratch,
-                       DWORD *exitCode) {
-  const std::string output = scratch + ".out";
+// Read from a pipe while the tool runs, and only until it has ended: wine
+// hands the tool's standard handles on to the desktop that its start may
+// start, which keeps them, and with them the pipe's writing end, open.
+std::string RunQuenrid(const std::string &arguments, DWORD *exitCode) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw LastError("cannot create " + output);
+  HANDLE reading, writing;
+  if (!CreatePipe(&reading, &writing, &inherit, 0)) throw LastError("cannot make a pipe");
+  SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = file;
+  startup.hStdOutput = startup.hStdError = writing;
   std::string line = "\"" + HostPathToWindows(QUENRID_TOOL_PATH) + "\" " + arguments;
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &info);
-  CloseHandle(file);
-  if (!started) throw LastError("cannot start " + line);
-  const bool ended = WaitForSingleObject(info.hProcess, kExitTimeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(writing);
+  if (!started) {
+    CloseHandle(reading);
+    throw LastError("cannot start " + line);
+  }
+  std::string text;
+  bool ended = false;
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < kExitTimeoutMs;) {
+    ended = ended || WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0;
+    DWORD waiting = 0, got = 0;
+    char buffer[4096];
+    if (PeekNamedPipe(reading, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
+        ReadFile(reading, buffer, sizeof buffer, &got, nullptr)) {
+      text.append(buffer, got);
+    } else if (ended) {
+      break;  // all it wrote has been read
+    }
+  }
   if (!ended) TerminateProcess(info.hProcess, 1);
   if (exitCode) GetExitCodeProcess(info.hProcess, exitCode);
+  CloseHandle(reading);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  const std::string text = ReadBinaryFile(output);
-  DeleteFileA(output.c_str());
   if (!ended) throw std::runtime_error("still running after the time-out: " + line);
   return text;
 }
 
 std::string PlanJson(const std::string &exe, const std::string &switches) {
-  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"", exe + ".plan");
+  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"");
 }
 
 PlannedRun PlanRun(const std::string &exe, const std::string &switches) {

@@ -60,11 +60,9 @@ void SaveScreenshotArtifact(HWND window, const std::string &name);
 void WritePackedStub(const std::string &exePath, const std::string &block);
 
 // What the tool of this build prints (stdout and stderr) when run as a child
-// process with `arguments`, its output kept meanwhile in `scratch`.out, and
-// its exit code into `exitCode` when given; throws std::runtime_error when it
-// cannot be started or does not end.
-std::string RunQuenrid(const std::string &arguments, const std::string &scratch,
-                       DWORD *exitCode = nullptr);
+// process with `arguments`, and its exit code into `exitCode` when given;
+// throws std::runtime_error when it cannot be started or does not end.
+std::string RunQuenrid(const std::string &arguments, DWORD *exitCode = nullptr);
 
 // What `quenrid plan --json --switches SWITCHES EXE` prints, from the tool
 // of this build run as a child process; throws std::runtime_error when it

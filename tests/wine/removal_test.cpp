@@ -1015,10 +1015,10 @@ TEST(PackOnTheTarget, WritesMacroFoldersExpandedForTheUninstallerToRemove) {
   DWORD code = 1;
   const std::string packed = RunQuenrid("pack --stub \"" + StubPath() + "\" --manifest \"" +
                                             (folder / "m.json") + "\" -o \"" + exe + "\"",
-                                        folder / "pack", &code);
+                                        &code);
   ASSERT_EQ(code, 0u) << packed;
   const nlohmann::json dumped =
-      nlohmann::json::parse(RunQuenrid("dump \"" + exe + "\"", folder / "dump", &code));
+      nlohmann::json::parse(RunQuenrid("dump \"" + exe + "\"", &code));
   EXPECT_EQ(dumped["files"][0]["folder"], data);
   EXPECT_EQ(dumped["files"][1]["folder"], bin);
   EXPECT_EQ(dumped["shortcuts"][0]["folder"], menu);
@@ -1067,7 +1067,7 @@ TEST(Capture, ItsUninstallerLeavesTheMachineAsItWas) {
   const std::string dir = std::string(programFiles) + "\\" + product;
   const auto quenrid = [&](const std::string &arguments) {
     DWORD code = 1;
-    const std::string output = RunQuenrid(arguments, folder / "tool", &code);
+    const std::string output = RunQuenrid(arguments, &code);
     EXPECT_EQ(code, 0u) << arguments << ": " << output;
     return output;
   };
