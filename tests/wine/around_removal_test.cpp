@@ -395,6 +395,10 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolderAndRunsNothingElse)
   char windows[MAX_PATH];
   const std::string commandCom =
       std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\command.com";
+  // Gone with the test, however it ends: every later run would take it.
+  const std::shared_ptr<void> unplant(nullptr, [&](void *) {
+    for (const std::string &path : {commandCom, commandCom + ".log", batch}) DeleteFileA(path.c_str());
+  });
   if (c.commandCom) Place(commandCom, recorder);
 
   HANDLE hold = nullptr;
@@ -407,7 +411,7 @@ TEST_P(SelfDeletion, RemovesTheUninstallerAndItsEmptiedFolderAndRunsNothingElse)
     EXPECT_EQ(written, PlanDeletesItself()) << "the plan's self-deletion";
     EXPECT_TRUE(WaitUntil([&] { return Exists(commandCom + ".log") == written; }));
     EXPECT_TRUE(!written || ReadBinaryFile(commandCom + ".log").find(batch) != std::string::npos);
-    for (const std::string &path : {commandCom, commandCom + ".log", batch}) DeleteFileA(path.c_str());
+    DeleteFileA(batch.c_str());
   }
   std::vector<HANDLE> loop = ChildProcesses(uninstaller, "cmd.exe", started_);
   EXPECT_EQ(loop.empty(), c.commandCom) << "the loop of cmd.exe";

@@ -195,6 +195,9 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
   if (planned) {
     WindowsVersionFor planVersion("quenrid.exe", flow.version);
     plan = PlanRun(exe, std::string(flow.switches) + (flow.setup & kHiddenStation ? " /Q /N" : ""));
+  } else if (flow.refused) {
+    DWORD code = 0;  // a block the run refuses, the plan refuses too
+    EXPECT_EQ((RunQuenrid("plan \"" + exe + "\"", &code), code), 1u) << "the plan of a refused block";
   }
 
   Process run(exe, flow.switches, "", flow.setup & kHiddenStation);
