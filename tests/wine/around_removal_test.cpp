@@ -3,6 +3,8 @@
 // stands in for the program and the viewer; each run's temporary folder, with
 // the self-deletion batch, lies in the test's own folder.
 #include <windows.h>
+#include <exdisp.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,34 @@ bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
 }
 
 const auto CaseName = [](const auto &info) { return std::string(info.param.name); };
+
+// Whether the desktop's shell answers for the desktop, as the uninstaller
+// asks it to open a document as the signed-in user, within a few seconds. A
+// user's desktop has long been there; wine's, in the first session of a new
+// prefix, has been seen never to answer, and the run then opens the document
+// itself, as it must.
+bool DesktopShellAnswers() {
+  CoInitialize(nullptr);
+  bool answers = false;
+  for (const DWORD start = GetTickCount(); !answers && GetTickCount() - start < 5000; Sleep(200)) {
+    IShellWindows *windows = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                reinterpret_cast<void **>(&windows)))) {
+      continue;
+    }
+    VARIANT location{}, root{};
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    long window = 0;
+    IDispatch *desktop = nullptr;
+    answers = windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                                    &desktop) == S_OK && desktop;
+    if (desktop) desktop->Release();
+    windows->Release();
+  }
+  CoUninitialize();
+  return answers;
+}
 
 // Writes a file, its folder made first.
 void Place(const std::string &path, const std::string &bytes) {
@@ -264,6 +294,7 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   if (c.version) exeName_ = std::string("uninst-") + c.version + ".exe";
   version_ = c.version;
   WindowsVersionFor version(exeName_, c.version);
+  const bool byShell = !c.opened[0] || c.version || DesktopShellAnswers();
   Run(c.switches, settings, nullptr, folder_ / "cwd");
   // The plan starts what the run starts, and opens the document it opens.
   if (std::strcmp(c.switches, "-") != 0) {
@@ -276,7 +307,8 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   // not checked), or none when `line` is "": it appends "<directory> TAB <line>
   // TAB <probe> TAB <parent>" and a line break, <probe> 1 when probe.txt
   // beside it is there. From NT 6 on, the desktop's shell (explorer.exe) starts
-  // the viewer, with the signed-in user's rights, not the uninstaller.
+  // the viewer, with the signed-in user's rights, where it answers; otherwise
+  // the uninstaller does.
   const auto ExpectStart = [&](const std::string &path, const std::string &line,
                                const std::string &directory, bool byDesktop) {
     const auto log = [&] { return Exists(path + ".log") ? ReadBinaryFile(path + ".log") : ""; };
@@ -299,7 +331,7 @@ TEST_P(Starts, AsTheSwitchesTheSettingsAndTheRegistrySay) {
   };
   ExpectStart(program, c.started[0] ? line : "", folder, false);
   ExpectStart(viewer_, Expand(c.opened), c.opened == std::string(kOpened) ? Expand("{docs}") : "",
-              !c.version);
+              !c.version && byShell);
   for (const std::string &path : planted) EXPECT_FALSE(Exists(path + ".log")) << path;
   ExpectSelfDeletion(!std::strpbrk(c.switches, "SX-"));
 }
