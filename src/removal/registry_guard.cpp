@@ -7,8 +7,8 @@
 #include "../paths/ascii_case.h"
 
 enum : uint32_t {
-  KEY_TEXT_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
-  CANONICAL_SIZE = KEY_TEXT_SIZE + 8,     // room for "ControlSet1" to become "CurrentControlSet"
+  KEY_PATH_SIZE = REGISTRY_STAGING_SIZE,  // the reader's limit for a keyPath
+  CANONICAL_SIZE = KEY_PATH_SIZE + 8,     // room for "ControlSet1" to become "CurrentControlSet"
 };
 
 // Where a key lies once its aliases are resolved: below the class root, in a
@@ -186,7 +186,7 @@ static bool Canonicalize(uint32_t rootKey, const char *keyPath, CanonicalKey *ke
   size_t length = 0;
   for (const char *c = keyPath; *c; ++c) {
     if (*c == '\\' && (length == 0 || key->path[length - 1] == '\\')) continue;
-    if (length + 1 >= KEY_TEXT_SIZE) return false;
+    if (length + 1 >= KEY_PATH_SIZE) return false;
     key->path[length++] = *c;
   }
   if (length > 0 && key->path[length - 1] == '\\') --length;
@@ -240,9 +240,9 @@ int IsGuardedKey(uint32_t rootKey, const char *keyPath) {
 int IsGuardedValue(uint32_t rootKey, const char *keyPath) {
   const char *separator = FindValueSeparator(keyPath);
   if (!separator) return 0;
-  char keyText[KEY_TEXT_SIZE];
+  char keyText[KEY_PATH_SIZE];
   const size_t length = static_cast<size_t>(separator - keyPath);
-  if (length >= KEY_TEXT_SIZE) return 1;
+  if (length >= KEY_PATH_SIZE) return 1;
   memcpy(keyText, keyPath, length);
   keyText[length] = '\0';
   CanonicalKey key;
