@@ -26,8 +26,8 @@ struct KeyRow {
   const char *places, *names = nullptr;
 };
 
-static const char CV[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-static const char NT_CV[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+static constexpr const char *CV = "Software\\Microsoft\\Windows\\CurrentVersion";
+static constexpr const char *NT_CV = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 // The classes of every file, folder and drive that the shell's verbs hang on.
 static const char SHELL_OBJECTS[] =
     "*|AllFilesystemObjects|Directory|Directory\\Background|Folder|Drive";
