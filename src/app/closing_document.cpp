@@ -90,13 +90,8 @@ static void OpenWithClassCommand(char *command, const char *document, const char
   // "program" arguments "document", the arguments kept apart for the shell.
   char line[DOCUMENT_BUFFER_SIZE];
   line[0] = '\0';
-  if (!AppendText(line, DOCUMENT_BUFFER_SIZE, "\"") ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, program) ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, "\" ") ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, rest) ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, rest[0] ? " \"" : "\"") ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, document) ||
-      !AppendText(line, DOCUMENT_BUFFER_SIZE, "\"")) {
+  if (!AppendTexts(line, DOCUMENT_BUFFER_SIZE, "\"", program, "\" ", rest, rest[0] ? " \"" : "\"",
+                   document, "\"", nullptr)) {
     return;
   }
   if (MachineShellOpen(program, line + strlen(program) + 3, nullptr)) return;

@@ -44,8 +44,9 @@ static LPSTR ArgumentsOf(LPSTR commandLine) {
 // The process starts here, not in the C runtime's start-up: the product has
 // no static constructors or destructors, no thread-local variables, no stdio
 // and no heap of the runtime's, and the runtime DLL initialises itself for
-// the string and file functions that are used.
-extern "C" void WinMainCRTStartup() {
+// the string and file functions that are used. Visible outside the unit, as
+// the linker's entry, when the stub is compiled as one whole program.
+extern "C" __attribute__((externally_visible)) void WinMainCRTStartup() {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
   ExitProcess(WinMain(instance, nullptr, ArgumentsOf(GetCommandLineA()), SW_SHOWDEFAULT));
 }

@@ -46,8 +46,8 @@ static char *ExpandCommand(const char *command, size_t startAt) {
 static bool JoinInstallFolder(const char *command, size_t startAt) {
   if (!WorkPath || !InstallFolder) return false;
   WorkPath[0] = '\0';
-  return AppendText(WorkPath, PATH_BUFFER_SIZE, command[0] == '"' ? "\"" : "") &&
-         AppendText(WorkPath, PATH_BUFFER_SIZE, InstallFolder) &&
+  return AppendTexts(WorkPath, PATH_BUFFER_SIZE, command[0] == '"' ? "\"" : "", InstallFolder,
+                     nullptr) &&
          AppendBackslash(WorkPath, PATH_BUFFER_SIZE) &&
          AppendText(WorkPath, PATH_BUFFER_SIZE, command + startAt);
 }
@@ -90,8 +90,7 @@ bool BuildProgramLine(char *line, const char *program, const char *arguments) {
     return false;
   }
   wsprintfA(line, "\"%s\"", program);
-  return argumentsLength == 0 || (AppendText(line, PROGRAM_LINE_SIZE, " ") &&
-                                  AppendText(line, PROGRAM_LINE_SIZE, arguments));
+  return argumentsLength == 0 || AppendTexts(line, PROGRAM_LINE_SIZE, " ", arguments, nullptr);
 }
 
 // The folder of `path` into `folder` (`size` bytes); false when it does not

@@ -83,11 +83,9 @@ static bool StartDeletionLoop(const char *interpreter) {
   // quotes go.
   char line[DIRECTORY_BUFFER_SIZE];
   line[0] = '\0';
-  return AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /D /Q /V:ON /S /C \"") &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, kDeletionLoop) &&
-         AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") && StartHidden(line);
+  return AppendTexts(line, DIRECTORY_BUFFER_SIZE, "\"", interpreter, "\" /D /Q /V:ON /S /C \"",
+                     kDeletionLoop, "\"", nullptr) &&
+         StartHidden(line);
 }
 
 // --- command.com: a batch in the temporary folder
@@ -178,12 +176,9 @@ static void StartDeletionBatch(const char *interpreter) {
   char line[DIRECTORY_BUFFER_SIZE];
   const char *quote = strchr(batchPath, ' ') ? "\"" : "";
   line[0] = '\0';
-  if (!AppendText(line, DIRECTORY_BUFFER_SIZE, "\"") ||
-      !AppendText(line, DIRECTORY_BUFFER_SIZE, interpreter) ||
-      !AppendText(line, DIRECTORY_BUFFER_SIZE, "\" /C ") ||
-      !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) ||
-      !AppendText(line, DIRECTORY_BUFFER_SIZE, batchPath) ||
-      !AppendText(line, DIRECTORY_BUFFER_SIZE, quote) || !StartHidden(line)) {
+  if (!AppendTexts(line, DIRECTORY_BUFFER_SIZE, "\"", interpreter, "\" /C ", quote, batchPath, quote,
+                   nullptr) ||
+      !StartHidden(line)) {
     MachineDeleteFile(batchPath);
   }
 }

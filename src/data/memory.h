@@ -6,28 +6,24 @@
 
 #include <stdint.h>
 
-// Stores a new uninitialised block, or null on failure, through `block`.
-bool AllocBlockRaw(uint32_t size, void **block);
-// Stores a new zero-filled block, or null on failure, through `block`.
-bool AllocZeroedRaw(uint32_t size, void **block);
+// A new uninitialised block, or null on failure.
+void *AllocBlockRaw(uint32_t size);
+// A new zero-filled block, or null on failure.
+void *AllocZeroedRaw(uint32_t size);
 // Resizes `*block`; the pointer is updated only on success.
 bool ResizeBlockRaw(uint32_t size, void **block);
-// Releases `*block` when it is not null and sets it to null.
-void FreeAndClearRaw(void **block);
+// Releases `block`; null is allowed.
+void FreeBlock(void *block);
 
 // Typed front ends, so callers keep their own pointer types without casts.
 template <class T> inline bool AllocBlock(uint32_t size, T **block) {
-  void *raw = nullptr;
-  bool ok = AllocBlockRaw(size, &raw);
-  *block = static_cast<T *>(raw);
-  return ok;
+  *block = static_cast<T *>(AllocBlockRaw(size));
+  return *block != nullptr;
 }
 
 template <class T> inline bool AllocZeroed(uint32_t size, T **block) {
-  void *raw = nullptr;
-  bool ok = AllocZeroedRaw(size, &raw);
-  *block = static_cast<T *>(raw);
-  return ok;
+  *block = static_cast<T *>(AllocZeroedRaw(size));
+  return *block != nullptr;
 }
 
 template <class T> inline bool ResizeBlock(uint32_t size, T **block) {
@@ -37,8 +33,8 @@ template <class T> inline bool ResizeBlock(uint32_t size, T **block) {
   return ok;
 }
 
+// Releases `*block` when it is not null and sets it to null.
 template <class T> inline void FreeAndClear(T **block) {
-  void *raw = const_cast<void *>(static_cast<const void *>(*block));
-  FreeAndClearRaw(&raw);
+  FreeBlock(const_cast<void *>(static_cast<const void *>(*block)));
   *block = nullptr;
 }

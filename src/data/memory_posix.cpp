@@ -21,20 +21,16 @@ static bool MustFail() { return ++AllocationCount == FailingAllocation; }
 // twins behave alike. A size of 0 still yields a distinct block, as on Win32.
 static uint32_t AtLeastOne(uint32_t size) { return size ? size : 1; }
 
-bool AllocBlockRaw(uint32_t size, void **block) {
-  *block = nullptr;
-  if (MustFail()) return false;
-  *block = malloc(AtLeastOne(size));
-  if (!*block) *block = malloc(AtLeastOne(size));
-  return *block != nullptr;
+void *AllocBlockRaw(uint32_t size) {
+  if (MustFail()) return nullptr;
+  void *block = malloc(AtLeastOne(size));
+  return block ? block : malloc(AtLeastOne(size));
 }
 
-bool AllocZeroedRaw(uint32_t size, void **block) {
-  *block = nullptr;
-  if (MustFail()) return false;
-  *block = calloc(1, AtLeastOne(size));
-  if (!*block) *block = calloc(1, AtLeastOne(size));
-  return *block != nullptr;
+void *AllocZeroedRaw(uint32_t size) {
+  if (MustFail()) return nullptr;
+  void *block = calloc(1, AtLeastOne(size));
+  return block ? block : calloc(1, AtLeastOne(size));
 }
 
 bool ResizeBlockRaw(uint32_t size, void **block) {
@@ -46,7 +42,4 @@ bool ResizeBlockRaw(uint32_t size, void **block) {
   return true;
 }
 
-void FreeAndClearRaw(void **block) {
-  free(*block);
-  *block = nullptr;
-}
+void FreeBlock(void *block) { free(block); }

@@ -13,18 +13,12 @@ static void *HeapTwice(DWORD flags, uint32_t size) {
   return block;
 }
 
-bool AllocBlockRaw(uint32_t size, void **block) {
-  *block = HeapTwice(0, size);
-  return *block != nullptr;
-}
+void *AllocBlockRaw(uint32_t size) { return HeapTwice(0, size); }
 
-bool AllocZeroedRaw(uint32_t size, void **block) {
-  *block = HeapTwice(HEAP_ZERO_MEMORY, size);
-  return *block != nullptr;
-}
+void *AllocZeroedRaw(uint32_t size) { return HeapTwice(HEAP_ZERO_MEMORY, size); }
 
 bool ResizeBlockRaw(uint32_t size, void **block) {
-  if (!*block) return AllocBlockRaw(size, block);
+  if (!*block) return (*block = AllocBlockRaw(size)) != nullptr;
   HANDLE heap = GetProcessHeap();
   void *grown = HeapReAlloc(heap, 0, *block, size);
   if (!grown) {
@@ -36,7 +30,6 @@ bool ResizeBlockRaw(uint32_t size, void **block) {
   return true;
 }
 
-void FreeAndClearRaw(void **block) {
-  if (*block) HeapFree(GetProcessHeap(), 0, *block);
-  *block = nullptr;
+void FreeBlock(void *block) {
+  if (block) HeapFree(GetProcessHeap(), 0, block);
 }

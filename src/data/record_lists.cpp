@@ -40,13 +40,15 @@ static bool CountFits(const ChunkBody *body, uint32_t count, uint32_t minRecord)
   return !body->damaged && count <= body->left / minRecord;
 }
 
-// Makes room for `added` more pointers behind `count` in `*list`. The first
-// chunk of a kind allocates the array; later chunks grow it.
-template <class T> static bool GrowList(T ***list, uint32_t count, uint32_t added) {
+// Makes room for `added` more record pointers behind `count` in `*list`. The
+// first chunk of a kind allocates the array; later chunks grow it. The lists
+// hold pointers of one size whatever their records, so one copy of this and
+// of the loops below serves all three kinds.
+static bool GrowList(void **list, uint32_t count, uint32_t added) {
   // Sizes are 32-bit: the array's bytes must fit, with pointers of 4 or 8.
-  const uint32_t most = 0xFFFFFFFFu / static_cast<uint32_t>(sizeof(T *));
+  const uint32_t most = 0xFFFFFFFFu / static_cast<uint32_t>(sizeof(void *));
   if (count > most || added > most - count) return false;
-  uint32_t bytes = (count + added) * static_cast<uint32_t>(sizeof(T *));
+  uint32_t bytes = (count + added) * static_cast<uint32_t>(sizeof(void *));
   if (!*list) return AllocZeroed(bytes, list);
   return ResizeBlock(bytes, list);
 }
@@ -87,22 +89,23 @@ static bool MakeRecord(const RecordStrings *s, uint32_t fixed, void **record, ch
   return true;
 }
 
-static bool ReadFileEntry(ChunkBody *body, FileEntry **entry) {
+static bool ReadFileEntry(ChunkBody *body, void **record) {
   RecordStrings s = {{}, {}, 0, 0, FILE_STAGING_SIZE};
   TakeString(body, &s);
   TakeString(body, &s);
   uint8_t flags = TakeU8(body);
   char *folder = nullptr;
   if (body->damaged) return true;
-  if (!MakeRecord(&s, sizeof(FileEntry), reinterpret_cast<void **>(entry), &folder)) return false;
-  if (!*entry) return true;
-  (*entry)->flags = flags;
-  (*entry)->folder = folder;
-  (*entry)->fileName = folder + s.length[0] + 1;
+  if (!MakeRecord(&s, sizeof(FileEntry), record, &folder)) return false;
+  FileEntry *entry = static_cast<FileEntry *>(*record);
+  if (!entry) return true;
+  entry->flags = flags;
+  entry->folder = folder;
+  entry->fileName = folder + s.length[0] + 1;
   return true;
 }
 
-static bool ReadShortcutEntry(ChunkBody *body, ShortcutEntry **entry) {
+static bool ReadShortcutEntry(ChunkBody *body, void **record) {
   RecordStrings s = {{}, {}, 0, 0, SHORTCUT_STAGING_SIZE};
   uint8_t levels = TakeU8(body);
   TakeString(body, &s);
@@ -110,46 +113,46 @@ static bool ReadShortcutEntry(ChunkBody *body, ShortcutEntry **entry) {
   TakeString(body, &s);
   char *folder = nullptr;
   if (body->damaged) return true;
-  if (!MakeRecord(&s, sizeof(ShortcutEntry), reinterpret_cast<void **>(entry), &folder)) {
-    return false;
-  }
-  if (!*entry) return true;
-  (*entry)->levels = levels;
-  (*entry)->folder = folder;
-  (*entry)->altFolder = folder + s.length[0] + 1;
-  (*entry)->fileName = (*entry)->altFolder + s.length[1] + 1;
+  if (!MakeRecord(&s, sizeof(ShortcutEntry), record, &folder)) return false;
+  ShortcutEntry *entry = static_cast<ShortcutEntry *>(*record);
+  if (!entry) return true;
+  entry->levels = levels;
+  entry->folder = folder;
+  entry->altFolder = folder + s.length[0] + 1;
+  entry->fileName = entry->altFolder + s.length[1] + 1;
   return true;
 }
 
-static bool ReadRegistryEntry(ChunkBody *body, RegistryEntry **entry) {
+static bool ReadRegistryEntry(ChunkBody *body, void **record) {
   RecordStrings s = {{}, {}, 0, 0, REGISTRY_STAGING_SIZE};
   uint32_t rootKey = TakeU32(body);
   TakeString(body, &s);
   char *keyPath = nullptr;
   if (body->damaged) return true;
-  if (!MakeRecord(&s, sizeof(RegistryEntry), reinterpret_cast<void **>(entry), &keyPath)) {
-    return false;
-  }
-  if (!*entry) return true;
-  (*entry)->rootKey = rootKey;
-  (*entry)->keyPath = keyPath;
+  if (!MakeRecord(&s, sizeof(RegistryEntry), record, &keyPath)) return false;
+  RegistryEntry *entry = static_cast<RegistryEntry *>(*record);
+  if (!entry) return true;
+  entry->rootKey = rootKey;
+  entry->keyPath = keyPath;
   return true;
 }
 
 // Frees the records stored in `slots` by a chunk that failed half-way.
-template <class T> static void DropRecords(T **slots, uint32_t *count) {
+static void DropRecords(void **slots, uint32_t *count) {
   for (uint32_t i = 0; i < *count; ++i) FreeAndClear(&slots[i]);
   *count = 0;
 }
 
+typedef bool (*ReadOne)(ChunkBody *, void **);
+
 // The loop all three kinds share: read `count` records with `readOne` into
 // `slots`, keeping only the records that fit their staging size. A chunk that
 // runs out before its last record is damage, and keeps none of its records.
-template <class T> static int ReadRecords(ChunkBody *body, T **slots, uint32_t count,
-                                          uint32_t *stored, bool (*readOne)(ChunkBody *, T **)) {
+static int ReadRecords(ChunkBody *body, void **slots, uint32_t count, uint32_t *stored,
+                       ReadOne readOne) {
   *stored = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    T *entry = nullptr;
+    void *entry = nullptr;
     if (!readOne(body, &entry)) {
       DropRecords(slots, stored);
       return READ_ERR_MEMORY;
@@ -163,38 +166,38 @@ template <class T> static int ReadRecords(ChunkBody *body, T **slots, uint32_t c
   return READ_OK;
 }
 
-// Count, room in the list, records, and only then the new count.
-template <class T> static int ReadList(ChunkBody *body, T ***list, uint32_t *listCount,
-                                       uint32_t minRecord, bool (*readOne)(ChunkBody *, T **)) {
+// Count, room in the list, records, and only then the new count. A count of
+// 0 allocates the list too, unless `emptyAllocatesNothing`.
+static int ReadList(ChunkBody *body, void **list, uint32_t *listCount, uint32_t minRecord,
+                    ReadOne readOne, bool emptyAllocatesNothing) {
   uint32_t count = TakeU32(body);
+  if (count == 0 && emptyAllocatesNothing) return body->damaged ? READ_ERR_HEADER : READ_OK;
   if (!CountFits(body, count, minRecord)) return READ_ERR_HEADER;
   if (!GrowList(list, *listCount, count)) return READ_ERR_MEMORY;
   uint32_t stored = 0;
-  int code = ReadRecords(body, *list + *listCount, count, &stored, readOne);
+  int code = ReadRecords(body, static_cast<void **>(*list) + *listCount, count, &stored, readOne);
   *listCount += stored;
   return code;
 }
 
 int ReadFileList(ChunkBody *body) {
-  return ReadList(body, &FileList, &FileListCount, FILE_RECORD_MIN, ReadFileEntry);
+  void *list = FileList;
+  int code = ReadList(body, &list, &FileListCount, FILE_RECORD_MIN, ReadFileEntry, false);
+  FileList = static_cast<FileEntry **>(list);
+  return code;
 }
 
 int ReadShortcutList(ChunkBody *body) {
-  return ReadList(body, &ShortcutList, &ShortcutListCount, SHORTCUT_RECORD_MIN, ReadShortcutEntry);
-}
-
-int ReadRegistryEntries(ChunkBody *body, RegistryEntry **slots, uint32_t count, uint32_t *stored) {
-  return ReadRecords(body, slots, count, stored, ReadRegistryEntry);
+  void *list = ShortcutList;
+  int code = ReadList(body, &list, &ShortcutListCount, SHORTCUT_RECORD_MIN, ReadShortcutEntry, false);
+  ShortcutList = static_cast<ShortcutEntry **>(list);
+  return code;
 }
 
 // Unlike files and shortcuts, an empty registry chunk allocates nothing.
 int ReadRegistryList(ChunkBody *body) {
-  uint32_t count = TakeU32(body);
-  if (count == 0) return body->damaged ? READ_ERR_HEADER : READ_OK;
-  if (!CountFits(body, count, REGISTRY_RECORD_MIN)) return READ_ERR_HEADER;
-  if (!GrowList(&RegistryList, RegistryListCount, count)) return READ_ERR_MEMORY;
-  uint32_t stored = 0;
-  int code = ReadRegistryEntries(body, RegistryList + RegistryListCount, count, &stored);
-  RegistryListCount += stored;
+  void *list = RegistryList;
+  int code = ReadList(body, &list, &RegistryListCount, REGISTRY_RECORD_MIN, ReadRegistryEntry, true);
+  RegistryList = static_cast<RegistryEntry **>(list);
   return code;
 }

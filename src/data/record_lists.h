@@ -37,6 +37,3 @@ int ReadFileList(ChunkBody *body);
 int ReadShortcutList(ChunkBody *body);
 int ReadRegistryList(ChunkBody *body);
 
-// Reads `count` registry records into the slots from `slots` on and stores
-// how many were kept (over-long records are skipped) through `stored`.
-int ReadRegistryEntries(ChunkBody *body, RegistryEntry **slots, uint32_t count, uint32_t *stored);

@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "memory.h"
+
 // A zero-filled block of `size` bytes, or null.
 inline char *AllocWorkingBuffer(uint32_t size) {
   return static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
 }
 
 // Releases a block of AllocWorkingBuffer; null is allowed.
-inline void FreeWorkingBuffer(char *buffer) {
-  if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
-}
+inline void FreeWorkingBuffer(char *buffer) { FreeBlock(buffer); }

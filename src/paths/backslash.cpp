@@ -1,5 +1,6 @@
 #include "backslash.h"
 
+#include <stdarg.h>
 #include <string.h>
 
 #include "ascii_case.h"
@@ -24,6 +25,16 @@ bool AppendText(char *buffer, uint32_t size, const char *text) {
   if (length + added + 1 > size) return false;
   memcpy(buffer + length, text, added + 1);
   return true;
+}
+
+bool AppendTexts(char *buffer, uint32_t size, ...) {
+  va_list texts;
+  va_start(texts, size);
+  const char *text;
+  bool fits = true;
+  while (fits && (text = va_arg(texts, const char *)) != nullptr) fits = AppendText(buffer, size, text);
+  va_end(texts);
+  return fits;
 }
 
 bool IsFullPath(const char *path) {

@@ -18,6 +18,11 @@ void StripTrailingBackslash(char *path);
 // into a different one.
 bool AppendText(char *buffer, uint32_t size, const char *text);
 
+// AppendText with each text in turn up to a null one; false at the first
+// that does not fit, the buffer then holding those before it. One call with
+// its texts instead of one call each keeps the command lines small to build.
+bool AppendTexts(char *buffer, uint32_t size, ...) __attribute__((sentinel));
+
 // A drive path (X:\...) or a network path (\\server\...): a path that does
 // not depend on the current directory or drive.
 bool IsFullPath(const char *path);

@@ -39,11 +39,7 @@ static bool RunTool(char *commandLine) {
 static bool BuildToolLine(char *commandLine, const char *path) {
   char tool[PATH_BUFFER_SIZE];
   return FileInFolder(tool, GetSystemDirectoryA, "regsvr32.exe") &&
-         AppendText(commandLine, COMMAND_LINE_SIZE, "\"") &&
-         AppendText(commandLine, COMMAND_LINE_SIZE, tool) &&
-         AppendText(commandLine, COMMAND_LINE_SIZE, "\" /u /s \"") &&
-         AppendText(commandLine, COMMAND_LINE_SIZE, path) &&
-         AppendText(commandLine, COMMAND_LINE_SIZE, "\"");
+         AppendTexts(commandLine, COMMAND_LINE_SIZE, "\"", tool, "\" /u /s \"", path, "\"", nullptr);
 }
 
 // True when regsvr32 ran, whatever it made of the file.

@@ -25,9 +25,10 @@ static void SetListHead(EXCEPTION_REGISTRATION_RECORD *head) {
 
 // Runs on the faulting stack, below the guarded call's frames; the jump
 // abandons them and the dispatcher's frames with them. An unwind that passes
-// through is someone else's and is let through.
-extern "C" EXCEPTION_DISPOSITION QuenridResumeAfterException(EXCEPTION_RECORD *exception, void *,
-                                                             CONTEXT *, void *) {
+// through is someone else's and is let through. Only the assembler names it,
+// so the whole-program build of the stub is told to keep it as it is.
+extern "C" __attribute__((used, externally_visible)) EXCEPTION_DISPOSITION
+QuenridResumeAfterException(EXCEPTION_RECORD *exception, void *, CONTEXT *, void *) {
   if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) {
     return ExceptionContinueSearch;
   }

@@ -25,8 +25,8 @@ struct KeyRow {
   const char *places, *names = nullptr;
 };
 
-static const char CV[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-static const char NT_CV[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+static constexpr const char *CV = "Software\\Microsoft\\Windows\\CurrentVersion";
+static constexpr const char *NT_CV = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 // The classes of every file, folder and drive that the shell's verbs hang on.
 static const char SHELL_OBJECTS[] =
     "*|AllFilesystemObjects|Directory|Directory\\Background|Folder|Drive";
@@ -185,7 +185,7 @@ static bool Canonicalize(uint32_t rootKey, const char *keyPath, CanonicalKey *ke
   size_t length = 0;
   for (const char *c = keyPath; *c; ++c) {
     if (*c == '\\' && (length == 0 || key->path[length - 1] == '\\')) continue;
-    if (length + 1 >= KEY_TEXT_SIZE) return false;
+    if (length + 1 >= KEY_PATH_SIZE) return false;
     key->path[length++] = *c;
   }
   if (length > 0 && key->path[length - 1] == '\\') --length;
