@@ -185,7 +185,7 @@ static bool Canonicalize(uint32_t rootKey, const char *keyPath, CanonicalKey *ke
   size_t length = 0;
   for (const char *c = keyPath; *c; ++c) {
     if (*c == '\\' && (length == 0 || key->path[length - 1] == '\\')) continue;
-    if (length + 1 >= KEY_PATH_SIZE) return false;
+    if (length + 1 >= KEY_TEXT_SIZE) return false;
     key->path[length++] = *c;
   }
   if (length > 0 && key->path[length - 1] == '\\') --length;
