@@ -42,7 +42,7 @@ while IFS=: read -r file line header; do
   esac
 done < <(grep -rHnoE '#include "(app|data|paths|removal|ui|resources)/[^"]*"' "$tools" |
          sed -E 's#^([^:]*):([0-9]*):\#include "([^"]*)"#\1:\2:\3#')
-effects='\b(DeleteFile[AW]?|RemoveDirectory[AW]?|_rmdir|remove|MoveFile\w*|CopyFile\w*|RegSetValue\w*|RegDelete\w*|RegCreateKey\w*|SetFileAttributes[AW]?|CreateProcess[AW]?|ShellExecute\w*|WinExec|RemoveFontResource\w*|CreateOutputFile|WriteFile|SetCurrentDirectory[AW]?|StartProcess|NtDeleteKey)\('
+effects='\b(DeleteFile[AW]?|RemoveDirectory[AW]?|_rmdir|_mkdir|remove|rename|MoveFile\w*|CopyFile\w*|ReplaceFile\w*|CreateDirectory\w*|SHFileOperation\w*|SetFileTime|RegSetValue\w*|RegDelete\w*|RegCreateKey\w*|SetFileAttributes[AW]?|CreateProcess[AW]?|ShellExecute\w*|WinExec|RemoveFontResource\w*|CreateOutputFile|WriteFile|SetCurrentDirectory[AW]?|StartProcess|NtDeleteKey)\('
 # The twin, what only it calls (the COM server's unregistration), the
 # helpers it is made of, and the start-up, which the plan does not run.
 effect_homes=" removal/machine_win32.cpp removal/com_server.cpp data/process_win32.cpp
