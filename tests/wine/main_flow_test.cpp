@@ -197,7 +197,8 @@ TEST_P(StubRun, ShowsItsBoxesAndRemovesAsAnswered) {
     plan = PlanRun(exe, std::string(flow.switches) + (flow.setup & kHiddenStation ? " /Q /N" : ""));
   } else if (flow.refused) {
     DWORD code = 0;  // a block the run refuses, the plan refuses too
-    EXPECT_EQ((RunQuenrid("plan \"" + exe + "\"", &code), code), 1u) << "the plan of a refused block";
+    const std::string said = RunQuenrid("plan \"" + exe + "\"", &code);
+    EXPECT_EQ(code, 1u) << "the plan of a refused block: " << said;
   }
 
   Process run(exe, flow.switches, "", flow.setup & kHiddenStation);
