@@ -8,13 +8,21 @@ endfunction()
 # Product code: no exceptions, no RTTI, small. For Windows it is optimised
 # for size before speed (-Oz: the stub waits on the file system, not on its
 # own instructions), one section per function and datum so that the link
-# drops what the stub never reaches, and without the compiler's ident strings.
+# drops what a program never reaches, and without the compiler's ident strings.
+# A target compiled as one whole program (the stub) sets the property
+# QUENRID_WHOLE_PROGRAM: the compiler drops what it does not reach, and a
+# section per function would only pad every function to 4 bytes.
 add_library(quenrid_product_flags INTERFACE)
 target_compile_options(quenrid_product_flags INTERFACE
   -fno-exceptions -fno-rtti
-  $<$<BOOL:${WIN32}>:-Oz -ffunction-sections -fdata-sections -fno-ident>)
+  $<$<BOOL:${WIN32}>:-Oz -fno-ident>
+  $<$<AND:$<BOOL:${WIN32}>,$<NOT:$<BOOL:$<TARGET_PROPERTY:QUENRID_WHOLE_PROGRAM>>>>:-ffunction-sections -fdata-sections>)
 # On i686, nothing reads DWARF unwind tables in a program without exceptions
-# (the exception guard there uses the fs:[0] chain). Windows itself keeps
+# (the exception guard there uses the fs:[0] chain), and nothing walks its
+# stack by frame pointers: the i686 MinGW compiler keeps them by default, at
+# a push, a move and a pop in every function and an %ebp-based address for
+# every local, so they are left out (a function that needs one, as the
+# guard's with __builtin_setjmp does, still gets it). Windows itself keeps
 # the i686 stack only 4-byte aligned, which is all that code without SSE
 # needs; keeping it 16-byte aligned would cost an adjustment around calls.
 # For the same reason tables and strings get only the alignment of their
@@ -31,7 +39,8 @@ target_compile_options(quenrid_product_flags INTERFACE
 # variable-length array or alloca fails the build instead.
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_options(quenrid_product_flags INTERFACE
-    -fno-asynchronous-unwind-tables -fno-unwind-tables -mpreferred-stack-boundary=2 -malign-data=abi
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer
+    -mpreferred-stack-boundary=2 -malign-data=abi
     -mno-stack-arg-probe -Werror=frame-larger-than=3584 -Werror=vla -Werror=alloca)
 endif()
 

@@ -143,10 +143,12 @@ static bool BuildBatchText(char *text, const char *exe, const char *folder, cons
 static bool WriteBatch(char *batchPath) {
   char oemBatchPath[PATH_BUFFER_SIZE];
   char oem[PATH_BUFFER_SIZE];
+  // CharToOemA never lengthens a string (it may convert one in place), so
+  // the OEM form fits where the path was.
   if (!ToOem(InstallFolder, oem)) return false;
-  lstrcpynA(InstallFolder, oem, PATH_BUFFER_SIZE);
+  strcpy(InstallFolder, oem);
   if (!ToOem(WorkPath, oem)) return false;
-  lstrcpynA(WorkPath, oem, PATH_BUFFER_SIZE);
+  strcpy(WorkPath, oem);
   char text[BATCH_TEXT_SIZE];
   for (uint32_t n = 1; n < BATCH_NAME_LIMIT; ++n) {
     if (!BatchName(batchPath, n)) continue;

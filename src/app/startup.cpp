@@ -29,11 +29,12 @@ void RestrictDllSearch() {
 }
 
 // The theme library exists only from XP on, so it is looked up, not linked,
-// and by its full path in the system folder.
+// and by its full path in the system folder. (LoadLibraryExA without flags
+// is LoadLibraryA, which the stub then need not import as well.)
 static void LoadThemeLibrary() {
   char path[PATH_BUFFER_SIZE];
   if (!FileInFolder(path, GetSystemDirectoryA, "uxtheme.dll")) return;
-  ThemeLibrary = LoadLibraryA(path);
+  ThemeLibrary = LoadLibraryExA(path, nullptr, 0);
   if (ThemeLibrary) {
     SetThemeProperties = reinterpret_cast<SetThemeAppPropertiesFn>(
         reinterpret_cast<void *>(GetProcAddress(ThemeLibrary, "SetThemeAppProperties")));

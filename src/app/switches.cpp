@@ -1,7 +1,5 @@
 #include "switches.h"
 
-#include <ctype.h>
-
 static const char *SkipBlanks(const char *at) {
   while (*at == ' ') ++at;
   return at;
@@ -9,7 +7,9 @@ static const char *SkipBlanks(const char *at) {
 
 static bool IsSwitchStart(char c) { return c == '-' || c == '/'; }
 
-static void ApplySwitch(int letter, SwitchSet *found) {
+// The letter in either case, as toupper() of the "C" locale gives it.
+static void ApplySwitch(char letter, SwitchSet *found) {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - ('a' - 'A'));
   if (letter == 'Q' || letter == 'S' || letter == 'X') found->quiet = true;
   if (letter == 'S') found->s = true;
   if (letter == 'X') found->x = true;
@@ -21,7 +21,7 @@ SwitchSet ParseSwitches(const char *commandLine) {
   if (!commandLine) return found;
   const char *at = SkipBlanks(commandLine);
   while (IsSwitchStart(*at) && at[1] != '\0') {
-    ApplySwitch(toupper(static_cast<unsigned char>(at[1])), &found);
+    ApplySwitch(at[1], &found);
     at += 2;
     // The rest of the word: /Silent is /S, and /Q/S holds two switches.
     while (*at != '\0' && *at != ' ' && !IsSwitchStart(*at)) ++at;

@@ -18,21 +18,28 @@ static bool ShellFolder(char *folder, int number) {
   return Folders.shellFolderPath(folder, number);
 }
 
-// W: the Windows directory, one backslash, then `suffix`.
-static bool WindowsPlus(char *folder, const char *suffix) {
+// The names the fall-backs below are made of, each written once; a name
+// after its backslash is the text from its second character.
+static const char APPLICATION_DATA[] = "\\Application Data";
+static const char ADMINISTRATOR[] = "Profiles\\Administrator\\";
+static const char LOCAL_SETTINGS[] = "\\Local Settings\\";
+static const char ALL_USERS[] = "\\All Users";
+
+// W: the Windows directory, one backslash, then `a`, `b` and `c`.
+static bool WindowsPlus(char *folder, const char *a, const char *b = "", const char *c = "") {
   return ReadWindowsDirectory(folder) && AppendBackslash(folder, MACRO_BUFFER_SIZE) &&
-         AppendText(folder, MACRO_BUFFER_SIZE, suffix);
+         AppendTexts(folder, MACRO_BUFFER_SIZE, a, b, c, nullptr);
 }
 
-// AppData ended at its last backslash `cuts` times, then `suffix`.
-static bool CutAppData(char *folder, int cuts, const char *suffix) {
+// AppData ended at its last backslash `cuts` times, then `a` and `b`.
+static bool CutAppData(char *folder, int cuts, const char *a, const char *b = "") {
   if (!ShellFolder(folder, CSIDL_APPDATA)) return false;
   for (int i = 0; i < cuts; ++i) {
     char *last = strrchr(folder, '\\');
     if (!last) return false;
     *last = '\0';
   }
-  return AppendText(folder, MACRO_BUFFER_SIZE, suffix);
+  return AppendTexts(folder, MACRO_BUFFER_SIZE, a, b, nullptr);
 }
 
 static bool WindowsMacro(char *folder) { return ReadWindowsDirectory(folder); }
@@ -67,47 +74,36 @@ static bool DesktopMacro(char *folder) { return ShellFolder(folder, CSIDL_DESKTO
 // directory: on NT as the Administrator's, on 95/98/Me without profiles.
 static bool AppDataMacro(char *folder) {
   if (ShellFolder(folder, CSIDL_APPDATA)) return true;
-  return WindowsPlus(
-      folder, IsNtPlatform ? "Profiles\\Administrator\\Application Data" : "Application Data");
+  return WindowsPlus(folder, IsNtPlatform ? ADMINISTRATOR : "", APPLICATION_DATA + 1);
 }
 
 static bool LocalAppDataMacro(char *folder) {
   if (ShellFolder(folder, CSIDL_LOCAL_APPDATA)) return true;
-  if (!IsNtPlatform) return WindowsPlus(folder, "Application Data");
-  return CutAppData(folder, 1, "\\Local Settings\\Application Data") ||
-         WindowsPlus(folder, "Profiles\\Administrator\\Local Settings\\Application Data");
+  if (!IsNtPlatform) return WindowsPlus(folder, APPLICATION_DATA + 1);
+  return CutAppData(folder, 1, LOCAL_SETTINGS, APPLICATION_DATA + 1) ||
+         WindowsPlus(folder, ADMINISTRATOR, LOCAL_SETTINGS + 1, APPLICATION_DATA + 1);
 }
 
-// Where a folder shared by all users lies when the shell does not know it.
-struct AllUsersFallBacks {
-  const char *windowsSuffix;   // 95/98/Me: W + this
-  const char *profileSuffix;   // NT: AppData cut twice (the profiles' folder) + this
-  const char *profilesSuffix;  // NT without a usable AppData: W + this
-};
-
-static bool AllUsersFallBack(char *folder, const AllUsersFallBacks *fallBacks) {
-  if (!IsNtPlatform) return WindowsPlus(folder, fallBacks->windowsSuffix);
-  return CutAppData(folder, 2, fallBacks->profileSuffix) ||
-         WindowsPlus(folder, fallBacks->profilesSuffix);
+// Where a folder shared by all users lies when the shell does not know it,
+// `leaf` being its name below the folder of all users ("" for that folder):
+// on 95/98/Me W\All Users, on NT the folder of the profiles (AppData cut
+// twice) and All Users, or without a usable AppData W\Profiles\All Users.
+static bool AllUsersFallBack(char *folder, const char *leaf) {
+  if (!IsNtPlatform) return WindowsPlus(folder, ALL_USERS + 1, leaf);
+  return CutAppData(folder, 2, ALL_USERS, leaf) || WindowsPlus(folder, "Profiles", ALL_USERS, leaf);
 }
 
 static bool AllUsersAppDataMacro(char *folder) {
-  static const AllUsersFallBacks fallBacks = {"All Users\\Application Data",
-                                              "\\All Users\\Application Data",
-                                              "Profiles\\All Users\\Application Data"};
-  return ShellFolder(folder, CSIDL_COMMON_APPDATA) || AllUsersFallBack(folder, &fallBacks);
+  return ShellFolder(folder, CSIDL_COMMON_APPDATA) || AllUsersFallBack(folder, APPLICATION_DATA);
 }
 
 static bool AllUsersDocumentsMacro(char *folder) {
-  static const AllUsersFallBacks fallBacks = {"All Users\\Documents", "\\All Users\\Documents",
-                                              "Profiles\\All Users\\Documents"};
-  return ShellFolder(folder, CSIDL_COMMON_DOCUMENTS) || AllUsersFallBack(folder, &fallBacks);
+  return ShellFolder(folder, CSIDL_COMMON_DOCUMENTS) || AllUsersFallBack(folder, "\\Documents");
 }
 
 static bool AllUsersDesktopMacro(char *folder) {
-  static const AllUsersFallBacks fallBacks = {"All Users\\Desktop", "\\All Users\\Desktop",
-                                              "Profiles\\All Users\\Desktop"};
-  return ShellFolder(folder, CSIDL_COMMON_DESKTOPDIRECTORY) || AllUsersFallBack(folder, &fallBacks);
+  return ShellFolder(folder, CSIDL_COMMON_DESKTOPDIRECTORY) ||
+         AllUsersFallBack(folder, "\\Desktop");
 }
 
 // 95/98/Me without profiles: the Windows directory. NT: the parent of
@@ -135,8 +131,7 @@ static bool ParentOfCommonDocuments(char *folder) {
 }
 
 static bool AllUsersDirMacro(char *folder) {
-  static const AllUsersFallBacks fallBacks = {"All Users", "\\All Users", "Profiles\\All Users"};
-  return ParentOfCommonDocuments(folder) || AllUsersFallBack(folder, &fallBacks);
+  return ParentOfCommonDocuments(folder) || AllUsersFallBack(folder, "");
 }
 
 static bool InstallDirMacro(char *folder) {
@@ -226,10 +221,7 @@ uint32_t ExpandPathMacros(char *output, const char *source, uint32_t size) {
   Expansion expansion = {nullptr, 0, 0};
   if (!AllocZeroed(EXPANSION_BUFFER_SIZE, &expansion.text)) {
     // Without the working buffer the path passes through unexpanded.
-    if (writes) {
-      strncpy(output, source, size);
-      output[size - 1] = '\0';
-    }
+    if (writes) CopyOut(output, size, source, static_cast<uint32_t>(strlen(source)));
     return static_cast<uint32_t>(strlen(source));
   }
   ExpandInto(&expansion, source);

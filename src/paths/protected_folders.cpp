@@ -13,7 +13,7 @@
 #include "path_macros.h"
 
 struct ShellCandidate {
-  int folder;        // CSIDL number
+  uint8_t folder;    // CSIDL number: every one below 256, so a row takes 3 bytes
   bool ntOnly;       // an all-users folder that the 95/98/Me family lacks
   bool quickLaunch;  // its Quick Launch folder is protected as well
 };

@@ -17,8 +17,8 @@ DWORD MachineAttributes(const char *path);
 void MachineSetAttributes(const char *path, DWORD attributes);
 // Whether the file opens for reading and writing with others allowed to read.
 bool MachineOpensForWriting(const char *path);
-// 0 when the file is deleted, else remove()'s errno (EACCES: read-only, in
-// use or a folder).
+// 0 when the file is deleted, else the errno that remove() would give
+// (EACCES: read-only, in use or a folder).
 int MachineDeleteFile(const char *path);
 // Removes an empty folder.
 bool MachineRemoveFolder(const char *path);

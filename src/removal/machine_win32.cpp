@@ -1,22 +1,22 @@
 #include "machine.h"
 
 #include <windows.h>
-#include <direct.h>
 #include <errno.h>
 #include <exdisp.h>
 #include <servprov.h>
 #include <shellapi.h>
 #include <shldisp.h>
 #include <shlobj.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "../data/file_io.h"
+#include "../data/memory.h"
 #include "../data/messages.h"
 #include "../data/process.h"
 #include "../data/state.h"
 #include "../ui/ui.h"
 #include "com_server.h"
+#include "rules.h"
 
 // --- Files and folders
 
@@ -33,21 +33,45 @@ bool MachineOpensForWriting(const char *path) {
   return true;
 }
 
-int MachineDeleteFile(const char *path) { return remove(path) == 0 ? 0 : errno; }
+// What msvcrt's remove() does, without the runtime: only EACCES is told
+// apart from the other failures.
+int MachineDeleteFile(const char *path) {
+  if (DeleteFileA(path)) return 0;
+  return IsAccessError(GetLastError()) ? EACCES : ENOENT;
+}
 
-bool MachineRemoveFolder(const char *path) { return _rmdir(path) == 0; }
+bool MachineRemoveFolder(const char *path) { return RemoveDirectoryA(path) != FALSE; }
 
 bool MachineEnterFolder(const char *path) { return SetCurrentDirectoryA(path) != FALSE; }
 
 DWORD MachineCurrentFolder(char *path) { return GetCurrentDirectoryA(PATH_BUFFER_SIZE, path); }
 
-intptr_t MachineFindFirst(const char *pattern, _finddata_t *found) {
-  return _findfirst(pattern, found);
+// The runtime's _findfirst (`pattern` given) and _findnext (the search's
+// next entry), of which the walk reads the attributes and the name: the
+// search, or INVALID_HANDLE_VALUE, which is -1, when nothing was found.
+static intptr_t FindEntry(intptr_t search, const char *pattern, _finddata_t *found) {
+  WIN32_FIND_DATAA entry;
+  if (pattern) {
+    search = reinterpret_cast<intptr_t>(FindFirstFileA(pattern, &entry));
+  } else if (!FindNextFileA(reinterpret_cast<HANDLE>(search), &entry)) {
+    return -1;
+  }
+  if (search != -1) {
+    found->attrib = entry.dwFileAttributes;
+    strcpy(found->name, entry.cFileName);
+  }
+  return search;
 }
 
-int MachineFindNext(intptr_t search, _finddata_t *found) { return _findnext(search, found); }
+intptr_t MachineFindFirst(const char *pattern, _finddata_t *found) {
+  return FindEntry(0, pattern, found);
+}
 
-void MachineFindClose(intptr_t search) { _findclose(search); }
+int MachineFindNext(intptr_t search, _finddata_t *found) {
+  return FindEntry(search, nullptr, found) == -1 ? -1 : 0;
+}
+
+void MachineFindClose(intptr_t search) { FindClose(reinterpret_cast<HANDLE>(search)); }
 
 // --- Registry
 
@@ -128,109 +152,127 @@ int MachineAsk(const char *text, uint32_t style, const char *) {
 typedef BSTR(WINAPI *AllocStringFn)(const OLECHAR *);
 typedef void(WINAPI *FreeStringFn)(BSTR);
 
-// The strings of one call, as the automation library allocates them.
-struct ShellStrings {
-  AllocStringFn alloc;
-  FreeStringFn free;
-  BSTR text[4];  // file, arguments, folder, verb
+// The objects on the way to the shell's automation object, each had through
+// the one before it.
+enum ShellObject {
+  SHELL_WINDOWS,
+  DESKTOP,
+  SERVICES,
+  BROWSER,
+  VIEW,
+  BACKGROUND,
+  FOLDER_VIEW,
+  APPLICATION,
+  SHELL_OBJECT_COUNT
 };
 
-static bool SetString(ShellStrings *strings, int index, const char *text, VARIANT *variant) {
-  if (!text) return true;
-  WCHAR wide[DOCUMENT_BUFFER_SIZE];
-  if (!MultiByteToWideChar(CP_ACP, 0, text, -1, wide, DOCUMENT_BUFFER_SIZE)) return false;
-  strings->text[index] = strings->alloc(wide);
-  if (!strings->text[index]) return false;
-  if (variant) {
-    variant->vt = VT_BSTR;
-    variant->bstrVal = strings->text[index];
-  }
-  return true;
-}
+// Everything one opening through the desktop's shell holds, in one zeroed
+// block from the heap rather than in the frame: a VARIANT has 8-byte members,
+// and a frame that held one would first have to align the i686 stack, which
+// Windows keeps aligned to 4 bytes only.
+struct DesktopCall {
+  IUnknown *objects[SHELL_OBJECT_COUNT];
+  VARIANT location, root;  // FindWindowSW's
+  VARIANT arguments[4];    // ShellExecute's, in its order: parameters, folder, verb, show
+  BSTR text[4];            // file, parameters, folder, verb, as the automation library has them
+};
 
 // The shell's automation object of the desktop's folder view, which lives in
 // the desktop's own process; null when there is none (no shell running, or
-// one that offers no such object).
-static IShellDispatch2 *DesktopShell() {
-  IShellWindows *windows = nullptr;
-  IDispatch *desktop = nullptr, *background = nullptr, *application = nullptr;
-  IServiceProvider *services = nullptr;
-  IShellBrowser *browser = nullptr;
-  IShellView *view = nullptr;
-  IShellFolderViewDual *folderView = nullptr;
+// one that offers no such object). The objects on the way stay in `call`.
+static IShellDispatch2 *DesktopShell(DesktopCall *call) {
+  IUnknown **objects = call->objects;
   IShellDispatch2 *shell = nullptr;
-  VARIANT location, root;
-  memset(&location, 0, sizeof location);
-  memset(&root, 0, sizeof root);
-  location.vt = VT_I4;
-  location.lVal = CSIDL_DESKTOP;
+  call->location.vt = VT_I4;
+  call->location.lVal = CSIDL_DESKTOP;
   long window = 0;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
-                                 IID_IShellWindows, reinterpret_cast<void **>(&windows))) &&
-      windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-                            &desktop) == S_OK &&
-      desktop &&
-      SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider,
-                                        reinterpret_cast<void **>(&services))) &&
-      SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                       reinterpret_cast<void **>(&browser))) &&
-      SUCCEEDED(browser->QueryActiveShellView(&view)) &&
-      SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
-                                    reinterpret_cast<void **>(&background))) &&
-      SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual,
-                                           reinterpret_cast<void **>(&folderView))) &&
-      SUCCEEDED(folderView->get_Application(&application)) && application) {
-    application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void **>(&shell));
-  }
-  IUnknown *used[] = {application, folderView, background, view, browser, services, desktop,
-                      windows};
-  for (IUnknown *object : used) {
-    if (object) object->Release();
+                                 IID_IShellWindows,
+                                 reinterpret_cast<void **>(&objects[SHELL_WINDOWS]))) &&
+      static_cast<IShellWindows *>(objects[SHELL_WINDOWS])
+              ->FindWindowSW(&call->location, &call->root, SWC_DESKTOP, &window,
+                             SWFO_NEEDDISPATCH,
+                             reinterpret_cast<IDispatch **>(&objects[DESKTOP])) == S_OK &&
+      objects[DESKTOP] &&
+      SUCCEEDED(objects[DESKTOP]->QueryInterface(IID_IServiceProvider,
+                                                 reinterpret_cast<void **>(&objects[SERVICES]))) &&
+      SUCCEEDED(static_cast<IServiceProvider *>(objects[SERVICES])
+                    ->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                   reinterpret_cast<void **>(&objects[BROWSER]))) &&
+      SUCCEEDED(static_cast<IShellBrowser *>(objects[BROWSER])
+                    ->QueryActiveShellView(reinterpret_cast<IShellView **>(&objects[VIEW]))) &&
+      SUCCEEDED(static_cast<IShellView *>(objects[VIEW])
+                    ->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
+                                    reinterpret_cast<void **>(&objects[BACKGROUND]))) &&
+      SUCCEEDED(objects[BACKGROUND]->QueryInterface(
+          IID_IShellFolderViewDual, reinterpret_cast<void **>(&objects[FOLDER_VIEW]))) &&
+      SUCCEEDED(static_cast<IShellFolderViewDual *>(objects[FOLDER_VIEW])
+                    ->get_Application(reinterpret_cast<IDispatch **>(&objects[APPLICATION]))) &&
+      objects[APPLICATION]) {
+    objects[APPLICATION]->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void **>(&shell));
   }
   return shell;
+}
+
+// Opens `file` through the shell of `call`, with the strings made by
+// `alloc`; the objects and strings had on the way stay in `call`.
+static bool OpenThroughDesktop(DesktopCall *call, AllocStringFn alloc, const char *file,
+                               const char *arguments, const char *folder) {
+  const char *texts[4] = {file, arguments, folder, "open"};
+  for (int i = 0; i < 4; ++i) {
+    if (!texts[i]) continue;
+    WCHAR wide[DOCUMENT_BUFFER_SIZE];
+    if (!MultiByteToWideChar(CP_ACP, 0, texts[i], -1, wide, DOCUMENT_BUFFER_SIZE) ||
+        !(call->text[i] = alloc(wide))) {
+      return false;
+    }
+    if (i > 0) {
+      call->arguments[i - 1].vt = VT_BSTR;
+      call->arguments[i - 1].bstrVal = call->text[i];
+    }
+  }
+  call->arguments[3].vt = VT_I4;
+  call->arguments[3].lVal = SW_SHOW;
+  IShellDispatch2 *shell = DesktopShell(call);
+  if (!shell) return false;
+  const bool opened = shell->ShellExecute(call->text[0], call->arguments[0], call->arguments[1],
+                                          call->arguments[2], call->arguments[3]) == S_OK;
+  shell->Release();
+  return opened;
 }
 
 // On NT 6 and later the uninstaller runs elevated, and what it starts would
 // run as administrator: the desktop's shell, which runs with the signed-in
 // user's own rights, is asked to open `file` (a document, or a program with
 // its `arguments`) instead. False when there is no such shell or it could
-// not open the file; the caller then opens it as before.
+// not open the file (or no memory for the call); the caller then opens it as
+// before.
 static bool OpenOnDesktop(const char *file, const char *arguments, const char *folder) {
   if (!IsNtVersion6) return false;
   char path[PATH_BUFFER_SIZE];
   HMODULE automation =
-      FileInFolder(path, GetSystemDirectoryA, "oleaut32.dll") ? LoadLibraryA(path) : nullptr;
+      FileInFolder(path, GetSystemDirectoryA, "oleaut32.dll") ? LoadLibraryExA(path, nullptr, 0)
+                                                               : nullptr;
   if (!automation) return false;
-  ShellStrings strings;
-  memset(&strings, 0, sizeof strings);
-  strings.alloc = reinterpret_cast<AllocStringFn>(
+  const AllocStringFn alloc = reinterpret_cast<AllocStringFn>(
       reinterpret_cast<void *>(GetProcAddress(automation, "SysAllocString")));
-  strings.free = reinterpret_cast<FreeStringFn>(
+  const FreeStringFn freeString = reinterpret_cast<FreeStringFn>(
       reinterpret_cast<void *>(GetProcAddress(automation, "SysFreeString")));
-  VARIANT parameters, directory, verb, show;
-  memset(&parameters, 0, sizeof parameters);
-  memset(&directory, 0, sizeof directory);
-  memset(&verb, 0, sizeof verb);
-  memset(&show, 0, sizeof show);
-  show.vt = VT_I4;
-  show.lVal = SW_SHOW;
-  bool opened = false;
-  if (strings.alloc && strings.free && SetString(&strings, 0, file, nullptr) &&
-      SetString(&strings, 1, arguments, &parameters) &&
-      SetString(&strings, 2, folder, &directory) && SetString(&strings, 3, "open", &verb)) {
-    IShellDispatch2 *shell = DesktopShell();
-    if (shell) {
-      opened = shell->ShellExecute(strings.text[0], parameters, directory, verb, show) == S_OK;
-      shell->Release();
+  DesktopCall *call = nullptr;
+  bool opened = alloc && freeString && AllocZeroed(sizeof *call, &call) &&
+                OpenThroughDesktop(call, alloc, file, arguments, folder);
+  if (call) {
+    for (int i = SHELL_OBJECT_COUNT; i-- > 0;) {
+      if (call->objects[i]) call->objects[i]->Release();
     }
-  }
-  for (BSTR text : strings.text) {
-    if (text) strings.free(text);
+    for (BSTR text : call->text) {
+      if (text) freeString(text);
+    }
+    FreeAndClear(&call);
   }
   FreeLibrary(automation);
   return opened;
 }
-
 
 bool MachineShellOpen(const char *file, const char *arguments, const char *folder) {
   if (OpenOnDesktop(file, arguments, folder)) return true;

@@ -16,94 +16,87 @@ enum : uint32_t {
 enum Scope : uint8_t { NO_SCOPE, CLASSES, HIVE, CONFIG };
 enum Mark : uint8_t { NOT_GUARDED, EXACT, TREE };
 
-// Each of `places`, or each of `names` below each of `places` ('|' between
-// alternatives), is guarded as the key alone (EXACT: products add their own
-// keys below it) or with everything below it (TREE: the system's own tree).
-struct KeyRow {
+// The rows of registry_guard_rows.inc, as the stub carries them: packed
+// (registry_guard_packed.inc), each list unpacked into a buffer of
+// GUARD_TEXT_SIZE bytes when a key is checked.
+#include "registry_guard_packed.inc"
+
+// What byte `code` stands for, written at `text`: itself when it is
+// printable ASCII, else its pair; returns the end.
+static constexpr char *Unpack(unsigned char code, char *text) {
+  if (code >= 0x20 && code < 0x7F) {
+    *text = static_cast<char>(code);
+    return text + 1;
+  }
+  const unsigned char *pair = GUARD_PAIRS[static_cast<unsigned char>(code - 0x7F)];
+  return Unpack(pair[1], Unpack(pair[0], text));
+}
+
+// The packed list at `packed`, up to its zero byte, into `text` (whose
+// GUARD_TEXT_SIZE bytes hold every list: the check below proves it); returns
+// what follows the zero byte.
+static constexpr const char *UnpackList(const char *packed, char *text) {
+  for (; *packed; ++packed) text = Unpack(static_cast<unsigned char>(*packed), text);
+  *text = '\0';
+  return packed + 1;
+}
+
+// The rows as they read, for the check alone: nothing of them is in the
+// program.
+struct ReadableKeyRow {
   Scope scope;
   Mark mark;
-  const char *places, *names = nullptr;
+  const char *places, *names;
 };
-
-static constexpr const char *CV = "Software\\Microsoft\\Windows\\CurrentVersion";
-static constexpr const char *NT_CV = "Software\\Microsoft\\Windows NT\\CurrentVersion";
-// The classes of every file, folder and drive that the shell's verbs hang on.
-static const char SHELL_OBJECTS[] =
-    "*|AllFilesystemObjects|Directory|Directory\\Background|Folder|Drive";
-
-// In the canonical form: no Wow6432Node, CurrentControlSet for every control
-// set, class keys below the class root. First-level keys of a hive need no row.
-static const KeyRow KEY_ROWS[] = {
-    {HIVE, EXACT,
-     "Software\\Microsoft|Software\\Clients|Software\\Microsoft\\Windows|"
-     "Software\\Microsoft\\Windows NT|SYSTEM\\CurrentControlSet"},
-    {HIVE, EXACT, CV},
-    {HIVE, EXACT, CV,
-     "Uninstall|Run|RunOnce|RunOnceEx|RunServices|RunServicesOnce|App Paths|Fonts|"
-     "SharedDLLs|Explorer|Explorer\\ShellIconOverlayIdentifiers|"
-     "Explorer\\Browser Helper Objects|Explorer\\Desktop\\NameSpace|"
-     "Explorer\\MyComputer\\NameSpace|Shell Extensions|Shell Extensions\\Approved|"
-     "Control Panel|Control Panel\\Cpls"},
-    {HIVE, EXACT, NT_CV},
-    {HIVE, EXACT, NT_CV, "Fonts|Image File Execution Options|Drivers32"},
-    {HIVE, EXACT, "SYSTEM\\CurrentControlSet", "Services|Control"},
-    {HIVE, EXACT, "SYSTEM\\CurrentControlSet\\Control",
-     "Class|Print|Print\\Monitors|SafeBoot|SafeBoot\\Minimal|SafeBoot\\Network|Keyboard Layouts"},
-    {HIVE, TREE,
-     "HARDWARE|SAM|SECURITY|BCD00000000|Control Panel|Keyboard Layout|Software\\Policies|"
-     "Software\\Microsoft\\Cryptography|Software\\Microsoft\\SystemCertificates"},
-    {HIVE, TREE, CV,
-     "Explorer\\Shell Folders|Explorer\\User Shell Folders|Policies|Installer|Setup|"
-     "Group Policy"},
-    {HIVE, TREE, NT_CV, "Winlogon|Windows|ProfileList"},
-    {HIVE, TREE, "SYSTEM", "Select|Setup|MountedDevices|WPA|DriverDatabase"},
-    {HIVE, TREE, "SYSTEM\\CurrentControlSet", "Enum|Hardware Profiles"},
-    {HIVE, TREE, "SYSTEM\\CurrentControlSet\\Control",
-     "Session Manager|Lsa|Nls|ComputerName|ProductOptions|hivelist|TimeZoneInformation|Windows|"
-     "ServiceGroupOrder|GroupOrderList|CrashControl|FileSystem|SecurityProviders|Terminal Server|"
-     "NetworkProvider|Power|DeviceClasses|CriticalDeviceDatabase|Video"},
-    {CLASSES, EXACT,
-     "CLSID|Interface|TypeLib|AppID|Component Categories|MIME|MIME\\Database|"
-     "MIME\\Database\\Content Type|SystemFileAssociations|Applications"},
-    {CLASSES, EXACT, SHELL_OBJECTS},
-    {CLASSES, EXACT, SHELL_OBJECTS,
-     "shell|shellex|shellex\\ContextMenuHandlers|"
-     "shellex\\PropertySheetHandlers|shellex\\DragDropHandlers|"
-     "shellex\\CopyHookHandlers|shellex\\ColumnHandlers"},
-    {CLASSES, TREE, SHELL_OBJECTS,
-     "shell\\open|shell\\explore|shell\\find|shell\\runas|shell\\cmd|"
-     "shell\\opennewwindow|shell\\opennewprocess|shell\\opennewtab|"
-     "shell\\Powershell|shell\\print|shell\\printto|shell\\properties"},
-    // The classes that start programs, scripts and installers.
-    {CLASSES, TREE,
-     "exefile|batfile|cmdfile|comfile|lnkfile|piffile|scrfile|regfile|inffile|cplfile|"
-     "dllfile|sysfile|VBSFile|VBEFile|JSFile|JSEFile|WSFFile|WSHFile|htafile|"
-     "Msi.Package|Msi.Patch|Installer|.exe|.bat|.cmd|.com|.lnk|.pif|.scr|.reg|.inf|"
-     ".cpl|.dll|.sys|.vbs|.vbe|.js|.jse|.wsf|.wsh|.hta|.msi|.msp"},
-};
-
-// Values of a hive that the system reads, by key and name ("*": every value).
-static const struct {
+struct ReadableValueRow {
   const char *keys, *names;
-} VALUE_ROWS[] = {
-    {CV,
-     "ProgramFilesDir|CommonFilesDir|ProgramW6432Dir|CommonW6432Dir|ProgramFilesDir (x86)|"
-     "CommonFilesDir (x86)|ProgramFilesPath|DevicePath|MediaPath|MediaPathUnexpanded|SystemRoot|"
-     "Version|VersionNumber|ProductName|ProductId|RegisteredOwner|RegisteredOrganization"},
-    {NT_CV, "*"},
-    {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders|"
-     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders|"
-     "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-     "*"},
-    {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell|Userinit"},
-    {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
-     "AppInit_DLLs|LoadAppInit_DLLs|RequireSignedAppInit_DLLs|Load|Run"},
-    // The environment every program inherits, the machine's and the user's.
-    {"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment|Environment",
-     "Path|PATHEXT|ComSpec|windir|TEMP|TMP|OS|PROCESSOR_ARCHITECTURE|PROCESSOR_IDENTIFIER|"
-     "PROCESSOR_LEVEL|PROCESSOR_REVISION|NUMBER_OF_PROCESSORS|PSModulePath|DriverData|USERNAME|"
-     "winsysdir"},
 };
+#define VALUE_ROW(keys, names)
+#define KEY_ROW(scope, mark, places, names) {scope, mark, places, names},
+static constexpr ReadableKeyRow READABLE_KEY_ROWS[] = {
+#include "registry_guard_rows.inc"
+};
+#undef KEY_ROW
+#undef VALUE_ROW
+#define KEY_ROW(scope, mark, places, names)
+#define VALUE_ROW(keys, names) {keys, names},
+static constexpr ReadableValueRow READABLE_VALUE_ROWS[] = {
+#include "registry_guard_rows.inc"
+};
+#undef KEY_ROW
+#undef VALUE_ROW
+
+static constexpr bool SameText(const char *a, const char *b) {
+  for (; *a && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
+}
+
+// Whether the packed rows unpack to the readable ones, in order and without
+// a byte more; a list longer than the buffer is no constant expression.
+static constexpr bool PackedAsReadable() {
+  char text[GUARD_TEXT_SIZE] = {};
+  const char *packed = GUARD_KEY_ROWS;
+  for (const ReadableKeyRow &row : READABLE_KEY_ROWS) {
+    if (*packed++ != (row.scope << 2 | row.mark)) return false;
+    packed = UnpackList(packed, text);
+    if (!SameText(text, row.places)) return false;
+    packed = UnpackList(packed, text);
+    if (!SameText(text, row.names)) return false;
+  }
+  if (*packed) return false;
+  packed = GUARD_VALUE_ROWS;
+  for (const ReadableValueRow &row : READABLE_VALUE_ROWS) {
+    if (!*packed) return false;
+    packed = UnpackList(packed, text);
+    if (!SameText(text, row.keys)) return false;
+    packed = UnpackList(packed, text);
+    if (!SameText(text, row.names)) return false;
+  }
+  return !*packed;
+}
+static_assert(PackedAsReadable(), "registry_guard_packed.inc does not hold the rows of "
+                                  "registry_guard_rows.inc: run pack_registry_guard.py");
 
 // The rest of `path` after its leading `name` (any case), when `name` is a
 // whole key name there: the rest is empty or starts with a backslash.
@@ -214,10 +207,14 @@ static bool Canonicalize(uint32_t rootKey, const char *keyPath, CanonicalKey *ke
 // The strongest row that holds `key`.
 static Mark KeyMark(const CanonicalKey &key) {
   Mark mark = NOT_GUARDED;
-  for (const KeyRow &row : KEY_ROWS) {
-    if (row.scope == key.scope && row.mark > mark &&
-        Matches(key.path, row.places, row.names, row.mark)) {
-      mark = row.mark;
+  char places[GUARD_TEXT_SIZE], names[GUARD_TEXT_SIZE];
+  for (const char *row = GUARD_KEY_ROWS; *row;) {
+    const Scope scope = static_cast<Scope>(*row >> 2);
+    const Mark rowMark = static_cast<Mark>(*row & 3);
+    row = UnpackList(UnpackList(row + 1, places), names);
+    if (scope == key.scope && rowMark > mark &&
+        Matches(key.path, places, names[0] ? names : nullptr, rowMark)) {
+      mark = rowMark;
     }
   }
   return mark;
@@ -249,9 +246,11 @@ bool IsGuardedValue(uint32_t rootKey, const char *keyPath) {
   const char *name = separator + 2;
   if (key.scope == CLASSES) return KeyMark(key) == TREE;
   if (key.scope != HIVE) return false;
-  for (const auto &row : VALUE_ROWS) {
-    if (Matches(key.path, row.keys, nullptr, EXACT) &&
-        (strcmp(row.names, "*") == 0 || Matches(name, row.names, nullptr, EXACT))) {
+  char keys[GUARD_TEXT_SIZE], names[GUARD_TEXT_SIZE];
+  for (const char *row = GUARD_VALUE_ROWS; *row;) {
+    row = UnpackList(UnpackList(row, keys), names);
+    if (Matches(key.path, keys, nullptr, EXACT) &&
+        (strcmp(names, "*") == 0 || Matches(name, names, nullptr, EXACT))) {
       return true;
     }
   }

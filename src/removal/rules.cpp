@@ -1,7 +1,5 @@
 #include "rules.h"
 
-#include <errno.h>
-#include <io.h>
 #include <string.h>
 
 #include "../data/state.h"
@@ -32,9 +30,28 @@ bool ComposeFilePath(const FileEntry *entry) {
   return fits;
 }
 
+// The runtime's table: the range from a write-protected disk to an exceeded
+// sharing buffer (sharing and lock violations among them), and these.
+bool IsAccessError(DWORD error) {
+  static const uint8_t others[] = {
+      ERROR_ACCESS_DENIED, ERROR_CURRENT_DIRECTORY, ERROR_NETWORK_ACCESS_DENIED,
+      ERROR_CANNOT_MAKE,   ERROR_FAIL_I24,          ERROR_DRIVE_LOCKED,
+      ERROR_SEEK_ON_DEVICE, ERROR_NOT_LOCKED,       ERROR_LOCK_FAILED,
+  };
+  if (error >= ERROR_WRITE_PROTECT && error <= ERROR_SHARING_BUFFER_EXCEEDED) return true;
+  for (uint8_t code : others) {
+    if (error == code) return true;
+  }
+  return false;
+}
+
+// The attributes are asked for once more, as _access(path, 2) would ask:
+// unreadable for lack of access counts, as a read-only file does.
 bool CountsAsReadOnly(const char *path, DWORD attributes) {
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  return _access(path, 2) != 0 && errno == EACCES;
+  attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return IsAccessError(GetLastError());
 }
 
 bool ComposeEntryFolder(const FileEntry *entry) {

@@ -22,6 +22,11 @@ bool ComposeFilePath(const FileEntry *entry);
 // are the file's as GetFileAttributesA reported them.
 bool CountsAsReadOnly(const char *path, DWORD attributes);
 
+// Whether a Win32 error is one that the C runtime reports as EACCES (the file
+// is read-only, in use, locked, or a folder), as msvcrt's remove() and
+// _access() do.
+bool IsAccessError(DWORD error);
+
 // Takes one reference off a shared count (0 stays 0). Returns whether the
 // lowered count is written back: not when a file in use would drop to zero,
 // so that it keeps its last reference.
