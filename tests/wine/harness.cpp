@@ -9,8 +9,6 @@
 #include <iterator>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "ui_driver.h"
 #include "writer/uninstall_writer.h"
 
@@ -180,34 +178,6 @@ std::string RunQuenrid(const std::string &arguments, DWORD *exitCode) {
 
 std::string PlanJson(const std::string &exe, const std::string &switches) {
   return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"");
-}
-
-PlannedRun PlanRun(const std::string &exe, const std::string &switches) {
-  const nlohmann::json plan = nlohmann::json::parse(PlanJson(exe, switches));
-  PlannedRun run;
-  for (const auto &path : plan["removed"]) run.removed.push_back(path);
-  for (const auto &path : plan["removedOnYes"]) run.removedOnYes.push_back(path);
-  for (const auto &step : plan["steps"]) {
-    const std::string what = step["what"], detail = step.value("detail", "");
-    if (what == "asks") run.asked.push_back(detail);
-    if (what == "starts") run.started.push_back(detail);
-    if (what.rfind("opens", 0) == 0) run.opened.push_back(detail);
-  }
-  return run;
-}
-
-bool Lists(const std::vector<std::string> &paths, const std::string &path) {
-  return std::any_of(paths.begin(), paths.end(),
-                     [&](const std::string &listed) { return SamePath(listed, path); });
-}
-
-bool PlannedRun::Launches(const std::string &text) const {
-  for (const auto *lines : {&started, &opened}) {
-    for (const std::string &line : *lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-  }
-  return false;
 }
 
 // A window station of its own with one desktop; not the interactive one, so

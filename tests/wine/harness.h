@@ -69,20 +69,6 @@ std::string RunQuenrid(const std::string &arguments, DWORD *exitCode = nullptr);
 // cannot be started or does not end.
 std::string PlanJson(const std::string &exe, const std::string &switches);
 
-// What that plan says a run would do, for a row to compare with what its run
-// did.
-struct PlannedRun {
-  std::vector<std::string> removed, removedOnYes;  // files, folders, keys, values
-  std::vector<std::string> asked;    // the texts of its boxes and questions, in order
-  std::vector<std::string> started;  // the command lines of the programs it starts
-  std::vector<std::string> opened;   // what it asks the shell to open, with arguments
-  // Some line it starts or opens holds `text`.
-  bool Launches(const std::string &text) const;
-};
-PlannedRun PlanRun(const std::string &exe, const std::string &switches);
-// `path` is one of `paths`, as Windows compares paths.
-bool Lists(const std::vector<std::string> &paths, const std::string &path);
-
 // A started program, terminated if still running when the object goes.
 class Process {
  public:
