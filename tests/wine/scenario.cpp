@@ -238,6 +238,16 @@ std::set<std::string> KeyListing(HKEY root, const std::string &path) {
   return names;
 }
 
+// The plan's UTF-8 in the ANSI code page that the run's paths are in.
+std::string Ansi(const std::string &utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size())));
+  std::string ansi(wide.size() * 2, '\0');
+  ansi.resize(WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &ansi[0],
+                                  int(ansi.size()), nullptr, nullptr));
+  return ansi;
+}
+
 // The plan lists `path`, or a folder or key it lies in, under `list`; what
 // it lists on `drive` (a run acts on a folder as the data reached it) is taken
 // as lying in `driveFolder`, which the drive stands for.
@@ -245,7 +255,7 @@ bool PlanLists(const nlohmann::json &plan, const char *list, std::string path,
                const std::string &drive, const std::string &driveFolder) {
   if (!IsKey(path) && path.back() == '\\') path.pop_back();
   for (const auto &listed : plan[list]) {
-    std::string folder = listed.get<std::string>() + "\\";
+    std::string folder = Ansi(listed.get<std::string>()) + "\\";
     if (!_strnicmp(folder.c_str(), (drive + "\\").c_str(), drive.size() + 1)) {
       folder = driveFolder + folder.substr(drive.size());
     }
@@ -259,7 +269,7 @@ bool PlanLists(const nlohmann::json &plan, const char *list, std::string path,
 // Some line the plan starts or opens holds `text`.
 bool Launches(const nlohmann::json &plan, const std::string &text, bool started = false) {
   for (const auto &step : plan["steps"]) {
-    const std::string what = step["what"], detail = step.value("detail", "");
+    const std::string what = step["what"], detail = Ansi(step.value("detail", ""));
     if ((started ? what == "starts" : what == "starts" || what.rfind("opens", 0) == 0) &&
         (started ? SamePath(detail, text) : detail.find(text) != std::string::npos)) {
       return true;
