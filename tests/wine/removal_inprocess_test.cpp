@@ -22,9 +22,29 @@
 namespace quenrid::test {
 namespace {
 
-// The walk below a key never takes an empty name for the key itself; what
-// the guard refuses, the registry rows show through the stub.
-TEST(RegistryGuard, TheWalkBelowAKeyRefusesAnEmptyName) {
+enum : uint32_t { HKCR = ROOT_CLASSES, HKCU = ROOT_CURRENT_USER, HKLM = ROOT_LOCAL_MACHINE };
+enum : uint32_t { HKU = ROOT_USERS, HKCC = ROOT_CURRENT_CONFIG };
+
+// How the guard reads a key before its tables (which the registry rows show
+// through the stub): roots and first-level keys in any spelling, the users'
+// hives and their classes, the current configuration, views and control
+// sets. Nor does the walk below a key take an empty name for the key itself.
+TEST(RegistryGuard, ReadsRootsHivesViewsAndControlSetsInAnyForm) {
+  // clang-format off
+  const struct { uint32_t root; std::string keyPath; int guarded; } cases[] = {
+      {HKLM, "", 1}, {HKCR, "\\", 1}, {HKCU, "\\\\\\", 1}, {HKLM, "\\Software", 1},
+      {HKLM, "SOFTWARE\\\\", 1}, {HKU, ".DEFAULT", 1}, {HKU, ".DEFAULT\\Software", 1},
+      {HKU, "S-1-5-21-1\\Software\\Microsoft", 1}, {HKCC, "System", 1},
+      {HKU, ".DEFAULT\\Software\\Vendor", 0}, {HKCC, "Software\\Vendor", 0},
+      {HKU, "S-1-5-21-1_Classes\\Wow6432Node\\CLSID", 1}, {HKLM, "Software\\Classes\\CLSID", 1},
+      {HKCU, "Software\\Classes\\Wow6432Node\\exefile\\shell", 1},
+      {HKLM, "SYSTEM\\ControlSet1x\\Services", 0}, {HKLM, "system\\controlset002\\\\Services\\", 1},
+  };
+  // clang-format on
+  for (const auto &c : cases) {
+    EXPECT_EQ(IsGuardedKey(c.root, c.keyPath.c_str()), c.guarded)
+        << std::hex << c.root << " " << c.keyPath;
+  }
   const char name[] = "Software\\Quenrid Tree Test";
   HKEY key;
   ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, name, &key), ERROR_SUCCESS);
