@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "ui_driver.h"
-#include "writer/uninstall_writer.h"
 
 namespace quenrid::test {
 namespace {
@@ -127,10 +126,6 @@ void SaveScreenshotArtifact(HWND window, const std::string &name) {
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string path = folder + "\\" + CurrentTestName() + "-" + name + ".png";
   if (!ui::SaveScreenshot(window, path)) ADD_FAILURE() << "cannot save the screenshot " << path;
-}
-
-void WritePackedStub(const std::string &exePath, const std::string &block) {
-  WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
 }
 
 // Read from a pipe while the tool runs, and only until it has ended: wine

@@ -55,10 +55,6 @@ class TestFolder {
 // the build tree, for a person to compare with the dialog templates.
 void SaveScreenshotArtifact(HWND window, const std::string &name);
 
-// Writes the stub with `block` appended, its offset field pointing at the
-// block, to `exePath`.
-void WritePackedStub(const std::string &exePath, const std::string &block);
-
 // What the tool of this build prints (stdout and stderr) when run as a child
 // process with `arguments`, and its exit code into `exitCode` when given;
 // throws std::runtime_error when it cannot be started or does not end.
