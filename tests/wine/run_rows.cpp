@@ -56,7 +56,7 @@ const Row kFlows[] = {
     {"UnflaggedFileInUseNotWaitedFor", NT, kTwo, {}, {}, {}, {"-$\\checked.dll", "+l:$\\unchecked.dll"},
      {kConfirm, kClosing}, nullptr, ""},
     // Quiet runs neither confirm nor test for files in use nor say goodbye;
-    // how switches are read is host work (switches_test.cpp).
+    // how switches are read is host work (stub_parts_test.cpp).
     {"QuietQ", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/Q"},
     {"QuietS", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/S"},
     {"QuietX", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/X"},
