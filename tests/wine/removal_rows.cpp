@@ -1,6 +1,7 @@
 // The removal phases through the real packed stub, as rows of the scenario
-// runner, one test per phase; and what a row cannot hold: `quenrid pack` run
-// on the target, and `quenrid capture` around a whole installation.
+// runner, one test per phase; and what a row cannot hold: `quenrid capture`
+// around a whole installation, packed on the target by `quenrid pack`, which
+// expands the folders' macros there for the uninstaller to remove.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -10,7 +11,6 @@
 
 #include "resources/resource.h"
 #include "scenario.h"
-#include "test_messages.h"
 
 namespace quenrid::test {
 namespace {
@@ -276,52 +276,6 @@ TEST_F(RemovalPhases, Registry) {
 }
 
 // clang-format on
-
-// quenrid.exe pack, run where the product is installed, writes file and
-// shortcut folders that begin with a macro expanded with the uninstaller's
-// own code, #InstallDir# as the packed file's folder; the uninstaller then
-// removes what they name.
-TEST(PackOnTheTarget, WritesMacroFoldersExpandedForTheUninstallerToRemove) {
-  TestFolder folder;
-  const std::string vendor = "Quenrid pack " + std::to_string(GetCurrentProcessId());
-  char appData[MAX_PATH], programs[MAX_PATH];
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs), S_OK);
-  const std::string data = std::string(appData) + "\\" + vendor;
-  const std::string menu = std::string(programs) + "\\" + vendor, bin = folder / "app\\bin";
-  for (const std::string &path : {data, menu, folder / "app", bin}) {
-    CreateDirectoryA(path.c_str(), nullptr);
-  }
-  for (const std::string &path : {data + "\\a.txt", menu + "\\a.lnk", bin + "\\b.dll"}) {
-    WriteBinaryFile(path, "x");
-  }
-  nlohmann::json manifest = {
-      {"codePage", GetACP()},
-      {"messages", TestMessages()},
-      {"files",
-       {{{"folder", "#AppData#\\" + vendor}, {"fileName", "a.txt"}},
-        {{"folder", "#installdir#\\bin"}, {"fileName", "b.dll"}}}},
-      {"shortcuts", {{{"levels", 1}, {"folder", "#Programs#\\" + vendor}, {"fileName", "a.lnk"}}}}};
-  WriteBinaryFile(folder / "m.json", manifest.dump());
-  const std::string exe = folder / "app\\uninst.exe";
-  DWORD code = 1;
-  const std::string packed = RunQuenrid("pack --stub \"" + StubPath() + "\" --manifest \"" +
-                                            (folder / "m.json") + "\" -o \"" + exe + "\"",
-                                        &code);
-  ASSERT_EQ(code, 0u) << packed;
-  const nlohmann::json dumped =
-      nlohmann::json::parse(RunQuenrid("dump \"" + exe + "\"", &code));
-  EXPECT_EQ(dumped["files"][0]["folder"], data);
-  EXPECT_EQ(dumped["files"][1]["folder"], bin);
-  EXPECT_EQ(dumped["shortcuts"][0]["folder"], menu);
-  Process run(exe, "/S");
-  EXPECT_TRUE(ExitsSilentlyWith(run, 0));
-  for (const std::string &path : {data, menu, bin}) {
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
-  }
-  RemoveTree(data);
-  RemoveTree(menu);
-}
 
 // The difference between two captures, entry by entry ("+" only in `after`,
 // "-" only in `before`); empty when the machine is as it was.
