@@ -4,9 +4,11 @@
 #include <aclapi.h>
 #include <exdisp.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <list>
 #include <map>
 #include <optional>
@@ -18,7 +20,6 @@
 
 #include "../host/truetype_file.h"
 #include "data/data_offset.h"
-#include "file_lock.h"
 #include "resources/resource.h"
 #include "test_messages.h"
 #include "ui_driver.h"
@@ -67,6 +68,149 @@ const struct MovedFolder {
     {HKEY_LOCAL_MACHINE, kCurrentVersion, "CommonFilesDir", "<CommonFiles>",
      "Program Files Q\\Common Files"},
 };
+
+// What `quenrid plan --json --switches SWITCHES EXE` prints.
+std::string PlanJson(const std::string &exe, const std::string &switches) {
+  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"");
+}
+
+// Wine's per-program setting that makes one executable name see another
+// Windows version ("win98", "winxp"; null keeps wine's default); gone with
+// the object.
+struct WindowsVersionFor {
+  WindowsVersionFor(const std::string &exeName, const char *version)
+      : key("Software\\Wine\\AppDefaults\\" + exeName) {
+    if (version) {
+      RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
+                      static_cast<DWORD>(std::strlen(version) + 1));
+    }
+  }
+  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
+  const std::string key;
+};
+
+// A file held open without sharing by another process, as a running program
+// holds its files, or shared with readers only, until the object goes.
+class FileLock {
+ public:
+  // Returns once the locker holds `path`; throws std::runtime_error when it
+  // cannot get hold of it in time.
+  explicit FileLock(const std::string &path, bool shareRead = false);
+  ~FileLock();
+  FileLock(const FileLock &) = delete;
+  FileLock &operator=(const FileLock &) = delete;
+  // Lets go of the file and waits until the locker has ended.
+  void Release();
+
+ private:
+  HANDLE held_, release_;
+  std::unique_ptr<Process> locker_;
+};
+
+FileLock::FileLock(const std::string &path, bool shareRead) {
+  static int serial = 0;
+  const std::string name =
+      "quenrid-lock-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+  held_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
+  release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
+  locker_ =
+      std::make_unique<Process>(HostPathToWindows(QUENRID_LOCKER_PATH),
+                                    "\"" + path + "\" " + name + (shareRead ? " read" : ""));
+  if (WaitForSingleObject(held_, kDialogTimeoutMs) == WAIT_OBJECT_0) return;
+  Release();
+  throw std::runtime_error("the locker did not get hold of " + path);
+}
+
+FileLock::~FileLock() {
+  Release();
+  CloseHandle(held_);
+  CloseHandle(release_);
+}
+
+void FileLock::Release() {
+  SetEvent(release_);
+  if (locker_) locker_->WaitForExit(kExitTimeoutMs);
+  locker_.reset();
+}
+
+// The host's path of a Windows path (ASCII), as wine maps it.
+std::string UnixPath(std::string path) {
+  using ToUnix = char *(CDECL *)(LPCWSTR);
+  static const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void *>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (path.size() > 3 && path.back() == '\\') path.pop_back();
+  char *unix = toUnix ? toUnix(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
+  if (!unix) throw std::runtime_error("no host path for " + path);
+  std::string result = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+// Runs host program `program` (a host path) with `arguments` and waits until
+// `done` holds, for ten seconds at most. Wine gives a host program started this way no handle to wait on, so the
+// caller's test of the result is waited for instead.
+void OnHost(const std::string &program, const std::string &arguments,
+            const std::function<bool()> &done) {
+  std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info))
+      << line;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  for (int i = 0; i < 1000 && !done(); ++i) Sleep(10);
+  EXPECT_TRUE(done()) << line;
+}
+
+// The path is listed in its folder (a dangling link is listed, not found).
+bool Listed(const std::string &path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return search != INVALID_HANDLE_VALUE;
+}
+
+// Links are made and removed on the host: wine makes none itself, and
+// deleting one from Windows deletes what it points to. `link` is a host
+// path, `target` a Windows path; `shownAs` is how Windows finds the link.
+void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
+  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
+         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+void RemoveLink(const std::string &link, std::string shownAs) {
+  if (shownAs.size() > 3 && shownAs.back() == '\\') shownAs.pop_back();
+  OnHost("/bin/rm", "-f \"" + link + "\"", [&] {
+    return !Listed(shownAs) && GetFileAttributesA(shownAs.c_str()) == INVALID_FILE_ATTRIBUTES;
+  });
+}
+
+// Handles (to wait on or terminate) of the processes of program file `name`
+// that `parent` started at `since` or later and that still run.
+std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since) {
+  std::vector<HANDLE> children;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != parent || _stricmp(entry.szExeFile, name) != 0) continue;
+    HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                               entry.th32ProcessID);
+    FILETIME created, exited, kernel, user;
+    // An older process of a parent whose id has been given out again is not ours.
+    if (child && GetProcessTimes(child, &created, &exited, &kernel, &user) &&
+        CompareFileTime(&created, &since) >= 0) {
+      children.push_back(child);
+    } else if (child) {
+      CloseHandle(child);
+    }
+  }
+  CloseHandle(snapshot);
+  return children;
+}
 
 bool Exists(const std::string &path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
