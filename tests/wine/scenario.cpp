@@ -492,7 +492,7 @@ struct Item {
   bool Is(char kind) const { return kinds.find(kind) != std::string::npos; }
 };
 
-// The first word of the switches that quiets the run: no boxes but questions.
+// The switches quiet the run: no box shows but the file questions.
 bool Quiet(const std::string &switches) {
   return switches.find_first_of("QSX") != std::string::npos;
 }
