@@ -1,7 +1,5 @@
 #include "harness.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -9,10 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "ui_driver.h"
-#include "writer/uninstall_writer.h"
 
 namespace quenrid::test {
 namespace {
@@ -131,10 +126,6 @@ void SaveScreenshotArtifact(HWND window, const std::string &name) {
   if (!ui::SaveScreenshot(window, path)) ADD_FAILURE() << "cannot save the screenshot " << path;
 }
 
-void WritePackedStub(const std::string &exePath, const std::string &block) {
-  WriteBinaryFile(exePath, PackBlock(ReadBinaryFile(StubPath()), block));
-}
-
 // Read from a pipe while the tool runs, and only until it has ended: wine
 // hands the tool's standard handles on to the desktop that its start may
 // start, which keeps them, and with them the pipe's writing end, open.
@@ -176,38 +167,6 @@ std::string RunQuenrid(const std::string &arguments, DWORD *exitCode) {
   CloseHandle(info.hProcess);
   if (!ended) throw std::runtime_error("still running after the time-out: " + line);
   return text;
-}
-
-std::string PlanJson(const std::string &exe, const std::string &switches) {
-  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"");
-}
-
-PlannedRun PlanRun(const std::string &exe, const std::string &switches) {
-  const nlohmann::json plan = nlohmann::json::parse(PlanJson(exe, switches));
-  PlannedRun run;
-  for (const auto &path : plan["removed"]) run.removed.push_back(path);
-  for (const auto &path : plan["removedOnYes"]) run.removedOnYes.push_back(path);
-  for (const auto &step : plan["steps"]) {
-    const std::string what = step["what"], detail = step.value("detail", "");
-    if (what == "asks") run.asked.push_back(detail);
-    if (what == "starts") run.started.push_back(detail);
-    if (what.rfind("opens", 0) == 0) run.opened.push_back(detail);
-  }
-  return run;
-}
-
-bool Lists(const std::vector<std::string> &paths, const std::string &path) {
-  return std::any_of(paths.begin(), paths.end(),
-                     [&](const std::string &listed) { return SamePath(listed, path); });
-}
-
-bool PlannedRun::Launches(const std::string &text) const {
-  for (const auto *lines : {&started, &opened}) {
-    for (const std::string &line : *lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-  }
-  return false;
 }
 
 // A window station of its own with one desktop; not the interactive one, so
@@ -273,91 +232,10 @@ std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
   return CheckExit(process, expected, timeoutMs, true);
 }
 
-WindowsVersionFor::WindowsVersionFor(const std::string &exeName, const char *version)
-    : key_("Software\\Wine\\AppDefaults\\" + exeName) {
-  if (version) {
-    RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), "Version", REG_SZ, version,
-                    static_cast<DWORD>(std::strlen(version) + 1));
-  }
-}
-
-WindowsVersionFor::~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
-
 void Answer(HWND dialog, int id, bool asCommand) {
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(asCommand ? ui::PostCommand(dialog, id) : ui::PressButton(dialog, id));
   ASSERT_TRUE(ui::WaitForClose(dialog, kDialogTimeoutMs));
-}
-
-std::string UnixPath(std::string path) {
-  using ToUnix = char *(CDECL *)(LPCWSTR);
-  static const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void *>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (path.size() > 3 && path.back() == '\\') path.pop_back();
-  char *unix = toUnix ? toUnix(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
-  if (!unix) throw std::runtime_error("no host path for " + path);
-  std::string result = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
-  while (result.size() > 1 && result.back() == '/') result.pop_back();
-  return result;
-}
-
-// Wine gives a host program started this way no handle to wait on, so the
-// caller's test of the result is waited for instead.
-void OnHost(const std::string &program, const std::string &arguments,
-            const std::function<bool()> &done) {
-  std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info))
-      << line;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  for (int i = 0; i < 1000 && !done(); ++i) Sleep(10);
-  EXPECT_TRUE(done()) << line;
-}
-
-bool Listed(const std::string &path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return search != INVALID_HANDLE_VALUE;
-}
-
-void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
-  OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
-         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
-}
-
-void RemoveLink(const std::string &link, std::string shownAs) {
-  if (shownAs.size() > 3 && shownAs.back() == '\\') shownAs.pop_back();
-  OnHost("/bin/rm", "-f \"" + link + "\"", [&] {
-    return !Listed(shownAs) && GetFileAttributesA(shownAs.c_str()) == INVALID_FILE_ATTRIBUTES;
-  });
-}
-
-std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since) {
-  std::vector<HANDLE> children;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != parent || _stricmp(entry.szExeFile, name) != 0) continue;
-    HANDLE child = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
-                               entry.th32ProcessID);
-    FILETIME created, exited, kernel, user;
-    // An older process of a parent whose id has been given out again is not ours.
-    if (child && GetProcessTimes(child, &created, &exited, &kernel, &user) &&
-        CompareFileTime(&created, &since) >= 0) {
-      children.push_back(child);
-    } else if (child) {
-      CloseHandle(child);
-    }
-  }
-  CloseHandle(snapshot);
-  return children;
 }
 
 }  // namespace quenrid::test

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,33 +54,10 @@ class TestFolder {
 // the build tree, for a person to compare with the dialog templates.
 void SaveScreenshotArtifact(HWND window, const std::string &name);
 
-// Writes the stub with `block` appended, its offset field pointing at the
-// block, to `exePath`.
-void WritePackedStub(const std::string &exePath, const std::string &block);
-
 // What the tool of this build prints (stdout and stderr) when run as a child
 // process with `arguments`, and its exit code into `exitCode` when given;
 // throws std::runtime_error when it cannot be started or does not end.
 std::string RunQuenrid(const std::string &arguments, DWORD *exitCode = nullptr);
-
-// What `quenrid plan --json --switches SWITCHES EXE` prints, from the tool
-// of this build run as a child process; throws std::runtime_error when it
-// cannot be started or does not end.
-std::string PlanJson(const std::string &exe, const std::string &switches);
-
-// What that plan says a run would do, for a row to compare with what its run
-// did.
-struct PlannedRun {
-  std::vector<std::string> removed, removedOnYes;  // files, folders, keys, values
-  std::vector<std::string> asked;    // the texts of its boxes and questions, in order
-  std::vector<std::string> started;  // the command lines of the programs it starts
-  std::vector<std::string> opened;   // what it asks the shell to open, with arguments
-  // Some line it starts or opens holds `text`.
-  bool Launches(const std::string &text) const;
-};
-PlannedRun PlanRun(const std::string &exe, const std::string &switches);
-// `path` is one of `paths`, as Windows compares paths.
-bool Lists(const std::vector<std::string> &paths, const std::string &path);
 
 // A started program, terminated if still running when the object goes.
 class Process {
@@ -105,20 +81,6 @@ class Process {
   PROCESS_INFORMATION info_{};
 };
 
-// Wine's per-program setting that makes one executable name see another
-// Windows version ("win98", "winxp"; null keeps wine's default); gone with
-// the object.
-class WindowsVersionFor {
- public:
-  WindowsVersionFor(const std::string &exeName, const char *version);
-  ~WindowsVersionFor();
-  WindowsVersionFor(const WindowsVersionFor &) = delete;
-  WindowsVersionFor &operator=(const WindowsVersionFor &) = delete;
-
- private:
-  std::string key_;
-};
-
 // Presses button `id` of the dialog, or posts it as a command (as Esc does)
 // when `asCommand`, and waits until the dialog has closed.
 void Answer(HWND dialog, int id, bool asCommand = false);
@@ -129,23 +91,5 @@ void Answer(HWND dialog, int id, bool asCommand = false);
                                      DWORD timeoutMs = kExitTimeoutMs);
 ::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected,
                                              DWORD timeoutMs = kExitTimeoutMs);
-
-// The host's path of a Windows path (ASCII), as wine maps it.
-std::string UnixPath(std::string path);
-// Runs host program `program` (a host path) with `arguments` and waits until
-// `done` holds, for ten seconds at most.
-void OnHost(const std::string &program, const std::string &arguments,
-            const std::function<bool()> &done);
-// The path is listed in its folder (a dangling link is listed, not found).
-bool Listed(const std::string &path);
-// Links are made and removed on the host: wine makes none itself, and
-// deleting one from Windows deletes what it points to. `link` is a host
-// path, `target` a Windows path; `shownAs` is how Windows finds the link.
-void MakeLink(const std::string &link, const std::string &target, std::string shownAs);
-void RemoveLink(const std::string &link, std::string shownAs);
-
-// Handles (to wait on or terminate) of the processes of program file `name`
-// that `parent` started at `since` or later and that still run.
-std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since);
 
 }  // namespace quenrid::test

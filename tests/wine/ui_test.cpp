@@ -1,5 +1,5 @@
 // The stub's dialogs and progress in-process, with its own templates (how
-// each answer to the question acts: main_flow_test.cpp, file_phase_test.cpp);
+// each answer to the question acts: the scenario rows of run_rows.cpp);
 // and the resources of every stub this tree inspects (in an x86-64 tree also
 // the shipped i686 one), read back as data: what the code loads or addresses
 // must be there and usable, whatever its layout.
