@@ -51,3 +51,19 @@ describe_wine_arch() {
     win64) echo "x86-64 build (uninst64.exe) under wine64: $QUENRID_WINE_ARCH_WHY" ;;
   esac
 }
+
+# Configures and builds the trees this path needs, the host first (options
+# for its configure as arguments), since the Windows builds stamp their stubs
+# with its quenrid. On the 64-bit path the i686 tree keeps only the checks
+# that need no wine, and the x86-64 tree follows it (its tests read the i686
+# stub).
+build_trees() {
+  local wine_tests=ON
+  [ "$QUENRID_WINE_ARCH" = win64 ] && wine_tests=OFF
+  : "${CMAKE_BUILD_PARALLEL_LEVEL:=$(nproc)}"
+  export CMAKE_BUILD_PARALLEL_LEVEL
+  cmake --preset host "$@" >/dev/null && cmake --build --preset host &&
+    cmake --preset windows -DQUENRID_WINE_TESTS=$wine_tests >/dev/null &&
+    cmake --build --preset windows || return 1
+  [ "$wine_tests" = ON ] || { cmake --preset windows64 >/dev/null && cmake --build --preset windows64; }
+}
