@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the stub twice, each time from an empty build tree of its own, and
-# checks that both builds give the same bytes. Slow (two cross builds), so it
-# is not part of the ctest run.
+# checks that both builds give the same bytes. Two cross builds of the stub
+# alone: a check of the host tree (label checks).
 #   tests/e2e/check-reproducible.sh
 # QUENRID_HOST_TOOL names the host quenrid used for stamping (default:
 # build/host/tools/quenrid; build the host preset first).
