@@ -69,21 +69,6 @@ const struct MovedFolder {
      "Program Files Q\\Common Files"},
 };
 
-// Wine's per-program setting that makes one executable name see another
-// Windows version ("win98", "winxp"; null keeps wine's default); gone with
-// the object.
-struct WindowsVersionFor {
-  WindowsVersionFor(const std::string &exeName, const char *version)
-      : key("Software\\Wine\\AppDefaults\\" + exeName) {
-    if (version) {
-      RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
-                      static_cast<DWORD>(std::strlen(version) + 1));
-    }
-  }
-  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
-  const std::string key;
-};
-
 // A file held open by another process, without sharing or shared with
 // readers only, until the object goes; throws when the locker cannot get it.
 struct FileLock {
@@ -204,8 +189,7 @@ std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIM
 
 // The shared counts' key, readable only while the object lives: its own
 // access list is put back through a handle opened before it changed.
-class CountsOnlyReadable {
- public:
+struct CountsOnlyReadable {
   CountsOnlyReadable() {
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, READ_CONTROL | WRITE_DAC, &key_);
     DWORD size = 0;
@@ -226,8 +210,6 @@ class CountsOnlyReadable {
     EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data()), 0);
     RegCloseKey(key_);
   }
-
- private:
   HKEY key_ = nullptr;
   std::vector<char> saved_;
 };
@@ -249,6 +231,18 @@ void PutValue(HKEY root, const std::string &key, const std::string &name, const 
                           : (void)RegSetKeyValueA(root, key.c_str(), name.c_str(), value.first,
                                                   value.second.data(), DWORD(value.second.size()));
 }
+
+// Wine's per-program setting that makes one executable name see another
+// Windows version ("win98", "winxp"; null keeps wine's default); gone with
+// the object.
+struct WindowsVersionFor {
+  WindowsVersionFor(const std::string &exeName, const char *version)
+      : key("Software\\Wine\\AppDefaults\\" + exeName) {
+    if (version) PutValue(HKEY_CURRENT_USER, key, "Version", {REG_SZ, version + std::string(1, 0)});
+  }
+  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
+  const std::string key;
+};
 
 // The shell folders of kMovedFolders below `folder` while the object lives.
 struct MovedShellFolders {
@@ -1000,8 +994,6 @@ struct Runner {
     if (any([](const Item &i) { return i.Is('w') && i.target.empty(); })) Sleep(kQuietMs);
     for (const Item &item : items) {
       if (item.Is('w')) ExpectStart(item, row, item.Is('v') && byDesktop);
-    }
-    for (const Item &item : items) {
       if (SamePath(item.path, exe_) && item.fate == '+') Sleep(kQuietMs);
       const bool exists = item.fate == '+' ? ItemExists(item.path)
                                            : !WaitUntil([&] { return !ItemExists(item.path); });
