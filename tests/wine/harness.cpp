@@ -46,23 +46,6 @@ bool RemoveTreeOnce(const std::string &path) {
          GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-::testing::AssertionResult CheckExit(Process &process, DWORD expected, DWORD timeoutMs,
-                                     bool mustStayHidden) {
-  bool sawWindow = false;
-  const std::optional<DWORD> code =
-      process.WaitForExit(timeoutMs, mustStayHidden ? &sawWindow : nullptr);
-  if (!code) {
-    return ::testing::AssertionFailure() << "still running after " << timeoutMs << " ms";
-  }
-  if (*code != expected) {
-    return ::testing::AssertionFailure()
-           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
-           << "), expected " << std::dec << static_cast<int>(expected);
-  }
-  if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";
-  return ::testing::AssertionSuccess();
-}
-
 }  // namespace
 
 std::string HostPathToWindows(const std::string &unixPath) {
@@ -176,7 +159,8 @@ static const char *HiddenDesktop() {
   if (!made) {
     HWINSTA own = GetProcessWindowStation();
     HWINSTA hidden = CreateWindowStationA("QuenridHidden", 0, WINSTA_ALL_ACCESS, nullptr);
-    if (!hidden || !SetProcessWindowStation(hidden)) throw LastError("cannot make a window station");
+    if (!hidden || !SetProcessWindowStation(hidden))
+      throw LastError("cannot make a window station");
     HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     SetProcessWindowStation(own);
     if (!desktop) throw LastError("cannot make a desktop in the window station");
@@ -224,18 +208,18 @@ std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
   return code;
 }
 
-::testing::AssertionResult ExitsWith(Process &process, DWORD expected, DWORD timeoutMs) {
-  return CheckExit(process, expected, timeoutMs, false);
-}
-
-::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected, DWORD timeoutMs) {
-  return CheckExit(process, expected, timeoutMs, true);
-}
-
-void Answer(HWND dialog, int id, bool asCommand) {
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(asCommand ? ui::PostCommand(dialog, id) : ui::PressButton(dialog, id));
-  ASSERT_TRUE(ui::WaitForClose(dialog, kDialogTimeoutMs));
+::testing::AssertionResult ExitsWith(Process &process, DWORD expected, bool silently) {
+  bool sawWindow = false;
+  const std::optional<DWORD> code =
+      process.WaitForExit(kExitTimeoutMs, silently ? &sawWindow : nullptr);
+  if (!code) return ::testing::AssertionFailure() << "still running after the time-out";
+  if (*code != expected) {
+    return ::testing::AssertionFailure()
+           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
+           << "), expected " << std::dec << static_cast<int>(expected);
+  }
+  if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace quenrid::test

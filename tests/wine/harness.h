@@ -81,15 +81,8 @@ class Process {
   PROCESS_INFORMATION info_{};
 };
 
-// Presses button `id` of the dialog, or posts it as a command (as Esc does)
-// when `asCommand`, and waits until the dialog has closed.
-void Answer(HWND dialog, int id, bool asCommand = false);
-
-// Asserts that the process ends with `expected` within the time-out; the
-// silent form also that it showed no visible window meanwhile.
-::testing::AssertionResult ExitsWith(Process &process, DWORD expected,
-                                     DWORD timeoutMs = kExitTimeoutMs);
-::testing::AssertionResult ExitsSilentlyWith(Process &process, DWORD expected,
-                                             DWORD timeoutMs = kExitTimeoutMs);
+// Asserts that the process ends with `expected` within the time-out, and
+// `silently`, showing no visible window meanwhile.
+::testing::AssertionResult ExitsWith(Process &process, DWORD expected, bool silently = false);
 
 }  // namespace quenrid::test

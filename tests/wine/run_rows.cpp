@@ -32,59 +32,53 @@ std::string SettingsCutShort() {  // the settings header promises more than the 
 std::string Empty() { return ""; }
 
 // Two files: checked.dll is flagged for the in-use test, unchecked.dll is not.
+// A row of these names the fate and kinds of each ("-", "+rl"...).
 const std::vector<FileRecord> kTwo = {
     {"$", "checked.dll", IN_USE}, {"$", "unchecked.dll"}, {"$", "", IN_USE}};
-const std::vector<std::string> kGone = {"-$\\checked.dll", "-$\\unchecked.dll"},
-                               kKept = {"+$\\checked.dll", "+$\\unchecked.dll"};
 const Question kConfirm{1, IDOK}, kCancel{1, IDCANCEL}, kClosing{2, IDOK};
-
 // clang-format off
+Row Flow(const char *name, int systems, const std::string &checked, const std::string &unchecked,
+         std::vector<Question> dialogue, const char *switches = "", int options = 0,
+         std::string (*block)() = nullptr) {
+  return {name, systems, kTwo, {}, {}, {},
+          {checked + ":$\\checked.dll", unchecked + ":$\\unchecked.dll"}, dialogue, nullptr,
+          switches, options, {}, block};
+}
+
 const Row kFlows[] = {
-    {"Confirmed", ALL, kTwo, {}, {}, {}, kGone, {kConfirm, kClosing}, nullptr, ""},
-    {"Cancelled", NT, kTwo, {}, {}, {}, kKept, {kCancel}, nullptr, ""},
-    {"EmptyClosingMessageNotShown", NT, kTwo, {}, {}, {}, kGone, {kConfirm, {2, EMPTY}}, nullptr, ""},
+    Flow("Confirmed", ALL, "-", "-", {kConfirm, kClosing}),
+    Flow("Cancelled", NT, "+", "+", {kCancel}),
+    Flow("EmptyClosingMessageNotShown", NT, "-", "-", {kConfirm, {2, EMPTY}}),
     // The read-only question: Enter answers Yes, the close box No.
-    {"QuestionAnsweredWithEnter", NT, kTwo, {}, {}, {}, {"-$\\checked.dll", "-r:$\\unchecked.dll"},
-     {kConfirm, {9, ENTER, "$\\unchecked.dll"}, kClosing}, nullptr, ""},
-    {"QuestionClosed", NT, kTwo, {}, {}, {}, {"-$\\checked.dll", "+r:$\\unchecked.dll"},
-     {kConfirm, {9, CLOSE_BOX, "$\\unchecked.dll"}, kClosing}, nullptr, ""},
-    {"RetryUntilFree", NT, kTwo, {}, {}, {}, {"-l:$\\checked.dll", "-$\\unchecked.dll"},
-     {kConfirm, {15, IDRETRY}, {15, IDRETRY, "", true}, kClosing}, nullptr, ""},
+    Flow("QuestionAnsweredWithEnter", NT, "-", "-r",
+         {kConfirm, {9, ENTER, "$\\unchecked.dll"}, kClosing}),
+    Flow("QuestionClosed", NT, "-", "+r", {kConfirm, {9, CLOSE_BOX, "$\\unchecked.dll"}, kClosing}),
+    Flow("RetryUntilFree", NT, "-l", "-",
+         {kConfirm, {15, IDRETRY}, {15, IDRETRY, "", true}, kClosing}),
     // The in-use test makes a read-only file writable for a moment only.
-    {"CancelWhileInUseKeepsEverything", NT, kTwo, {}, {}, {}, {"+rl:$\\checked.dll", "+$\\unchecked.dll"},
-     {kConfirm, {15, IDCANCEL}}, nullptr, ""},
-    {"UnflaggedFileInUseNotWaitedFor", NT, kTwo, {}, {}, {}, {"-$\\checked.dll", "+l:$\\unchecked.dll"},
-     {kConfirm, kClosing}, nullptr, ""},
+    Flow("CancelWhileInUseKeepsEverything", NT, "+rl", "+", {kConfirm, {15, IDCANCEL}}),
+    Flow("UnflaggedFileInUseNotWaitedFor", NT, "-", "+l", {kConfirm, kClosing}),
     // Quiet runs neither confirm nor test for files in use nor say goodbye;
     // how switches are read is host work (stub_parts_test.cpp).
-    {"QuietQ", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/Q"},
-    {"QuietS", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/S"},
-    {"QuietX", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-$\\unchecked.dll"}, {}, nullptr, "/X"},
-    {"QuietOnWindows98", WIN9X, kTwo, {}, {}, {}, kGone, {}, nullptr, "/Q"},
+    Flow("QuietQ", NT, "+l", "-", {}, "/Q"),
+    Flow("QuietS", NT, "+l", "-", {}, "/S"),
+    Flow("QuietX", NT, "+l", "-", {}, "/X"),
+    Flow("QuietOnWindows98", WIN9X, "-", "-", {}, "/Q"),
     // /N answers the read-only question unasked (Yes to all) and asks nothing
     // else away; where nobody sees the window station, no box comes at all.
-    {"NoQuestionsStillConfirms", NT, kTwo, {}, {}, {}, {"-$\\checked.dll", "-r:$\\unchecked.dll"},
-     {kConfirm, kClosing}, nullptr, "/N"},
-    {"HiddenStationAsksNothing", NT, kTwo, {}, {}, {}, {"+l:$\\checked.dll", "-r:$\\unchecked.dll"},
-     {}, nullptr, "", HIDDEN},
-    {"HiddenStationOnWindowsXp", XP, kTwo, {}, {}, {}, {"-r:$\\checked.dll", "-$\\unchecked.dll"},
-     {}, nullptr, "", HIDDEN},
-    {"HiddenStationRefusalShowsNothing", NT, kTwo, {}, {}, {}, kKept, {}, nullptr, "", HIDDEN, {},
-     Truncated},
-    {"SignedUninstaller", NT, kTwo, {}, {}, {}, kGone, {kConfirm, kClosing}, nullptr, "", SIGNED},
+    Flow("NoQuestionsStillConfirms", NT, "-", "-r", {kConfirm, kClosing}, "/N"),
+    Flow("HiddenStationAsksNothing", NT, "+l", "-r", {}, "", HIDDEN),
+    Flow("HiddenStationOnWindowsXp", XP, "-r", "-", {}, "", HIDDEN),
+    Flow("HiddenStationRefusalShowsNothing", NT, "+", "+", {}, "", HIDDEN, Truncated),
+    Flow("SignedUninstaller", NT, "-", "-", {kConfirm, kClosing}, "", SIGNED),
     // Refusals, silent ones included, touch nothing.
-    {"ZeroOffsetFieldIsNoBlock", NT, kTwo, {}, {}, {}, kKept, {}, nullptr, "", ZERO_OFFSET, {},
-     Messages},
-    {"Truncated", NT, kTwo, {}, {}, {}, kKept, {{8, IDOK}}, nullptr, "", 0, {}, Truncated},
-    {"TruncatedUnderSilentSwitchOnWindowsXp", XP, kTwo, {}, {}, {}, kKept, {{8, IDOK}}, nullptr,
-     "/S", 0, {}, Truncated},
-    {"RejectedSettingsOnWindows98", WIN9X, kTwo, {}, {}, {}, kKept, {{1, IDOK}}, nullptr, "", 0, {},
-     RejectedSettings},
-    {"RejectedDirectories", NT, kTwo, {}, {}, {}, kKept, {{1, IDOK}}, nullptr, "/X", 0, {},
-     RejectedDirectories},
-    {"SettingsBodyCutShort", NT, kTwo, {}, {}, {}, kKept, {{1, IDOK}}, nullptr, "", 0, {},
-     SettingsCutShort},
-    {"EmptyBeforeAnyMessages", NT, kTwo, {}, {}, {}, kKept, {{0, IDOK}}, nullptr, "", 0, {}, Empty},
+    Flow("ZeroOffsetFieldIsNoBlock", NT, "+", "+", {}, "", ZERO_OFFSET, Messages),
+    Flow("Truncated", NT, "+", "+", {{8, IDOK}}, "", 0, Truncated),
+    Flow("TruncatedUnderSilentSwitchOnWindowsXp", XP, "+", "+", {{8, IDOK}}, "/S", 0, Truncated),
+    Flow("RejectedSettingsOnWindows98", WIN9X, "+", "+", {{1, IDOK}}, "", 0, RejectedSettings),
+    Flow("RejectedDirectories", NT, "+", "+", {{1, IDOK}}, "/X", 0, RejectedDirectories),
+    Flow("SettingsBodyCutShort", NT, "+", "+", {{1, IDOK}}, "", 0, SettingsCutShort),
+    Flow("EmptyBeforeAnyMessages", NT, "+", "+", {{0, IDOK}}, "", 0, Empty),
 };
 // clang-format on
 
@@ -114,117 +108,103 @@ const char kDoc[] = "<App>\\docs\\bye.qrdoc", kNone[] = "<App>\\docs\\bye.qrnone
 const char kOpened[] = "+vw:<Viewer>=<App>\\docs|\"<Viewer>\" \"<App>\\docs\\bye.qrdoc\"";
 const char kNoViewer[] = "+vw:<Viewer>", kNoSetup[] = "+w:<App>\\setup.exe";
 const char kStays[] = "+n:<Exe>", kGoes[] = "-n:<Exe>";
-const Settings kOnlyDoc{0, std::nullopt, kDoc}, kOnlyNone{0, std::nullopt, kNone};
-std::vector<std::string> Staged(const std::vector<std::string> &items) {
-  return Join(Join({"-<App>\\probe.txt"}, kStage), items);
+Settings Program(const char *line) { return {0, line, std::nullopt}; }
+Settings Document(const char *path) { return {0, std::nullopt, path}; }
+const Settings kOnlyDoc = Document(kDoc), kOnlyNone = Document(kNone);
+// The recorder as setup.exe, started from its folder with `arguments`.
+std::string Setup(const std::string &arguments) {
+  return "+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\"" + arguments;
+}
+// What a run starts (`setup`, nothing else, the uninstaller stays), or opens
+// (`viewer` and `page`, nothing started, the uninstaller goes).
+std::vector<std::string> Starts(const std::string &setup) {
+  return {setup, kNoViewer, kNoPage, kStays};
+}
+std::vector<std::string> Opens(const std::string &viewer, const std::string &page) {
+  return {kNoSetup, viewer, page, kGoes};
+}
+const std::vector<std::string> kNothing = Starts(kNoSetup);
+// clang-format off
+// A row of the staged folder, run in $\cwd.
+Row Start(const char *name, int systems, const char *switches, Settings settings,
+          const std::vector<std::string> &items, std::vector<Question> dialogue = {},
+          const char *probe = "-<App>\\probe.txt") {
+  return {name, systems, kProbe, {}, {}, {}, Join(Join({probe}, kStage), items), dialogue,
+          "$\\cwd", switches, 0, settings};
 }
 
-// clang-format off
 const Row kStarts[] = {
-    {"Interactive", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\" sleep=1500", kOpened, kNoPage, kGoes}),
-     {kConfirm, kClosing}, "$\\cwd", "", 0,
-     {SETTINGS_WAIT_FOR_PROGRAM, "\"setup.exe\" sleep=1500", kDoc}},
-    {"Quiet", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\" /u", kOpened, kNoPage, kGoes}),
-     {}, "$\\cwd", "/Q", 0, {0, "\"setup.exe\" /u", kDoc}},
-    {"Silent", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\" /u  /v", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\" setup.exe  \"   /u  /v", kDoc}},
-    {"Partial", NT, kProbe, {}, {}, {}, Staged({kNoSetup, kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/X", 0, {0, "setup.exe", kDoc}},
-    {"SilentAndPartial", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\"", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S /X", 0, {0, "setup.exe", std::nullopt}},
-    {"Refused", NT, kProbe, {}, {}, {},
-     Join(Join({"+<App>\\probe.txt"}, kStage), {kNoSetup, kNoViewer, kNoPage, kStays}),
-     {kCancel}, "$\\cwd", "", 0, {0, "setup.exe", kDoc}},
-    {"MacroAndBlanks", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\a b\\c d.exe=<App>\\a b|\"<App>\\a b\\c d.exe\" /u", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\"#InstallDir#\\a b\\c d.exe\" /u", std::nullopt}},
-    {"MacroOutsideTheInstallFolder", NT, kProbe, {}, {}, {},
-     Staged({"+w:<Temp>\\tool.exe=<Temp>|\"<Temp>\\tool.exe\"", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "#TEMPDIR#\\tool.exe", std::nullopt}},
-    {"UnknownMacroLeavesABareName", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=\"setup.exe\"", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "#None#setup.exe", std::nullopt}},
+    Start("Interactive", NT, "", {SETTINGS_WAIT_FOR_PROGRAM, "\"setup.exe\" sleep=1500", kDoc},
+          {Setup(" sleep=1500"), kOpened, kNoPage, kGoes}, {kConfirm, kClosing}),
+    Start("Quiet", NT, "/Q", {0, "\"setup.exe\" /u", kDoc},
+          {Setup(" /u"), kOpened, kNoPage, kGoes}),
+    Start("Silent", NT, "/S", {0, "\" setup.exe  \"   /u  /v", kDoc}, Starts(Setup(" /u  /v"))),
+    Start("Partial", NT, "/X", {0, "setup.exe", kDoc}, kNothing),
+    Start("SilentAndPartial", NT, "/S /X", Program("setup.exe"), Starts(Setup(""))),
+    Start("Refused", NT, "", {0, "setup.exe", kDoc}, kNothing, {kCancel}, "+<App>\\probe.txt"),
+    Start("MacroAndBlanks", NT, "/S", Program("\"#InstallDir#\\a b\\c d.exe\" /u"),
+          Starts("+w:<App>\\a b\\c d.exe=<App>\\a b|\"<App>\\a b\\c d.exe\" /u")),
+    Start("MacroOutsideTheInstallFolder", NT, "/S", Program("#TEMPDIR#\\tool.exe"),
+          Starts("+w:<Temp>\\tool.exe=<Temp>|\"<Temp>\\tool.exe\"")),
+    Start("UnknownMacroLeavesABareName", NT, "/S", Program("#None#setup.exe"),
+          Starts("+w:<App>\\setup.exe=\"setup.exe\"")),
     // Unquoted, the arguments are part of the program's name: it cannot start.
-    {"UnquotedArgumentsAreNoArguments", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kNoPage, kStays}), {}, "$\\cwd", "/S", 0,
-     {0, "setup.exe /u", std::nullopt}},
-    {"AnAbsolutePathIsStillRelative", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kNoPage, kStays}), {}, "$\\cwd", "/S", 0,
-     {0, "<App>\\setup.exe", std::nullopt}},
-    {"QuotedWithoutArguments", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\"", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\"setup.exe\"", std::nullopt}},
+    Start("UnquotedArgumentsAreNoArguments", NT, "/S", Program("setup.exe /u"), kNothing),
+    Start("AnAbsolutePathIsStillRelative", NT, "/S", Program("<App>\\setup.exe"), kNothing),
+    Start("QuotedWithoutArguments", NT, "/S", Program("\"setup.exe\""), Starts(Setup(""))),
     // The exit code that reads as "still running" must not hold the run forever.
-    {"WaitedForTillExitCode259", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\" sleep=1500 exit=259", kNoViewer,
-             kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0,
-     {SETTINGS_WAIT_FOR_PROGRAM, "\"setup.exe\" sleep=1500 exit=259", std::nullopt}},
-    {"NotWaitedFor", NT, kProbe, {}, {}, {},
-     Staged({"+w:<App>\\setup.exe=<App>|\"<App>\\setup.exe\" sleep=1500", kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\"setup.exe\" sleep=1500", std::nullopt}},
+    Start("WaitedForTillExitCode259", NT, "/S",
+          {SETTINGS_WAIT_FOR_PROGRAM, "\"setup.exe\" sleep=1500 exit=259", std::nullopt},
+          Starts(Setup(" sleep=1500 exit=259"))),
+    Start("NotWaitedFor", NT, "/S", Program("\"setup.exe\" sleep=1500"),
+          Starts(Setup(" sleep=1500"))),
     // Never cut into a shorter command line.
-    {"TooLongForThePathBuffer", NT, kProbe, {}, {}, {}, Staged({kNoSetup, kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\"setup.exe\" <x250>", std::nullopt}},
-    {"TooLongForTheCommandLine", NT, kProbe, {}, {}, {}, Staged({kNoSetup, kNoViewer, kNoPage, kStays}),
-     {}, "$\\cwd", "/S", 0, {0, "\"#InstallDir#\\setup.exe\" <x520>", std::nullopt}},
+    Start("TooLongForThePathBuffer", NT, "/S", Program("\"setup.exe\" <x250>"), kNothing),
+    Start("TooLongForTheCommandLine", NT, "/S", Program("\"#InstallDir#\\setup.exe\" <x520>"),
+          kNothing),
     // A web address has no folder, whatever the case of its scheme.
-    {"Http", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" \"HTTP://q.invalid/a\\b\"", kNoPage, kGoes}),
-     {}, "$\\cwd", "/Q", 0, {0, std::nullopt, "HTTP://q.invalid/a\\b"}},
-    {"Https", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" \"hTtPs://q.invalid/a\\b\"", kNoPage, kGoes}),
-     {}, "$\\cwd", "/Q", 0, {0, std::nullopt, "hTtPs://q.invalid/a\\b"}},
+    Start("Http", NT, "/Q", Document("HTTP://q.invalid/a\\b"),
+          Opens("+vw:<Viewer>=\"<Viewer>\" \"HTTP://q.invalid/a\\b\"", kNoPage)),
+    Start("Https", NT, "/Q", Document("hTtPs://q.invalid/a\\b"),
+          Opens("+vw:<Viewer>=\"<Viewer>\" \"hTtPs://q.invalid/a\\b\"", kNoPage)),
     // The fall-back drops the placeholder, in quotes or not, and what follows;
     // without one, it appends the document; without a command, nothing opens.
-    {"FallBackQuoted", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" \"<App>\\docs\\bye.qrnone\"",
-             kPage + "\"<Viewer>\" \"%1\" /after", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackBare", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" /view  \"<App>\\docs\\bye.qrnone\"",
-             kPage + "\"<Viewer>\" /view %1 /after", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackAppends", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" /view \"<App>\\docs\\bye.qrnone\"",
-             kPage + "\"<Viewer>\" /view", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackWithoutCommand", NT, kProbe, {}, {}, {}, Staged({kNoSetup, kNoViewer, kNoPage, kGoes}),
-     {}, "$\\cwd", "/Q", 0, kOnlyNone},
+    Start("FallBackQuoted", NT, "/Q", kOnlyNone,
+          Opens("+vw:<Viewer>=\"<Viewer>\" \"<App>\\docs\\bye.qrnone\"",
+                kPage + "\"<Viewer>\" \"%1\" /after")),
+    Start("FallBackBare", NT, "/Q", kOnlyNone,
+          Opens("+vw:<Viewer>=\"<Viewer>\" /view  \"<App>\\docs\\bye.qrnone\"",
+                kPage + "\"<Viewer>\" /view %1 /after")),
+    Start("FallBackAppends", NT, "/Q", kOnlyNone,
+          Opens("+vw:<Viewer>=\"<Viewer>\" /view \"<App>\\docs\\bye.qrnone\"",
+                kPage + "\"<Viewer>\" /view")),
+    Start("FallBackWithoutCommand", NT, "/Q", kOnlyNone, Opens(kNoViewer, kNoPage)),
     // An unquoted program path is read to its ".exe", blanks and all, never
     // cut at a blank; a name that cannot be read so starts nothing.
-    {"FallBackUnquotedProgram", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" /view  \"<App>\\docs\\bye.qrnone\"",
-             kPage + "<Viewer> /view %1", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackUnquotedWithoutExe", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kPage + "<App>\\docs\\my viewer %1", kGoes}),
-     {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackBareProgramOnlyFromTheSystem", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kPage + "viewer.exe %1", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
-    {"FallBackOnWindowsXp", XP, kProbe, {}, {}, {},
-     Staged({kNoSetup, "+vw:<Viewer>=\"<Viewer>\" /view \"<App>\\docs\\bye.qrnone\"",
-             kPage + "\"<Viewer>\" /view", kGoes}), {}, "$\\cwd", "/Q", 0, kOnlyNone},
+    Start("FallBackUnquotedProgram", NT, "/Q", kOnlyNone,
+          Opens("+vw:<Viewer>=\"<Viewer>\" /view  \"<App>\\docs\\bye.qrnone\"",
+                kPage + "<Viewer> /view %1")),
+    Start("FallBackUnquotedWithoutExe", NT, "/Q", kOnlyNone,
+          Opens(kNoViewer, kPage + "<App>\\docs\\my viewer %1")),
+    Start("FallBackBareProgramOnlyFromTheSystem", NT, "/Q", kOnlyNone,
+          Opens(kNoViewer, kPage + "viewer.exe %1")),
+    Start("FallBackOnWindowsXp", XP, "/Q", kOnlyNone,
+          Opens("+vw:<Viewer>=\"<Viewer>\" /view \"<App>\\docs\\bye.qrnone\"",
+                kPage + "\"<Viewer>\" /view")),
     // Only a web address or a full path: a bare or relative name would be
     // looked for in the current folder.
-    {"BareDocumentStartsNothing", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kPage + "\"<Viewer>\" \"%1\"", kGoes}), {}, "$\\cwd", "/Q", 0,
-     {0, std::nullopt, "readme"}},
-    {"RelativeDocumentStartsNothing", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kNoPage, kGoes}), {}, "$\\cwd", "/Q", 0,
-     {0, std::nullopt, "docs\\bye.qrdoc"}},
-    {"NamespacePathIsNotOpened", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kNoPage, kGoes}), {}, "$\\cwd", "/Q", 0,
-     {0, std::nullopt, "\\\\?\\<App>\\docs\\bye.qrdoc"}},
-    {"DocumentOnWindowsXp", XP, kProbe, {}, {}, {}, Staged({kNoSetup, kOpened, kNoPage, kGoes}),
-     {}, "$\\cwd", "/Q", 0, kOnlyDoc},
+    Start("BareDocumentStartsNothing", NT, "/Q", Document("readme"),
+          Opens(kNoViewer, kPage + "\"<Viewer>\" \"%1\"")),
+    Start("RelativeDocumentStartsNothing", NT, "/Q", Document("docs\\bye.qrdoc"),
+          Opens(kNoViewer, kNoPage)),
+    Start("NamespacePathIsNotOpened", NT, "/Q", Document("\\\\?\\<App>\\docs\\bye.qrdoc"),
+          Opens(kNoViewer, kNoPage)),
+    Start("DocumentOnWindowsXp", XP, "/Q", kOnlyDoc, Opens(kOpened, kNoPage)),
     // Never cut into another document.
-    {"TooLongADocumentIsNotOpened", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kPage + "\"<Viewer>\" \"%1\"", kGoes}), {}, "$\\cwd", "/Q", 0,
-     {0, std::nullopt, "<App>\\docs\\<x520>.qrnone"}},
-    {"TooLongAFallBackIsNotRun", NT, kProbe, {}, {}, {},
-     Staged({kNoSetup, kNoViewer, kPage + "\"<Viewer>\" /<x100>", kGoes}), {}, "$\\cwd", "/Q", 0,
-     {0, std::nullopt, "<App>\\docs\\<x240>.qrnone"}},
+    Start("TooLongADocumentIsNotOpened", NT, "/Q", Document("<App>\\docs\\<x520>.qrnone"),
+          Opens(kNoViewer, kPage + "\"<Viewer>\" \"%1\"")),
+    Start("TooLongAFallBackIsNotRun", NT, "/Q", Document("<App>\\docs\\<x240>.qrnone"),
+          Opens(kNoViewer, kPage + "\"<Viewer>\" /<x100>")),
 };
 // clang-format on
 
@@ -238,47 +218,43 @@ INSTANTIATE_TEST_SUITE_P(AroundRemoval, OneRow, ::testing::ValuesIn(kStarts), Ro
 const std::vector<std::string> kPlanted = {
     "-<App>\\probe.txt", "+w:$\\bin\\cmd.exe", "+w:$\\bin\\ping.exe", "+w:$\\bin\\qrpwn.exe",
     "+w:$\\cwd\\cmd.exe", "+w:$\\cwd\\ping.exe"};
-const std::vector<std::string> kDeleted = Join(kPlanted, {kGoes, "-n:<App>\\"});
+const std::vector<std::string> kDeleted = Join(kPlanted, {kGoes, "-n:<App>\\"}),
+                               kLeft = Join(kPlanted, {kStays, "+n:<App>\\"});
 // A file of the row's folder that no path may name.
 std::vector<std::string> Decoy(const char *path) { return Join(kDeleted, {path}); }
+// clang-format off
+// A quiet run in $\cwd whose self-deletion is watched, from folder `app`
+// with temporary folder `temp`.
+Row Deletes(const char *name, int systems, const std::vector<std::string> &items, int options = 0,
+            const char *app = "app", const char *temp = "temp") {
+  return {name, systems, kProbe, {}, {}, {}, items, {}, "$\\cwd", "/Q", LOOP | options, {},
+          nullptr, app, temp};
+}
 
 // \x93 and \x94 are curly quotes in the ANSI code page 1252; the OEM code
 // page 437 has none, and its best fit makes them straight quotes.
-// clang-format off
 const Row kDeletions[] = {
-    {"FolderWithBlanksOnWindows98", WIN9X, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP, {},
-     nullptr, "My App"},
-    {"OnWindowsXp", XP, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP},
-    {"FolderHoldingMoreStays", NT, kProbe, {}, {}, {},
-     Join(kPlanted, {kGoes, "+n:<App>\\", "+w:<App>\\cmd.exe", "+w:<App>\\ping.exe"}), {}, "$\\cwd",
-     "/Q", LOOP},
-    {"HeldExecutableIsWaitedFor", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP | HELD},
-    {"ExecutableThatCannotGoEndsTheLoop", NT, kProbe, {}, {}, {},
-     Join(kPlanted, {kStays, "+n:<App>\\"}), {}, "$\\cwd", "/Q", LOOP | READ_ONLY_EXE},
-    {"FileOnTheOldBatchName", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP | SQUAT_FILE},
-    {"LinkOnTheOldBatchName", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP | SQUAT_LINK},
-    {"FolderWithAPercentSign", NT, kProbe, {}, {}, {}, Decoy("+$\\50\\uninst.exe"), {}, "$\\cwd", "/Q",
-     LOOP, {}, nullptr, "50%"},
-    {"FolderWithAnAmpersand", NT, kProbe, {}, {}, {}, Decoy("+$\\a"), {}, "$\\cwd", "/Q", LOOP, {},
-     nullptr, "a&b"},
-    {"FolderWithBestFitQuotes", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP, {}, nullptr,
-     "a\x93&qrpwn&\x94"},
+    Deletes("FolderWithBlanksOnWindows98", WIN9X, kDeleted, 0, "My App"),
+    Deletes("OnWindowsXp", XP, kDeleted),
+    Deletes("FolderHoldingMoreStays", NT,
+            Join(kPlanted, {kGoes, "+n:<App>\\", "+w:<App>\\cmd.exe", "+w:<App>\\ping.exe"})),
+    Deletes("HeldExecutableIsWaitedFor", NT, kDeleted, HELD),
+    Deletes("ExecutableThatCannotGoEndsTheLoop", NT, kLeft, READ_ONLY_EXE),
+    Deletes("FileOnTheOldBatchName", NT, kDeleted, SQUAT_FILE),
+    Deletes("LinkOnTheOldBatchName", NT, kDeleted, SQUAT_LINK),
+    Deletes("FolderWithAPercentSign", NT, Decoy("+$\\50\\uninst.exe"), 0, "50%"),
+    Deletes("FolderWithAnAmpersand", NT, Decoy("+$\\a"), 0, "a&b"),
+    Deletes("FolderWithBestFitQuotes", NT, kDeleted, 0, "a\x93&qrpwn&\x94"),
     // What delayed expansion and a parenthesised block might read as their own.
-    {"FolderWithCaretBangAndParentheses", NT, kProbe, {}, {}, {}, Decoy("+$\\a"), {}, "$\\cwd", "/Q",
-     LOOP, {}, nullptr, "a^b!c (x)"},
-    {"FolderWithoutAnOemForm", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP, {}, nullptr,
-     "app\x80"},
-    {"TemporaryFolderWithBestFitQuotes", NT, kProbe, {}, {}, {}, kDeleted, {}, "$\\cwd", "/Q", LOOP, {},
-     nullptr, "app", "t\x93&qrpwn&\x94"},
-    {"TemporaryFolderWithBlanksAndAnAmpersand", NT, kProbe, {}, {}, {}, Decoy("+$\\my"), {}, "$\\cwd",
-     "/Q", LOOP, {}, nullptr, "app", "my t&mp"},
+    Deletes("FolderWithCaretBangAndParentheses", NT, Decoy("+$\\a"), 0, "a^b!c (x)"),
+    Deletes("FolderWithoutAnOemForm", NT, kDeleted, 0, "app\x80"),
+    Deletes("TemporaryFolderWithBestFitQuotes", NT, kDeleted, 0, "app", "t\x93&qrpwn&\x94"),
+    Deletes("TemporaryFolderWithBlanksAndAnAmpersand", NT, Decoy("+$\\my"), 0, "app", "my t&mp"),
     // Where command.com is there, 95/98/Me write a batch for it, never one
     // that names a path without an exact OEM form.
-    {"BatchForCommandComOnWindows98", WIN9X, kProbe, {}, {}, {}, Join(kPlanted, {kStays, "+n:<App>\\"}),
-     {}, "$\\cwd", "/Q", LOOP | COMMAND_COM},
-    {"NoBatchInATemporaryFolderWithoutAnOemForm", WIN9X, kProbe, {}, {}, {},
-     Join(kPlanted, {kStays, "+n:<App>\\"}), {}, "$\\cwd", "/Q", LOOP | COMMAND_COM | NO_BATCH, {},
-     nullptr, "app", "t\x80"},
+    Deletes("BatchForCommandComOnWindows98", WIN9X, kLeft, COMMAND_COM),
+    Deletes("NoBatchInATemporaryFolderWithoutAnOemForm", WIN9X, kLeft, COMMAND_COM | NO_BATCH, "app",
+            "t\x80"),
 };
 // clang-format on
 

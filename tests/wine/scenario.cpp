@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -13,7 +14,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -69,68 +69,55 @@ const struct MovedFolder {
      "Program Files Q\\Common Files"},
 };
 
-// What `quenrid plan --json --switches SWITCHES EXE` prints.
-std::string PlanJson(const std::string &exe, const std::string &switches) {
-  return RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe + "\"");
-}
-
-// Wine's per-program setting that makes one executable name see another
-// Windows version ("win98", "winxp"; null keeps wine's default); gone with
-// the object.
-struct WindowsVersionFor {
-  WindowsVersionFor(const std::string &exeName, const char *version)
-      : key("Software\\Wine\\AppDefaults\\" + exeName) {
-    if (version) {
-      RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
-                      static_cast<DWORD>(std::strlen(version) + 1));
-    }
+// A file held open by another process, without sharing or shared with
+// readers only, until the object goes; throws when the locker cannot get it.
+struct FileLock {
+  FileLock(const std::string &path, bool shareRead) {
+    static int serial = 0;
+    const std::string name =
+        "quenrid-lock-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    held_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
+    release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
+    locker_ = std::make_unique<Process>(HostPathToWindows(QUENRID_LOCKER_PATH),
+                                        "\"" + path + "\" " + name + (shareRead ? " read" : ""));
+    if (WaitForSingleObject(held_, kDialogTimeoutMs) == WAIT_OBJECT_0) return;
+    SetEvent(release_);  // the locker, should it still get there, lets go at once
+    throw std::runtime_error("the locker did not get hold of " + path);
   }
-  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
-  const std::string key;
-};
-
-// A file held open without sharing by another process, as a running program
-// holds its files, or shared with readers only, until the object goes.
-class FileLock {
- public:
-  // Returns once the locker holds `path`; throws std::runtime_error when it
-  // cannot get hold of it in time.
-  explicit FileLock(const std::string &path, bool shareRead = false);
-  ~FileLock();
-  FileLock(const FileLock &) = delete;
-  FileLock &operator=(const FileLock &) = delete;
-  // Lets go of the file and waits until the locker has ended.
-  void Release();
-
- private:
+  ~FileLock() {
+    SetEvent(release_);
+    locker_->WaitForExit(kExitTimeoutMs);
+    CloseHandle(held_);
+    CloseHandle(release_);
+  }
   HANDLE held_, release_;
   std::unique_ptr<Process> locker_;
 };
 
-FileLock::FileLock(const std::string &path, bool shareRead) {
-  static int serial = 0;
-  const std::string name =
-      "quenrid-lock-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-  held_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
-  release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
-  locker_ =
-      std::make_unique<Process>(HostPathToWindows(QUENRID_LOCKER_PATH),
-                                    "\"" + path + "\" " + name + (shareRead ? " read" : ""));
-  if (WaitForSingleObject(held_, kDialogTimeoutMs) == WAIT_OBJECT_0) return;
-  Release();
-  throw std::runtime_error("the locker did not get hold of " + path);
+bool Exists(const std::string &path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-FileLock::~FileLock() {
-  Release();
-  CloseHandle(held_);
-  CloseHandle(release_);
+// The path is listed in its folder (a dangling link is listed, not found).
+bool Listed(const std::string &path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  return search != INVALID_HANDLE_VALUE && FindClose(search);
 }
 
-void FileLock::Release() {
-  SetEvent(release_);
-  if (locker_) locker_->WaitForExit(kExitTimeoutMs);
-  locker_.reset();
+bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
+  for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
+    if (GetTickCount() - start > ms) return false;
+  }
+  return true;
+}
+
+// Creates the folders on the way to `path`, and `path` itself when it ends
+// in a backslash.
+void CreateFolders(const std::string &path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
 }
 
 // The host's path of a Windows path (ASCII), as wine maps it.
@@ -147,9 +134,8 @@ std::string UnixPath(std::string path) {
   return result;
 }
 
-// Runs host program `program` (a host path) with `arguments` and waits until
-// `done` holds, for ten seconds at most. Wine gives a host program started this way no handle to wait on, so the
-// caller's test of the result is waited for instead.
+// Runs host program `program` with `arguments` and waits until `done` holds:
+// wine gives a host program no handle to wait on.
 void OnHost(const std::string &program, const std::string &arguments,
             const std::function<bool()> &done) {
   std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
@@ -161,35 +147,24 @@ void OnHost(const std::string &program, const std::string &arguments,
       << line;
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  for (int i = 0; i < 1000 && !done(); ++i) Sleep(10);
-  EXPECT_TRUE(done()) << line;
-}
-
-// The path is listed in its folder (a dangling link is listed, not found).
-bool Listed(const std::string &path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return search != INVALID_HANDLE_VALUE;
+  EXPECT_TRUE(WaitUntil(done, 10000)) << line;
 }
 
 // Links are made and removed on the host: wine makes none itself, and
 // deleting one from Windows deletes what it points to. `link` is a host
 // path, `target` a Windows path; `shownAs` is how Windows finds the link.
-void MakeLink(const std::string &link, const std::string &target, std::string shownAs) {
+void MakeLink(const std::string &link, const std::string &target, const std::string &shownAs) {
   OnHost("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + link + "\"",
-         [&] { return GetFileAttributesA(shownAs.c_str()) != INVALID_FILE_ATTRIBUTES; });
+         [&] { return Exists(shownAs); });
 }
 
 void RemoveLink(const std::string &link, std::string shownAs) {
   if (shownAs.size() > 3 && shownAs.back() == '\\') shownAs.pop_back();
-  OnHost("/bin/rm", "-f \"" + link + "\"", [&] {
-    return !Listed(shownAs) && GetFileAttributesA(shownAs.c_str()) == INVALID_FILE_ATTRIBUTES;
-  });
+  OnHost("/bin/rm", "-f \"" + link + "\"", [&] { return !Listed(shownAs) && !Exists(shownAs); });
 }
 
-// Handles (to wait on or terminate) of the processes of program file `name`
-// that `parent` started at `since` or later and that still run.
+// Handles of the processes of program file `name` that `parent` started at
+// `since` or later and that still run.
 std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIME &since) {
   std::vector<HANDLE> children;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -212,29 +187,9 @@ std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIM
   return children;
 }
 
-bool Exists(const std::string &path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
-  for (const DWORD start = GetTickCount(); !done(); Sleep(50)) {
-    if (GetTickCount() - start > ms) return false;
-  }
-  return true;
-}
-
-// Creates the folders on the way to `path`, and `path` itself when it ends
-// in a backslash.
-void CreateFolders(const std::string &path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  }
-}
-
 // The shared counts' key, readable only while the object lives: its own
 // access list is put back through a handle opened before it changed.
-class CountsOnlyReadable {
- public:
+struct CountsOnlyReadable {
   CountsOnlyReadable() {
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, READ_CONTROL | WRITE_DAC, &key_);
     DWORD size = 0;
@@ -255,37 +210,55 @@ class CountsOnlyReadable {
     EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data()), 0);
     RegCloseKey(key_);
   }
-
- private:
   HKEY key_ = nullptr;
   std::vector<char> saved_;
 };
 
-// The shell folders of kMovedFolders below `folder` while the object lives;
-// the prefix's own values come back afterwards.
+// A registry value's type and data as stored; REG_NONE when there is none.
+using Value = std::pair<DWORD, std::string>;
+Value GetValue(HKEY root, const std::string &key, const std::string &name) {
+  DWORD type = REG_NONE, size = 0;
+  RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
+  std::string data(size, '\0');
+  if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(),
+                   &size)) {
+    type = REG_NONE;
+  }
+  return {type, data.substr(0, size)};
+}
+void PutValue(HKEY root, const std::string &key, const std::string &name, const Value &value) {
+  value.first == REG_NONE ? (void)RegDeleteKeyValueA(root, key.c_str(), name.c_str())
+                          : (void)RegSetKeyValueA(root, key.c_str(), name.c_str(), value.first,
+                                                  value.second.data(), DWORD(value.second.size()));
+}
+
+// Wine's per-program setting that makes one executable name see another
+// Windows version ("win98", "winxp"; null keeps wine's default); gone with
+// the object.
+struct WindowsVersionFor {
+  WindowsVersionFor(const std::string &exeName, const char *version)
+      : key("Software\\Wine\\AppDefaults\\" + exeName) {
+    if (version) PutValue(HKEY_CURRENT_USER, key, "Version", {REG_SZ, version + std::string(1, 0)});
+  }
+  ~WindowsVersionFor() { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
+  const std::string key;
+};
+
+// The shell folders of kMovedFolders below `folder` while the object lives.
 struct MovedShellFolders {
   explicit MovedShellFolders(const std::string &folder) {
-    for (const MovedFolder &moved : kMovedFolders) {
-      char value[MAX_PATH] = "";
-      DWORD size = sizeof value, type = REG_NONE;
-      RegGetValueA(moved.root, moved.key, moved.value, RRF_RT_ANY | RRF_NOEXPAND, &type, value,
-                   &size);
-      saved.push_back({type, value});
-      Set(moved, REG_SZ, folder + "\\" + moved.folder);
-      CreateFolders(folder + "\\" + moved.folder + "\\");
+    for (const MovedFolder &m : kMovedFolders) {
+      saved.push_back(GetValue(m.root, m.key, m.value));
+      PutValue(m.root, m.key, m.value, {REG_SZ, folder + "\\" + m.folder + '\0'});
+      CreateFolders(folder + "\\" + m.folder + "\\");
     }
   }
   ~MovedShellFolders() {
     for (size_t i = 0; i < saved.size(); ++i) {
-      const MovedFolder &moved = kMovedFolders[i];
-      saved[i].first == REG_NONE ? (void)RegDeleteKeyValueA(moved.root, moved.key, moved.value)
-                                 : Set(moved, saved[i].first, saved[i].second);
+      PutValue(kMovedFolders[i].root, kMovedFolders[i].key, kMovedFolders[i].value, saved[i]);
     }
   }
-  static void Set(const MovedFolder &moved, DWORD type, const std::string &to) {
-    RegSetKeyValueA(moved.root, moved.key, moved.value, type, to.c_str(), DWORD(to.size() + 1));
-  }
-  std::vector<std::pair<DWORD, std::string>> saved;
+  std::vector<Value> saved;
 };
 
 bool IsKey(const std::string &path) { return path.rfind("HK", 0) == 0; }
@@ -357,10 +330,10 @@ std::set<std::string> FolderListing(const std::string &folder) {
   std::set<std::string> names;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do names.insert(folder + "\\" + found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+    names.insert(folder + "\\" + found.cFileName);
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   return names;
 }
 
@@ -422,23 +395,11 @@ bool Launches(const nlohmann::json &plan, const std::string &text, bool started 
   return false;
 }
 
-// What the test COM servers of tests/support record, a line per event:
-// attach, unregister or detach, in which process, folder and error mode.
-struct Event {
-  std::string what, dll, process, directory;
-  unsigned errorMode = 0;
-};
-
-std::vector<Event> ReadEvents(const std::string &recordPath) {
-  std::vector<Event> events;
-  std::ifstream in(recordPath);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    Event &e = events.emplace_back();
-    for (std::string *f : {&e.what, &e.dll, &e.process, &e.directory}) getline(fields, *f, '\t');
-    fields >> std::hex >> e.errorMode;
-  }
-  return events;
+// The fields of a line of a recorder's or test server's log, empty ones too.
+std::vector<std::string> Fields(const std::string &line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) c == '\t' ? fields.emplace_back() : fields.back() += c;
+  return fields;
 }
 
 // Whether the desktop's shell answers for the desktop, as the uninstaller
@@ -487,27 +448,12 @@ void SignOnHost(const std::string &exe) {
 // An item of a row, its shared counts (empty for none) taken out of its kinds.
 struct Item {
   char fate;  // '-' or '+'
-  std::string kinds, path, before, after, target;
+  std::string kinds, path, before, after, target, directory, line;  // a w's: "directory|line"
   bool hasTarget = false;
   bool Is(char kind) const { return kinds.find(kind) != std::string::npos; }
 };
 
-// The switches quiet the run: no box shows but the file questions.
-bool Quiet(const std::string &switches) {
-  return switches.find_first_of("QSX") != std::string::npos;
-}
-
-}  // namespace
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string> &b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-std::string RowName(const ::testing::TestParamInfo<Row> &info) { return info.param.name; }
-void PrintTo(const Row &row, std::ostream *os) { *os << row.name; }
-
-struct Scenario::Runner {
+struct Runner {
   void SetUp() {
     // The prefix's own places, which no row may change (all of Public).
     for (int csidl : {CSIDL_PROFILE, CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_PROGRAMS,
@@ -526,7 +472,7 @@ struct Scenario::Runner {
     }
   }
 
-  void TearDown() {
+  ~Runner() {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeA(root, ownKey_.c_str());
     if (!aliasLink_.empty()) RemoveLink(aliasLink_, alias_ + "\\");
   }
@@ -606,14 +552,19 @@ struct Scenario::Runner {
   Item ParseItem(const std::string &text) const {
     const size_t colon = text.find(':');
     const bool plain = colon == std::string::npos || text.find('\\') < colon;
-    Item item{text[0], plain ? "" : text.substr(1, colon - 1),
-              Expand(text.substr(plain ? 1 : colon + 1)), "", "", "", false};
+    Item item;
+    item.fate = text[0];
+    item.kinds = plain ? "" : text.substr(1, colon - 1);
+    item.path = Expand(text.substr(plain ? 1 : colon + 1));
     if (const size_t to = item.path.find('=');
         to != std::string::npos && (item.Is('j') || item.Is('w') || IsKey(item.path))) {
       item.target = item.path.substr(to + 1);
       item.hasTarget = true;
       item.path.erase(to);
     }
+    const size_t bar = item.target.find('|');
+    item.line = item.target.substr(bar == std::string::npos ? 0 : bar + 1);
+    if (bar != std::string::npos) item.directory = item.target.substr(0, bar);
     if (const size_t s = item.kinds.find('s'); s != std::string::npos) {
       const size_t arrow = item.kinds.find('>');
       item.before = item.kinds.substr(s + 1, arrow - s - 1);
@@ -632,16 +583,10 @@ struct Scenario::Runner {
           key, target ? ParseRegistryItem(before->path).key : "Software\\Quenrid Nowhere");
     }
     NoteNewKeys(key);
-    DWORD type = REG_NONE, size = 0;
-    if (item.Is('o') && !RegGetValueA(key.root, key.key.c_str(), key.value->c_str(),
-                                      RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size)) {
-      std::string data(size, '\0');
-      ASSERT_EQ(RegGetValueA(key.root, key.key.c_str(), key.value->c_str(),
-                             RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size),
-                ERROR_SUCCESS)
-          << item.path;
-      savedValues_[item.path] = {type, data.substr(0, size)};
-      if (!item.hasTarget) return;
+    if (item.Is('o')) {
+      const Value old = GetValue(key.root, key.key, *key.value);
+      if (old.first != REG_NONE) savedValues_[item.path] = old;
+      if (old.first != REG_NONE && !item.hasTarget) return;
     }
     const std::string data = item.hasTarget ? item.target : "x";
     ASSERT_EQ(key.value ? RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), REG_SZ,
@@ -715,9 +660,7 @@ struct Scenario::Runner {
       } else if (item->Is('k')) {
         DeleteLink(key);
       } else if (const auto saved = savedValues_.find(path); saved != savedValues_.end()) {
-        const std::string &data = saved->second.second;
-        RegSetKeyValueA(key.root, key.key.c_str(), key.value->c_str(), saved->second.first,
-                        data.data(), DWORD(data.size()));
+        PutValue(key.root, key.key, *key.value, saved->second);
       } else if (IsKey(path)) {
         key.value ? (void)RegDeleteKeyValueA(key.root, key.key.c_str(), key.value->c_str())
                   : (void)RegDeleteTreeA(key.root, key.key.c_str());
@@ -727,7 +670,6 @@ struct Scenario::Runner {
       }
       RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSharedDlls, path.c_str());
     }
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, (".quenrid-" + id_).c_str());
     for (auto key = newKeys_.rbegin(); key != newKeys_.rend(); ++key) {
       RegDeleteTreeA(key->root, key->key.c_str());
     }
@@ -747,7 +689,7 @@ struct Scenario::Runner {
     const ui::DialogInfo info = ui::Describe(dialog);
     if (readOnly) {
       EXPECT_EQ(ui::ControlText(dialog, IDC_MESSAGE_TEXT), WithArgument(messages_[9], path));
-      if (!Quiet(row.switches)) ExpectProgressStands(run);
+      if (!std::strpbrk(row.switches, "QSX")) ExpectProgressStands(run);  // not quiet
     } else if (question.message == 10) {
       EXPECT_EQ(info.text, WithArgument(messages_[10], path));
       EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO})) << "not a Yes/No box";
@@ -761,9 +703,11 @@ struct Scenario::Runner {
       if (question.answer == IDCANCEL || row.block) SaveScreenshotArtifact(dialog, "message");
     }
     if (question.release) locks_.clear();
-    if (question.answer > 0) return Answer(dialog, question.answer, readOnly && question.answer == IDCANCEL);
-    PostMessageA(dialog, question.answer == ENTER ? WM_KEYDOWN : WM_SYSCOMMAND,
-                 question.answer == ENTER ? VK_RETURN : SC_CLOSE, 0);
+    const int id = question.answer;  // Esc gives the read-only question its IDCANCEL
+    EXPECT_TRUE(id == ENTER                    ? PostMessageA(dialog, WM_KEYDOWN, VK_RETURN, 0)
+                : id == CLOSE_BOX              ? ui::PressCloseBox(dialog)
+                : readOnly && id == IDCANCEL ? ui::PostCommand(dialog, id)
+                                               : ui::PressButton(dialog, id));
     EXPECT_TRUE(ui::WaitForClose(dialog, kDialogTimeoutMs));
   }
 
@@ -814,14 +758,10 @@ struct Scenario::Runner {
     if (!started) return;
     const std::string said = text();
     ASSERT_EQ(said.find("\r\n"), said.size() - 2) << "started more than once: " << said;
-    std::vector<std::string> field(1);
-    for (char c : said.substr(0, said.size() - 2)) {
-      if (c == '\t') field.emplace_back(); else field.back() += c;
-    }
+    const std::vector<std::string> field = Fields(said.substr(0, said.size() - 2));
     ASSERT_EQ(field.size(), 4u) << said;
-    const size_t bar = item.target.find('|');
-    EXPECT_EQ(field[1], bar == std::string::npos ? item.target : item.target.substr(bar + 1));
-    EXPECT_TRUE(bar == std::string::npos || SamePath(field[0], item.target.substr(0, bar))) << said;
+    EXPECT_EQ(field[1], item.line);
+    EXPECT_TRUE(item.directory.empty() || SamePath(field[0], item.directory)) << said;
     // A program that sleeps ends before the removal only when waited for.
     const bool waited = row.settings.flags & SETTINGS_WAIT_FOR_PROGRAM;
     EXPECT_TRUE(field[1].find("sleep=") == std::string::npos || (field[2] == "1") == waited);
@@ -856,8 +796,8 @@ struct Scenario::Runner {
     }
   }
 
-  // After the run: the loop of cmd.exe, a batch, and whether the held
-  // executable waited.
+  // After the run: the loop of cmd.exe, a batch, whether the held executable
+  // waited, and what lies in the batch's place.
   void CheckDeletion(const Row &row, Deletion &d, DWORD uninstaller, const FILETIME &since) {
     if (row.options & COMMAND_COM) {
       // The recorder, standing in for command.com, runs no batch.
@@ -868,9 +808,11 @@ struct Scenario::Runner {
                   ReadBinaryFile(d.commandCom + ".log").find(d.batch) != std::string::npos);
       DeleteFileA(d.batch.c_str());
     }
-    if (!(row.options & LOOP)) return;
-    std::vector<HANDLE> loop = ChildProcesses(uninstaller, "cmd.exe", since);
-    EXPECT_EQ(loop.empty(), (row.options & COMMAND_COM) != 0) << "the loop of cmd.exe";
+    // Only a row that watches the loop waits for it.
+    std::vector<HANDLE> loop;
+    if (row.options & LOOP) loop = ChildProcesses(uninstaller, "cmd.exe", since);
+    EXPECT_TRUE(!(row.options & LOOP) || loop.empty() == ((row.options & COMMAND_COM) != 0))
+        << "the loop of cmd.exe";
     if (row.options & (HELD | READ_ONLY_EXE)) {
       Sleep(row.options & READ_ONLY_EXE ? 3000 : kQuietMs);
       EXPECT_TRUE(Exists(exe_)) << "the held executable went";
@@ -879,15 +821,11 @@ struct Scenario::Runner {
           << "the loop gave up at once";
     }
     if (d.hold) CloseHandle(d.hold);
-    d.hold = nullptr;
     for (HANDLE process : loop) {
       EXPECT_EQ(WaitForSingleObject(process, kLoopBoundMs), WAIT_OBJECT_0) << "the loop never ends";
       TerminateProcess(process, 1);
       CloseHandle(process);
     }
-  }
-
-  void EndDeletion(const Row &row, Deletion &d) {
     EXPECT_TRUE(!(row.options & SQUAT_FILE) || ReadBinaryFile(d.batch) == d.squatted)
         << "squatter changed";
     if (row.options & SQUAT_LINK) {
@@ -897,7 +835,6 @@ struct Scenario::Runner {
       RemoveLink(UnixPath(Expand("<Temp>")) + "/delme1.bat", d.batch);
     }
     EXPECT_FALSE(!(row.options & (SQUAT_FILE | SQUAT_LINK)) && Listed(d.batch)) << "a batch was left";
-    if (d.hold) CloseHandle(d.hold);
     for (const std::string &path : {d.commandCom, d.commandCom + ".log", d.batch}) {
       if (row.options & (COMMAND_COM | SQUAT_FILE)) DeleteFileA(path.c_str());
     }
@@ -928,23 +865,28 @@ struct Scenario::Runner {
     EXPECT_EQ(boxes, shown) << "the plan's boxes";
   }
 
-  // What a run's recorded COM calls say: where each server was unregistered,
+  // What a run's recorded COM calls say (each line: what, the server, the
+  // process, its folder, its error mode): where each server was unregistered,
   // and that no planted library was loaded.
   void ExpectComCalls(const std::vector<Item> &items, const std::string &record, int systemBit) {
     size_t servers = 0, unregistered = 0;
     for (const Item &item : items) servers += item.Is('c') || item.Is('x') || item.Is('d');
-    for (const Event &e : ReadEvents(record)) {
-      const bool inStub = SamePath(e.process, exe_), unregister = e.what == "unregister";
-      EXPECT_TRUE(systemBit == NT ? !inStub : inStub || !unregister)
-          << e.what << " in " << e.process;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);) {
+      const std::vector<std::string> e = Fields(line);
+      ASSERT_EQ(e.size(), 5u) << line;
+      const std::string &what = e[0], &dll = e[1], &process = e[2], &directory = e[3];
+      const bool inStub = SamePath(process, exe_), unregister = what == "unregister";
+      EXPECT_TRUE(systemBit == NT ? !inStub : inStub || !unregister) << what << " in " << process;
       // Called here, from the server's folder and with no error boxes.
       EXPECT_TRUE(!inStub || !unregister ||
-                  (SamePath(e.directory, e.dll.substr(0, e.dll.rfind('\\'))) &&
-                   e.errorMode == (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)))
-          << e.directory << " " << e.errorMode;
+                  (SamePath(directory, dll.substr(0, dll.rfind('\\'))) &&
+                   std::strtoul(e[4].c_str(), nullptr, 16) ==
+                       (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)))
+          << line;
       unregistered += unregister;
       for (const Item &item : items) {
-        EXPECT_FALSE(item.Is('p') && SamePath(e.dll, item.path)) << "loaded or run: " << e.dll;
+        EXPECT_FALSE(item.Is('p') && SamePath(dll, item.path)) << "loaded or run: " << dll;
       }
     }
     EXPECT_EQ(unregistered, servers);
@@ -976,11 +918,13 @@ struct Scenario::Runner {
     }
     Deletion deletion;
     PrepareDeletion(row, deletion, folder);
-    bool byDesktop = false;  // the desktop's shell starts the viewer
-    for (const Item &item : items) {
-      byDesktop = byDesktop || (item.Is('v') && !item.target.empty() && system.bit == NT &&
-                                DesktopShellAnswers());
-    }
+    const auto any = [&](const std::function<bool(const Item &)> &is) {
+      return std::any_of(items.begin(), items.end(), is);
+    };
+    // The desktop's shell starts the viewer.
+    const bool byDesktop = system.bit == NT &&
+                           any([](const Item &i) { return i.Is('v') && !i.target.empty(); }) &&
+                           DesktopShellAnswers();
     // The runs' temporary folder, and a search path where planted programs lie.
     char oldPath[4096] = "";
     GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
@@ -1016,7 +960,8 @@ struct Scenario::Runner {
       const std::string switches =
           std::string(row.switches) + (row.options & HIDDEN ? " /Q /N" : "");
       if (planned) {
-        plan = nlohmann::json::parse(PlanJson(exe_, switches));
+        plan = nlohmann::json::parse(
+            RunQuenrid("plan --json --switches \"" + switches + "\" \"" + exe_ + "\""));
       } else if (row.block) {
         DWORD code = 0;  // a block the run refuses, the plan refuses too
         const std::string said = RunQuenrid("plan \"" + exe_ + "\"", &code);
@@ -1038,7 +983,7 @@ struct Scenario::Runner {
       // Without a closing message the progress dialog is the last window
       // seen; a box would keep the run from ending.
       const DWORD exit = row.block ? 0xFFFFFFFF : 0;
-      EXPECT_TRUE(messages_[2].empty() ? ExitsWith(run, exit) : ExitsSilentlyWith(run, exit));
+      EXPECT_TRUE(ExitsWith(run, exit, !messages_[2].empty()));
     }
     SetEnvironmentVariableA("PATH", oldPath);
     locks_.clear();
@@ -1046,16 +991,9 @@ struct Scenario::Runner {
     CheckDeletion(row, deletion, uninstaller, started);
     ExpectComCalls(items, record, system.bit);
     // What must never start is watched a while, once for all of them.
-    for (const Item &item : items) {
-      if (item.Is('w') && item.target.empty()) {
-        Sleep(kQuietMs);
-        break;
-      }
-    }
+    if (any([](const Item &i) { return i.Is('w') && i.target.empty(); })) Sleep(kQuietMs);
     for (const Item &item : items) {
       if (item.Is('w')) ExpectStart(item, row, item.Is('v') && byDesktop);
-    }
-    for (const Item &item : items) {
       if (SamePath(item.path, exe_) && item.fate == '+') Sleep(kQuietMs);
       const bool exists = item.fate == '+' ? ItemExists(item.path)
                                            : !WaitUntil([&] { return !ItemExists(item.path); });
@@ -1070,9 +1008,7 @@ struct Scenario::Runner {
       if (!planned) continue;
       // What the plan leaves to an answer, the dialogue decides.
       if (item.Is('w')) {
-        const size_t bar = item.target.find('|');
-        const std::string line = item.target.substr(bar == std::string::npos ? 0 : bar + 1);
-        const std::string &document = row.settings.document.value_or("");
+        const std::string &line = item.line, &document = row.settings.document.value_or("");
         EXPECT_TRUE(item.Is('v') ? document.empty() || Launches(plan, Expand(document)) == !line.empty()
                     : line.empty() ? !Launches(plan, item.path)
                                    : Launches(plan, line, true))
@@ -1094,7 +1030,6 @@ struct Scenario::Runner {
       EXPECT_EQ(Launches(plan, "!QUENRID_EXE!") || Launches(plan, Expand("<Temp>\\delme")), deletes)
           << "the plan's self-deletion";
     }
-    EndDeletion(row, deletion);
     CleanUp(items, folder);
     std::set<std::string> watchedAfter = Watched();
     for (const std::string &name : watchedBefore) {
@@ -1112,18 +1047,26 @@ struct Scenario::Runner {
   std::list<FileLock> locks_;
   std::unique_ptr<CountsOnlyReadable> readOnlyCounts_;
   std::vector<RegistryItem> newKeys_;  // made by the row, see NoteNewKeys
-  std::map<std::string, std::pair<DWORD, std::string>> savedValues_;  // o items: type and data
+  std::map<std::string, Value> savedValues_;  // o items as they were
   int serial_ = 0;
 };
 
-Scenario::Scenario() : runner_(std::make_unique<Runner>()) {}
-Scenario::~Scenario() = default;
-void Scenario::SetUp() { runner_->SetUp(); }
-void Scenario::TearDown() { runner_->TearDown(); }
+}  // namespace
 
-void Scenario::RunAll(const std::vector<Row> &rows) {
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string> &b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::string RowName(const ::testing::TestParamInfo<Row> &info) { return info.param.name; }
+void PrintTo(const Row &row, std::ostream *os) { *os << row.name; }
+
+void RunAll(const std::vector<Row> &rows) {
+  Runner runner;
+  runner.SetUp();
+  if (::testing::Test::HasFatalFailure()) return;
   for (const Row &row : rows) {
-    for (const System &system : kSystems) runner_->Run(row, system);
+    for (const System &system : kSystems) runner.Run(row, system);
   }
 }
 

@@ -6,7 +6,6 @@
 // places as they were.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -124,22 +123,11 @@ struct Row {
 // The items of `a` and then of `b`.
 std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string> &b);
 
-class Scenario : public ::testing::Test {
- protected:
-  Scenario();
-  ~Scenario() override;
-  void SetUp() override;
-  void TearDown() override;
-  // Runs each row under each Windows version it names.
-  void RunAll(const std::vector<Row> &rows);
-
- private:
-  struct Runner;
-  std::unique_ptr<Runner> runner_;
-};
+// Runs each row under each Windows version it names, in a folder of its own.
+void RunAll(const std::vector<Row> &rows);
 
 // One row a test, for rows that ctest lists one by one.
-class OneRow : public Scenario, public ::testing::WithParamInterface<Row> {};
+class OneRow : public ::testing::TestWithParam<Row> {};
 std::string RowName(const ::testing::TestParamInfo<Row> &info);
 void PrintTo(const Row &row, std::ostream *os);
 
