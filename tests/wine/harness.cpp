@@ -85,6 +85,16 @@ bool RemoveTree(const std::string &path) {
   return false;
 }
 
+std::vector<std::string> CreateFolders(const std::string &path) {
+  std::vector<std::string> made;
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    if (CreateDirectoryA(path.substr(0, at).c_str(), nullptr)) {
+      made.insert(made.begin(), path.substr(0, at));
+    }
+  }
+  return made;
+}
+
 bool SamePath(const std::string &a, const std::string &b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }

@@ -32,6 +32,9 @@ std::string ReadBinaryFile(const std::string &path);
 void WriteBinaryFile(const std::string &path, const std::string &bytes);
 // Deletes a folder and everything below it, read-only files included.
 bool RemoveTree(const std::string &path);
+// Creates the folders on the way to `path` that are not there, and `path`
+// itself when it ends in a backslash; returns those it made, deepest first.
+std::vector<std::string> CreateFolders(const std::string &path);
 // Paths compared as Windows compares them, letters in any case.
 bool SamePath(const std::string &a, const std::string &b);
 

@@ -138,18 +138,6 @@ bool Protected(const std::string &path) {
   return result;
 }
 
-// Creates the folders of `path` that are not there; returns them, deepest first.
-std::vector<std::string> CreateMissing(const std::string &path) {
-  std::vector<std::string> made;
-  for (size_t at = 2; at != std::string::npos;) {
-    at = path.find('\\', at + 1);
-    if (CreateDirectoryA(path.substr(0, at).c_str(), nullptr)) {
-      made.insert(made.begin(), path.substr(0, at));
-    }
-  }
-  return made;
-}
-
 std::string Cased(std::string text, int (*change)(int)) {
   for (char &c : text) c = static_cast<char>(change(static_cast<unsigned char>(c)));
   return text;
@@ -221,7 +209,7 @@ TEST_F(Paths, WinesFoldersThroughMacrosAndTheProtectedTest) {
           << f.macro;
       const bool expected = (f.protectedOn & (nt ? kNt : k9x)) != 0;
       const std::string sub = f.folder + "\\Quenrid Sub";
-      const std::vector<std::string> made = CreateMissing(sub);
+      const std::vector<std::string> made = CreateFolders(sub + "\\");
       for (const std::string &written :
            {f.folder, Cased(f.folder, toupper), Cased(f.folder, tolower), f.folder + "\\"}) {
         EXPECT_EQ(Protected(written), expected) << written << (nt ? " NT" : " 9x");
@@ -305,7 +293,7 @@ TEST_F(Paths, ExpansionsAndProtectedFoldersOnEachFamily) {
   for (const std::string &folder :
        std::vector<std::string>{"sub", "left over" + kQuickLaunch, "Desk", "Profile\\user",
                                 "DS\\All Users", "Apps\\Shared", "Program Files\\Common Files"}) {
-    CreateMissing(Root + "\\" + folder);
+    CreateFolders(Root + "\\" + folder + "\\");
   }
   for (const auto &c : cases) {
     for (const bool nt : {true, false}) {

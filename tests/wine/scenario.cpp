@@ -112,14 +112,6 @@ bool WaitUntil(const std::function<bool()> &done, DWORD ms = kSettleMs) {
   return true;
 }
 
-// Creates the folders on the way to `path`, and `path` itself when it ends
-// in a backslash.
-void CreateFolders(const std::string &path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  }
-}
-
 // The host's path of a Windows path (ASCII), as wine maps it.
 std::string UnixPath(std::string path) {
   using ToUnix = char *(CDECL *)(LPCWSTR);
