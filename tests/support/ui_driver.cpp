@@ -1,7 +1,5 @@
 #include "ui_driver.h"
 
-#include <gdiplus.h>
-
 #include <algorithm>
 
 namespace quenrid::ui {
@@ -106,36 +104,6 @@ bool PressButton(HWND dialog, int id) {
   return button && IsPushButton(button) && IsWindowEnabled(button) &&
          PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                       reinterpret_cast<LPARAM>(button));
-}
-
-// The screen under the window, once its thread has handled what it had
-// queued (a window found as it appears may not have painted yet); by GDI+.
-bool SaveScreenshot(HWND window, const std::string &pngPath) {
-  RECT r{};
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kQueryTimeoutMs, &ignored);
-  Sleep(200);
-  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  static const CLSID kPng = {
-      0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
-  ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartupInput input;
-  bool saved = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-  if (saved) {
-    const std::wstring path(pngPath.begin(), pngPath.end());
-    saved = Gdiplus::Bitmap(bitmap, nullptr).Save(path.c_str(), &kPng, nullptr) == Gdiplus::Ok;
-    Gdiplus::GdiplusShutdown(token);
-  }
-  DeleteObject(bitmap);
-  return saved;
 }
 
 }  // namespace quenrid::ui

@@ -35,6 +35,4 @@ bool PressButton(HWND dialog, int id);  // a click; false without such a push bu
 bool PostCommand(HWND dialog, int id);  // as Esc sends IDCANCEL
 bool PressCloseBox(HWND dialog);
 
-bool SaveScreenshot(HWND window, const std::string &pngPath);
-
 }  // namespace quenrid::ui

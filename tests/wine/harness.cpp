@@ -112,13 +112,6 @@ TestFolder::~TestFolder() {
   if (!RemoveTree(path_)) ADD_FAILURE() << "test folder " << path_ << " could not be removed";
 }
 
-void SaveScreenshotArtifact(HWND window, const std::string &name) {
-  const std::string folder = HostPathToWindows(QUENRID_SCREENSHOT_DIR);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  const std::string path = folder + "\\" + CurrentTestName() + "-" + name + ".png";
-  if (!ui::SaveScreenshot(window, path)) ADD_FAILURE() << "cannot save the screenshot " << path;
-}
-
 // Read from a pipe while the tool runs, and only until it has ended: wine
 // hands the tool's standard handles on to the desktop that its start may
 // start, which keeps them, and with them the pipe's writing end, open.

@@ -53,10 +53,6 @@ class TestFolder {
   std::string path_;
 };
 
-// Saves the window's image as "<test>-<name>.png" in the screenshots folder of
-// the build tree, for a person to compare with the dialog templates.
-void SaveScreenshotArtifact(HWND window, const std::string &name);
-
 // What the tool of this build prints (stdout and stderr) when run as a child
 // process with `arguments`, and its exit code into `exitCode` when given;
 // throws std::runtime_error when it cannot be started or does not end.

@@ -1,13 +1,7 @@
 // The removal phases through the real packed stub, as rows of the scenario
-// runner, one test per phase; and what a row cannot hold: `quenrid capture`
-// around a whole installation, packed on the target by `quenrid pack`, which
-// expands the folders' macros there for the uninstaller to remove.
+// runner, one test per phase; and the uninstaller that `quenrid capture`
+// makes of an installation.
 #include <windows.h>
-#include <shlobj.h>
-
-#include <tuple>
-
-#include <nlohmann/json.hpp>
 
 #include "resources/resource.h"
 #include "scenario.h"
@@ -273,80 +267,28 @@ TEST(RemovalPhases, Registry) {
   });
 }
 
+// What an installation adds, found by `quenrid capture` (a COM server and its
+// class key, a shared file, a font and its registration, shortcuts, keys and a
+// value in a key that was there) and packed where the product lies: its
+// uninstaller takes all of it, and deletes itself with the install folder.
+TEST(RemovalPhases, Captured) {
+  const std::string clsid = "-HKLM\\Software\\Classes\\CLSID\\{Quenrid <id>}";
+  RunAll({{"all that an installation added", NT, {}, {}, {}, {},
+           {"-<App>\\app.exe", "-<App>\\data\\readme.txt", "-<App>\\data\\empty\\",
+            "-c:<App>\\bin\\server.dll", clsid,
+            clsid + "\\InprocServer32\\\\=<App>\\bin\\server.dll",
+            "-s1>:<CommonFiles>\\Quenrid <id>\\shared.dll", "-<CommonFiles>\\Quenrid <id>\\",
+            "-<AppData>\\Quenrid <id>\\settings.ini", "-<AppData>\\Quenrid <id>\\",
+            "-<Programs>\\Quenrid <id>\\Product.lnk", "-<Programs>\\Quenrid <id>\\",
+            "-<Desktop>\\Quenrid <id>.lnk", "-f:<WinFonts>\\qr<id>.ttf",
+            "-n:HKLM\\<Fonts>\\\\Quenrid <id> qr<id> (TrueType)=qr<id>.ttf",
+            "-HKLM\\Software\\Quenrid <id>\\Settings\\\\Home=<App>",
+            "-HKCU\\Software\\Quenrid <id>\\\\Last=1",
+            "-HKLM\\<CV>\\Uninstall\\Quenrid <id>\\\\DisplayName=Quenrid",
+            "-HKCU\\Environment\\\\QUENRID_<id>_HOME=<App>", "-n:<App>\\"},
+           {}, nullptr, "/Q", CAPTURED, {}, nullptr, "Program Files Q\\Product"}});
+}
 // clang-format on
-
-// The difference between two captures, entry by entry ("+" only in `after`,
-// "-" only in `before`); empty when the machine is as it was.
-std::vector<std::string> CaptureDifference(const nlohmann::json &before,
-                                           const nlohmann::json &after) {
-  std::vector<std::string> lines;
-  const auto compare = [&](const nlohmann::json &a, const nlohmann::json &b, const std::string &in) {
-    for (const auto &[sign, from, to] : {std::tuple{'-', &a, &b}, std::tuple{'+', &b, &a}}) {
-      for (const auto &[key, value] : from->items()) {
-        if (!to->contains(key) || (*to)[key] != value) lines.push_back(sign + in + key);
-      }
-    }
-  };
-  for (const char *list : {"files", "folders"}) {
-    nlohmann::json a = nlohmann::json::object(), b = nlohmann::json::object();
-    for (const auto &path : before[list]) a[path.get<std::string>()] = true;
-    for (const auto &path : after[list]) b[path.get<std::string>()] = true;
-    compare(a, b, "");
-  }
-  compare(before["keys"], after["keys"], "");
-  return lines;
-}
-
-// capture before and after an installation of our own test installer (files,
-// an empty folder, a shared file, a font, a COM server, shortcuts, keys and a
-// new value of a key that was there) writes a manifest whose uninstaller,
-// packed by quenrid.exe where the product lies, leaves the machine as the
-// first capture found it.
-TEST(Capture, ItsUninstallerLeavesTheMachineAsItWas) {
-  TestFolder folder;
-  char programFiles[MAX_PATH];
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles), S_OK);
-  // Named for this run: what a failed run left behind is not this run's.
-  const std::string product = "Quenrid Capture " + std::to_string(GetCurrentProcessId());
-  const std::string dir = std::string(programFiles) + "\\" + product;
-  const auto quenrid = [&](const std::string &arguments) {
-    DWORD code = 1;
-    const std::string output = RunQuenrid(arguments, &code);
-    EXPECT_EQ(code, 0u) << arguments << ": " << output;
-    return output;
-  };
-  quenrid("capture --save \"" + (folder / "before.json") + "\"");
-  {
-    Process install(HostPathToWindows(QUENRID_TEST_INSTALLER),
-                    "\"" + dir + "\" \"" + HostPathToWindows(QUENRID_RECORDING_SERVER) + "\" \"" +
-                        product + "\"");
-    ASSERT_TRUE(ExitsWith(install, 0));
-  }
-  quenrid("capture --since \"" + (folder / "before.json") + "\" --install-dir \"" +
-                       dir + "\" -o \"" + (folder / "product.json") + "\"");
-  // What the comparison below must not find any more, it finds now.
-  quenrid("capture --save \"" + (folder / "during.json") + "\"");
-  const auto capture = [&](const char *name) {
-    return nlohmann::json::parse(ReadBinaryFile(folder / name));
-  };
-  EXPECT_GE(CaptureDifference(capture("before.json"), capture("during.json")).size(), 20u);
-  const std::string exe = dir + "\\uninst.exe";
-  quenrid("pack --stub \"" + StubPath() + "\" --manifest \"" + (folder / "product.json") +
-          "\" -o \"" + exe + "\"");
-  {
-    Process run(exe, "/Q");
-    EXPECT_TRUE(ExitsWith(run, 0, true));
-  }
-  // The uninstaller deletes itself, and the install folder with it.
-  for (int i = 0; i < 200 && GetFileAttributesA(dir.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
-    Sleep(100);
-  }
-  quenrid("capture --save \"" + (folder / "after.json") + "\"");
-  const std::vector<std::string> left =
-      CaptureDifference(capture("before.json"), capture("after.json"));
-  EXPECT_TRUE(left.empty()) << ReadBinaryFile(folder / "product.json") << "\nchanged: "
-                            << nlohmann::json(left).dump(1);
-}
 
 }  // namespace
 }  // namespace quenrid::test

@@ -253,6 +253,11 @@ struct MovedShellFolders {
   std::vector<Value> saved;
 };
 
+std::string WindowsFolder() {
+  char windows[MAX_PATH];
+  return std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH));
+}
+
 bool IsKey(const std::string &path) { return path.rfind("HK", 0) == 0; }
 
 LONG CreateKey(HKEY root, const std::string &path) {
@@ -692,7 +697,6 @@ struct Runner {
                            : row.block ? WithArgument(messages_[question.message], exe_)
                                        : messages_[question.message]);
       EXPECT_EQ(info.buttons, row.block ? std::vector<int>{IDOK} : kButtons.at(question.message));
-      if (question.answer == IDCANCEL || row.block) SaveScreenshotArtifact(dialog, "message");
     }
     if (question.release) locks_.clear();
     const int id = question.answer;  // Esc gives the read-only question its IDCANCEL
@@ -709,7 +713,6 @@ struct Runner {
     HWND progress = ui::WaitForDialog(run.id(), kDialogTimeoutMs,
                                       [](HWND w) { return ui::HasControl(w, IDC_PROGRESS_BAR); });
     ASSERT_NE(progress, nullptr);
-    SaveScreenshotArtifact(progress, "progress");
     EXPECT_EQ(ui::WindowText(progress), messages_[0]);
     EXPECT_EQ(ui::ControlText(progress, IDC_MESSAGE_TEXT), messages_[11]);
     PostMessageA(progress, WM_KEYDOWN, VK_RETURN, 0);
@@ -732,7 +735,7 @@ struct Runner {
                      "<T>", "Quenrid-" + id_, "<id>", id_, "<CV>", kCV,
                      "<Public>", folder + "\\public", "<Viewer>", folder + "\\my viewer\\viewer.exe",
                      "<Fonts>", kFontKeys[nt], "<OtherFonts>", kFontKeys[!nt],
-                     "<Q>", alias_ + "\\" + id_, "<Z>", onZ};
+                     "<Q>", alias_ + "\\" + id_, "<Z>", onZ, "<WinFonts>", WindowsFolder() + "\\Fonts"};
     // clang-format on
     for (const MovedFolder &moved : kMovedFolders) {
       placeholders_.insert(placeholders_.end(), {moved.placeholder, folder + "\\" + moved.folder});
@@ -781,8 +784,7 @@ struct Runner {
       d.watch = FindFirstChangeNotificationA((folder + "\\aside").c_str(), FALSE,
                                              FILE_NOTIFY_CHANGE_FILE_NAME);
     }
-    char windows[MAX_PATH];
-    d.commandCom = std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\command.com";
+    d.commandCom = WindowsFolder() + "\\command.com";
     if (row.options & COMMAND_COM) {
       CopyFileA(HostPathToWindows(QUENRID_RECORDER_PATH).c_str(), d.commandCom.c_str(), FALSE);
     }
@@ -901,6 +903,15 @@ struct Runner {
       if (question.answer == EMPTY) messages_[question.message] = "";
     }
     const std::set<std::string> watchedBefore = Watched();
+    std::optional<MovedShellFolders> moved;
+    moved.emplace(folder);
+    const auto quenrid = [](const std::string &arguments) {
+      DWORD code = 1;
+      const std::string said = RunQuenrid(arguments, &code);
+      EXPECT_EQ(code, 0u) << arguments << ": " << said;
+    };
+    const std::string captured = folder + "\\captured";
+    if (row.options & CAPTURED) quenrid("capture --save \"" + captured + ".json\"");
     CreateFolders(exe_);
     CreateFolders(Expand("<Temp>\\"));
     std::vector<Item> items;
@@ -934,14 +945,20 @@ struct Runner {
     DWORD uninstaller = 0;
     FILETIME started{};
     {
-      MovedShellFolders moved(folder);
       WindowsVersionFor version(exeName, system.version);
-      std::string packed = PackBlock(ReadBinaryFile(StubPath()), Block(row));
-      if (row.options & ZERO_OFFSET) {
-        const std::string marker = {DATA_OFFSET_MARKER_BYTES};
-        std::memset(&packed[packed.find(marker) + marker.size()], 0, 4);
+      if (row.options & CAPTURED) {
+        quenrid("capture --since \"" + captured + ".json\" --install-dir \"" + Expand("<App>") +
+                "\" -o \"" + captured + "-manifest.json\"");
+        quenrid("pack --stub \"" + StubPath() + "\" --manifest \"" + captured +
+                "-manifest.json\" -o \"" + exe_ + "\"");
+      } else {
+        std::string packed = PackBlock(ReadBinaryFile(StubPath()), Block(row));
+        if (row.options & ZERO_OFFSET) {
+          const std::string marker = {DATA_OFFSET_MARKER_BYTES};
+          std::memset(&packed[packed.find(marker) + marker.size()], 0, 4);
+        }
+        WriteBinaryFile(exe_, packed);
       }
-      WriteBinaryFile(exe_, packed);
       if (row.options & SIGNED) SignOnHost(exe_);
       if (row.options & READ_ONLY_EXE) SetFileAttributesA(exe_.c_str(), FILE_ATTRIBUTE_READONLY);
       if (row.options & HELD) {
@@ -977,6 +994,7 @@ struct Runner {
       const DWORD exit = row.block ? 0xFFFFFFFF : 0;
       EXPECT_TRUE(ExitsWith(run, exit, !messages_[2].empty()));
     }
+    moved.reset();
     SetEnvironmentVariableA("PATH", oldPath);
     locks_.clear();
     readOnlyCounts_.reset();

@@ -37,6 +37,8 @@ enum Options {
   COMMAND_COM = 512,           // the recorder as the Windows folder's command.com
   NO_BATCH = 1024,             // where command.com is, no batch can be written either
   LOOP = 2048,                 // the loop of cmd.exe that deletes the uninstaller is watched
+  CAPTURED = 4096,             // the block is what `quenrid capture` finds the items to add,
+                               // packed by quenrid.exe, which expands its macros here
 };
 // A box or question the run must show next, and how it is answered: a button,
 // IDCANCEL as Esc gives it to the read-only question, ENTER or the CLOSE_BOX;
@@ -68,6 +70,7 @@ struct Question {
 //   <CV>       Software\Microsoft\Windows\CurrentVersion
 //   <Fonts> <OtherFonts>  below HKLM, the running family's font key, the other's
 //   <Viewer>   the recorder that stands in for the document viewer
+//   <WinFonts> the Windows folder's Fonts
 //   <xN>       N letters x
 // An item is "-" (must be gone after the run) or "+" (must still be there),
 // then a path, with these before it and a colon:
