@@ -69,29 +69,16 @@ const struct MovedFolder {
      "Program Files Q\\Common Files"},
 };
 
-// A file held open by another process, without sharing or shared with
-// readers only, until the object goes; throws when the locker cannot get it.
+// A file held open, without sharing or shared with readers only, until the
+// object goes: by this process, which to the run is another one.
 struct FileLock {
-  FileLock(const std::string &path, bool shareRead) {
-    static int serial = 0;
-    const std::string name =
-        "quenrid-lock-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-    held_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-held").c_str());
-    release_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-release").c_str());
-    locker_ = std::make_unique<Process>(HostPathToWindows(QUENRID_LOCKER_PATH),
-                                        "\"" + path + "\" " + name + (shareRead ? " read" : ""));
-    if (WaitForSingleObject(held_, kDialogTimeoutMs) == WAIT_OBJECT_0) return;
-    SetEvent(release_);  // the locker, should it still get there, lets go at once
-    throw std::runtime_error("the locker did not get hold of " + path);
+  FileLock(const std::string &path, bool shareRead)
+      : file(CreateFileA(path.c_str(), GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr)) {
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot hold " + path);
   }
-  ~FileLock() {
-    SetEvent(release_);
-    locker_->WaitForExit(kExitTimeoutMs);
-    CloseHandle(held_);
-    CloseHandle(release_);
-  }
-  HANDLE held_, release_;
-  std::unique_ptr<Process> locker_;
+  ~FileLock() { CloseHandle(file); }
+  HANDLE file;
 };
 
 bool Exists(const std::string &path) {
