@@ -55,7 +55,7 @@ TEST_F(ReaderTest, EachBlockGivesItsListsCodeAndMessage) {
                                U16(kSet) + U16(0) + U32(12) + S(12, 0) + End();
   EXPECT_EQ(EncodeBlock(Manifest{{"A"}, {}, {}, {}, {}, {}}), smallest);
   std::vector<Row> rows = {
-      {smallest, OK, "m:A "},
+      {smallest + "a signature", OK, "m:A "},  // what follows the end is never read
       {EncodeBlock(m), OK,
        "m:Caption m: m:#65535 f:.\\bin|tool.dll|5 f:C:\\F||255 f:#300|#218|0 s:255|C:\\Menu|"
        "C:\\Alt|Run.lnk s:0|#259|#259|#259 r:2147483650|Software\\P r:305419896|#519 "

@@ -70,7 +70,6 @@ const Row kFlows[] = {
     Flow("HiddenStationAsksNothing", NT, "+l", "-r", {}, "", HIDDEN),
     Flow("HiddenStationOnWindowsXp", XP, "-r", "-", {}, "", HIDDEN),
     Flow("HiddenStationRefusalShowsNothing", NT, "+", "+", {}, "", HIDDEN, Truncated),
-    Flow("SignedUninstaller", NT, "-", "-", {kConfirm, kClosing}, "", SIGNED),
     // Refusals, silent ones included, touch nothing.
     Flow("ZeroOffsetFieldIsNoBlock", NT, "+", "+", {}, "", ZERO_OFFSET, Messages),
     Flow("Truncated", NT, "+", "+", {{8, IDOK}}, "", 0, Truncated),

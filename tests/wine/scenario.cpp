@@ -414,21 +414,6 @@ bool DesktopShellAnswers() {
   return answers;
 }
 
-// Signs `exe` in place as an author would, with osslsigncode and a
-// certificate made for the purpose, on the host.
-void SignOnHost(const std::string &exe) {
-  const std::string folder = exe.substr(0, exe.rfind('\\')), name = exe.substr(folder.size() + 1);
-  const std::string unix = UnixPath(folder), signedPath = folder + "\\signed.exe";
-  WriteBinaryFile(folder + "\\sign.sh",
-                  "cd '" + unix + "' && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Quenrid "
-                  "-days 2 -keyout key.pem -out cert.pem 2>/dev/null && osslsigncode sign "
-                  "-certs cert.pem -key key.pem -in '" + name + "' -out signing.exe >/dev/null && "
-                  "mv signing.exe signed.exe\n");
-  OnHost("/bin/sh", "\"" + unix + "/sign.sh\"", [&] { return Exists(signedPath); });
-  ASSERT_NE(ReadBinaryFile(signedPath), ReadBinaryFile(exe));
-  ASSERT_TRUE(MoveFileExA(signedPath.c_str(), exe.c_str(), MOVEFILE_REPLACE_EXISTING));
-}
-
 // An item of a row, its shared counts (empty for none) taken out of its kinds.
 struct Item {
   char fate;  // '-' or '+'
@@ -673,6 +658,9 @@ struct Runner {
     const ui::DialogInfo info = ui::Describe(dialog);
     if (readOnly) {
       EXPECT_EQ(ui::ControlText(dialog, IDC_MESSAGE_TEXT), WithArgument(messages_[9], path));
+      EXPECT_EQ(ui::WindowText(dialog), messages_[0]);
+      const int buttons[] = {IDYES, IDC_YES_TO_ALL, IDNO, IDC_NO_TO_ALL};
+      for (int i = 0; i < 4; ++i) EXPECT_EQ(ui::ControlText(dialog, buttons[i]), messages_[3 + i]);
       if (!std::strpbrk(row.switches, "QSX")) ExpectProgressStands(run);  // not quiet
     } else if (question.message == 10) {
       EXPECT_EQ(info.text, WithArgument(messages_[10], path));
@@ -946,7 +934,6 @@ struct Runner {
         }
         WriteBinaryFile(exe_, packed);
       }
-      if (row.options & SIGNED) SignOnHost(exe_);
       if (row.options & READ_ONLY_EXE) SetFileAttributesA(exe_.c_str(), FILE_ATTRIBUTE_READONLY);
       if (row.options & HELD) {
         deletion.hold = CreateFileA(exe_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

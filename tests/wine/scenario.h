@@ -28,7 +28,6 @@ enum Options {
   LIST_UNCLOSED = 1,           // the directory list lacks its closing empty string
   LIST_LAST_UNTERMINATED = 2,  // and its last string its terminator
   ZERO_OFFSET = 4,             // the stub's offset field zeroed after packing
-  SIGNED = 8,                  // signed after packing, as an author signs it
   HIDDEN = 16,                 // run in a window station nobody sees
   HELD = 32,                   // the executable held open a while after the run
   READ_ONLY_EXE = 64,          // the executable read-only: it cannot delete itself
