@@ -8,23 +8,17 @@
 
 namespace quenrid::test {
 
-template <class T> class Restored {
- public:
-  explicit Restored(T &variable) : variable_(variable), value_(variable) {}
-  ~Restored() { variable_ = value_; }
-  Restored(const Restored &) = delete;
-  Restored &operator=(const Restored &) = delete;
-
- private:
-  T &variable_;
-  const T value_;
-};
-
 struct ProcessState {
-  Restored<bool> isNtPlatform{IsNtPlatform}, isNtVersion6{IsNtVersion6}, quietMode{QuietMode},
-      switchS{SwitchS}, switchX{SwitchX};
-  Restored<char *> installFolder{InstallFolder}, workPath{WorkPath}, modulePath{ModulePath};
-  Restored<uint32_t> progressTotal{ProgressTotal}, progressPosition{ProgressPosition};
+  const bool nt = IsNtPlatform, nt6 = IsNtVersion6, quiet = QuietMode, s = SwitchS, x = SwitchX;
+  char *const install = InstallFolder, *const work = WorkPath, *const module = ModulePath;
+  const uint32_t total = ProgressTotal, position = ProgressPosition;
+  ProcessState() = default;
+  ProcessState(const ProcessState &) = delete;
+  ~ProcessState() {
+    IsNtPlatform = nt, IsNtVersion6 = nt6, QuietMode = quiet, SwitchS = s, SwitchX = x;
+    InstallFolder = install, WorkPath = work, ModulePath = module;
+    ProgressTotal = total, ProgressPosition = position;
+  }
 };
 
 }  // namespace quenrid::test

@@ -59,10 +59,9 @@ struct Question {
 //   <K>        a registry key of the row's own, below Software
 //   <T>        a first-level key name of the row's own
 //   <id>       a name unique to the row and run
-//   <Docs> <Desktop> <Programs> <StartUp>...  the shell folders, moved by each
-//              run into $\user and $\public, out of a faulty phase's reach of
-//              the prefix's own (the host's home); <Public> holds the public ones
-//   <PublicDesktop> <ProgramFiles> <CommonFiles> <PublicAppData>  likewise
+//   <Docs> <Desktop> <StartUp> <ProgramFiles> <PublicDesktop>...  the shell and
+//              program folders, moved by each run into $ (the public ones into
+//              <Public>), out of a faulty phase's reach of the prefix's own
 //   <Q> <Z>    the row's own folder on another drive letter that names it, and
 //              on Z:, wine's letter for the host's root
 //   ~{path}    the short form the machine gives `path`, once it exists
@@ -74,28 +73,24 @@ struct Question {
 // An item is "-" (must be gone after the run) or "+" (must still be there),
 // then a path, with these before it and a colon:
 //   r   a read-only file, still read-only if it stays
-//   l   a file held open by another process
-//   h   a file held open by another process that lets others read it
+//   l h a file held open by another process; with h, that lets others read it
 //   q   a shared file whose counts' key the run may only read
-//   k   a registry subkey that is a link: to the key of the item before it
-//       when that is a t, else nowhere, so that it can be neither opened nor
-//       deleted
+//   k   a registry subkey that is a link: to the key of the item before it when
+//       that is a t, else nowhere, so that it can be neither opened nor deleted
 //   t   a registry key below HKLM, or a value's key, that the next k links to
 //   o   a value that the prefix may hold already: kept as it is, or set to
 //       what follows "=", and put back after the row (or deleted, if new)
 //   sB>A  a shared file with count B before and A after (none if empty)
-//   c x e  a copy of the COM server that records its calls, crashes, or lacks
-//       the export: each c and x is unregistered once, by regsvr32 on NT 6,
-//       else by the stub itself
+//   c x e  a copy of the COM server that records its calls, crashes, or lacks the
+//       export: each c and x is unregistered once, by regsvr32 on NT 6, else by the stub
 //   f   a TrueType file whose Macintosh full name is "Quenrid <id> <stem>"
 //   n   something the plan does not speak of
 //   d   a copy of the server that imports qrdep.dll by its bare name, with
 //       qrdep.dll (a recording server too) beside it; unregistered like c
 //   p   a copy of qrdep.dll planted where a search for a program or library
 //       by its bare name would find it: never loaded or run
-//   j   a link, the path before "=" pointing at the one after it (a folder
-//       when that ends in a backslash), made as wine makes one: a symbolic
-//       link of the host
+//   j   a link from the path before "=" to the one after it (a folder when that
+//       ends in a backslash), made as wine makes one: a symbolic link of the host
 //   w   the recorder, standing in for a program: after "=" the one command
 //       line it must be started with, as "directory|line" when the directory
 //       counts too; without, it must never start. The plan starts it likewise
