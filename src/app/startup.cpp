@@ -28,13 +28,9 @@ void RestrictDllSearch() {
   if (setDirectory) setDirectory("");
 }
 
-// The theme library exists only from XP on, so it is looked up, not linked,
-// and by its full path in the system folder. (LoadLibraryExA without flags
-// is LoadLibraryA, which the stub then need not import as well.)
+// The theme library exists only from XP on, so it is looked up, not linked.
 static void LoadThemeLibrary() {
-  char path[PATH_BUFFER_SIZE];
-  if (!FileInFolder(path, GetSystemDirectoryA, "uxtheme.dll")) return;
-  ThemeLibrary = LoadLibraryExA(path, nullptr, 0);
+  ThemeLibrary = LoadSystemLibrary("uxtheme.dll");
   if (ThemeLibrary) {
     SetThemeProperties = reinterpret_cast<SetThemeAppPropertiesFn>(
         reinterpret_cast<void *>(GetProcAddress(ThemeLibrary, "SetThemeAppProperties")));

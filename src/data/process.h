@@ -26,3 +26,8 @@ void *SystemFunction(const char *module, const char *name);
 // by a bare name that a search could answer from elsewhere. False when it
 // does not fit.
 bool FileInFolder(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *name);
+
+// Loads the system library `name` by its full path in the system folder
+// (its own imports then come from the search restricted at start); null when
+// it cannot be.
+HMODULE LoadSystemLibrary(const char *name);

@@ -34,3 +34,10 @@ bool FileInFolder(char *path, UINT(WINAPI *getFolder)(LPSTR, UINT), const char *
   memcpy(path + length, name, size + 1);
   return true;
 }
+
+// LoadLibraryExA without flags is LoadLibraryA, which the stub then need not
+// import as well.
+HMODULE LoadSystemLibrary(const char *name) {
+  char path[PATH_BUFFER_SIZE];
+  return FileInFolder(path, GetSystemDirectoryA, name) ? LoadLibraryExA(path, nullptr, 0) : nullptr;
+}

@@ -249,10 +249,7 @@ static bool OpenThroughDesktop(DesktopCall *call, AllocStringFn alloc, const cha
 // before.
 static bool OpenOnDesktop(const char *file, const char *arguments, const char *folder) {
   if (!IsNtVersion6) return false;
-  char path[PATH_BUFFER_SIZE];
-  HMODULE automation =
-      FileInFolder(path, GetSystemDirectoryA, "oleaut32.dll") ? LoadLibraryExA(path, nullptr, 0)
-                                                               : nullptr;
+  HMODULE automation = LoadSystemLibrary("oleaut32.dll");
   if (!automation) return false;
   const AllocStringFn alloc = reinterpret_cast<AllocStringFn>(
       reinterpret_cast<void *>(GetProcAddress(automation, "SysAllocString")));
