@@ -878,8 +878,7 @@ struct Runner {
       if (question.answer == EMPTY) messages_[question.message] = "";
     }
     const std::set<std::string> watchedBefore = Watched();
-    std::optional<MovedShellFolders> moved;
-    moved.emplace(folder);
+    std::optional<MovedShellFolders> moved(std::in_place, folder);
     const auto quenrid = [](const std::string &arguments) {
       DWORD code = 1;
       const std::string said = RunQuenrid(arguments, &code);
