@@ -55,6 +55,9 @@ std::string HostPathToWindows(const std::string &unixPath) {
 }
 
 std::string StubPath() { return HostPathToWindows(QUENRID_STUB_PATH); }
+std::string TestProgram(const std::string &file) {
+  return HostPathToWindows(QUENRID_TEST_PROGRAMS "/" + file);
+}
 
 std::vector<std::string> InspectedStubPaths() {
   std::vector<std::string> paths{StubPath()};

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "data/state.h"
+#include "ui/ui.h"
+
 namespace quenrid::test {
 
 // Generous bounds: the first start of a program in a fresh wine session is
@@ -23,6 +26,8 @@ constexpr DWORD kDialogTimeoutMs = 30000;
 std::string HostPathToWindows(const std::string &unixPath);
 // The freshly built stub, as the build left it.
 std::string StubPath();
+// A test program of tests/support: "recorder.exe", "crashing_com_server.dll"...
+std::string TestProgram(const std::string &file);
 // The stub files that the checks which do not run them read: this build's
 // stub and, in an x86-64 tree, the shipped i686 one as well.
 std::vector<std::string> InspectedStubPaths();
@@ -83,5 +88,51 @@ class Process {
 // Asserts that the process ends with `expected` within the time-out, and
 // `silently`, showing no visible window meanwhile.
 ::testing::AssertionResult ExitsWith(Process &process, DWORD expected, bool silently = false);
+
+// The uninstaller's process-wide variables, saved when a test fixture starts
+// and put back when it ends, whatever the test did or however it failed, so
+// that no case sees a WorkPath that points into a finished case's stack.
+struct ProcessState {
+  const bool nt = IsNtPlatform, nt6 = IsNtVersion6, quiet = QuietMode, s = SwitchS, x = SwitchX;
+  char *const install = InstallFolder, *const work = WorkPath, *const module = ModulePath;
+  const uint32_t total = ProgressTotal, position = ProgressPosition;
+  ProcessState() = default;
+  ProcessState(const ProcessState &) = delete;
+  ~ProcessState() {
+    IsNtPlatform = nt, IsNtVersion6 = nt6, QuietMode = quiet, SwitchS = s, SwitchX = x;
+    InstallFolder = install, WorkPath = work, ModulePath = module;
+    ProgressTotal = total, ProgressPosition = position;
+  }
+};
+
+// The message table the tests pack: every number distinct and recognisable,
+// "%s" where the uninstaller fills in a path.
+inline std::vector<std::string> TestMessages() {
+  return {
+      "Quenrid Test Uninstall",                // 0: caption
+      "Remove %s and all of its components?",  // 1: confirmation, reader code 1
+      "Quenrid Test was removed.",             // 2: closing message
+      "&Yes",
+      "Yes to &all",
+      "&No",
+      "No to a&ll",                                     // 3-6: the read-only question's buttons
+      "Not enough memory to read %s.",                  // 7
+      "The uninstall data in %s is damaged.",           // 8
+      "%s is read-only. Remove it anyway?",             // 9
+      "No other program uses %s any more. Remove it?",  // 10
+      "Removing files...",
+      "Removing shortcuts...",  // 11-12
+      "Removing folders...",
+      "Removing registry entries...",                     // 13-14
+      "Some files are still in use. Close the program.",  // 15
+  };
+}
+
+// `text` with its "%s" replaced by `argument`, as the uninstaller formats it.
+inline std::string WithArgument(std::string text, const std::string &argument) {
+  std::string::size_type at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, argument);
+  return text;
+}
 
 }  // namespace quenrid::test

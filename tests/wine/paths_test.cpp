@@ -18,7 +18,6 @@
 #include "paths/path_macros.h"
 #include "paths/protected_folders.h"
 #include "paths/shell_folders.h"
-#include "process_state.h"
 
 namespace quenrid::test {
 namespace {

@@ -11,7 +11,6 @@
 #include "../host/truetype_file.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
-#include "process_state.h"
 #include "removal/com_server.h"
 #include "removal/fonts.h"
 #include "removal/registry.h"
@@ -97,9 +96,9 @@ TEST(ComServer, CalledHereItLeavesTheCallerAsItWas) {
   constexpr UINT kCallersErrorMode = SEM_NOGPFAULTERRORBOX;  // one the code never sets
   const struct {
     const char *name, *built, *raise;
-  } servers[] = {{"returns", QUENRID_RECORDING_SERVER, nullptr},
-                 {"crashes", QUENRID_CRASHING_SERVER, nullptr},
-                 {"raises", QUENRID_CRASHING_SERVER, "1"}};
+  } servers[] = {{"returns", "recording_com_server.dll", nullptr},
+                 {"crashes", "crashing_com_server.dll", nullptr},
+                 {"raises", "crashing_com_server.dll", "1"}};
   ProcessState state;
   TestFolder folder;
   char directory[MAX_PATH] = "", after[MAX_PATH] = "";
@@ -111,7 +110,7 @@ TEST(ComServer, CalledHereItLeavesTheCallerAsItWas) {
   for (const auto &server : servers) {
     SCOPED_TRACE(server.name);
     const std::string path = folder / (std::string(server.name) + ".dll");
-    EXPECT_TRUE(CopyFileA(HostPathToWindows(server.built).c_str(), path.c_str(), FALSE));
+    EXPECT_TRUE(CopyFileA(TestProgram(server.built).c_str(), path.c_str(), FALSE));
     SetEnvironmentVariableA("QUENRID_COM_RAISE", server.raise);
     void *chainHead, *head;
     __asm__ __volatile__("mov " CHAIN_HEAD ", %0" : "=r"(chainHead));

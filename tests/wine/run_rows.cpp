@@ -7,7 +7,6 @@
 
 #include "resources/resource.h"
 #include "scenario.h"
-#include "test_messages.h"
 
 namespace quenrid::test {
 namespace {

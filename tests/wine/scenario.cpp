@@ -1,7 +1,7 @@
 #include "scenario.h"
 
 #include <windows.h>
-#include <aclapi.h>
+#include <sddl.h>
 #include <exdisp.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -21,7 +21,6 @@
 #include "../host/truetype_file.h"
 #include "data/data_offset.h"
 #include "resources/resource.h"
-#include "test_messages.h"
 #include "ui_driver.h"
 
 extern "C" LONG WINAPI NtDeleteKey(HANDLE key);
@@ -117,16 +116,8 @@ std::string UnixPath(std::string path) {
 // wine gives a host program no handle to wait on.
 void OnHost(const std::string &program, const std::string &arguments,
             const std::function<bool()> &done) {
-  std::string line = "\"" + HostPathToWindows(program) + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info))
-      << line;
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  EXPECT_TRUE(WaitUntil(done, 10000)) << line;
+  Process host(HostPathToWindows(program), arguments);
+  EXPECT_TRUE(WaitUntil(done, 10000)) << program << " " << arguments;
 }
 
 // Links are made and removed on the host: wine makes none itself, and
@@ -171,26 +162,20 @@ std::vector<HANDLE> ChildProcesses(DWORD parent, const char *name, const FILETIM
 struct CountsOnlyReadable {
   CountsOnlyReadable() {
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDlls, 0, READ_CONTROL | WRITE_DAC, &key_);
-    DWORD size = 0;
-    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-    saved_.resize(size);
-    EXPECT_EQ(RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size), 0);
-    EXPLICIT_ACCESSA read{KEY_READ, SET_ACCESS, NO_INHERITANCE, {}};
-    read.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    read.Trustee.ptstrName = const_cast<char *>("EVERYONE");
-    PACL acl = nullptr;
-    SetEntriesInAclA(1, &read, nullptr, &acl);
-    EXPECT_EQ(SetSecurityInfo(key_, SE_REGISTRY_KEY,
-                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, acl, nullptr), 0u);
-    LocalFree(acl);
+    DWORD size = sizeof saved_;
+    EXPECT_EQ(RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_, &size), 0);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;  // protected: nothing inherited either
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                         &readOnly, nullptr);
+    EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly), 0);
+    LocalFree(readOnly);
   }
   ~CountsOnlyReadable() {
-    EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data()), 0);
+    EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_), 0);
     RegCloseKey(key_);
   }
   HKEY key_ = nullptr;
-  std::vector<char> saved_;
+  alignas(void *) char saved_[4096];
 };
 
 // A registry value's type and data as stored; REG_NONE when there is none.
@@ -579,19 +564,19 @@ struct Runner {
       return MakeLink(UnixPath(path), item.target, path);
     }
     if (path.back() == '\\') return;
-    const char *copied = item.Is('c')   ? QUENRID_RECORDING_SERVER
-                         : item.Is('p') ? QUENRID_DEPENDENCY
-                         : item.Is('d') ? QUENRID_DEPENDENT_SERVER
-                         : item.Is('x') ? QUENRID_CRASHING_SERVER
-                         : item.Is('e') ? QUENRID_EXPORTLESS_SERVER
-                         : item.Is('w') ? QUENRID_RECORDER_PATH
+    const char *copied = item.Is('c')   ? "recording_com_server.dll"
+                         : item.Is('p') ? "qrdep.dll"
+                         : item.Is('d') ? "dependent_com_server.dll"
+                         : item.Is('x') ? "crashing_com_server.dll"
+                         : item.Is('e') ? "exportless_com_server.dll"
+                         : item.Is('w') ? "recorder.exe"
                                         : nullptr;
     if (item.Is('d')) {
       const std::string beside = path.substr(0, path.rfind('\\')) + "\\qrdep.dll";
-      ASSERT_TRUE(CopyFileA(HostPathToWindows(QUENRID_DEPENDENCY).c_str(), beside.c_str(), FALSE));
+      ASSERT_TRUE(CopyFileA(TestProgram("qrdep.dll").c_str(), beside.c_str(), FALSE));
     }
     if (copied) {
-      ASSERT_TRUE(CopyFileA(HostPathToWindows(copied).c_str(), path.c_str(), FALSE)) << path;
+      ASSERT_TRUE(CopyFileA(TestProgram(copied).c_str(), path.c_str(), FALSE)) << path;
     } else {
       const size_t stem = path.rfind('\\') + 1, dot = path.rfind('.');
       const std::string name = "Quenrid " + id_ + " " + path.substr(stem, dot - stem);
@@ -761,7 +746,7 @@ struct Runner {
     }
     d.commandCom = WindowsFolder() + "\\command.com";
     if (row.options & COMMAND_COM) {
-      CopyFileA(HostPathToWindows(QUENRID_RECORDER_PATH).c_str(), d.commandCom.c_str(), FALSE);
+      CopyFileA(TestProgram("recorder.exe").c_str(), d.commandCom.c_str(), FALSE);
     }
   }
 

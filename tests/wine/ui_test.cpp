@@ -10,9 +10,7 @@
 #include "app/main_flow.h"
 #include "data/uninstall_data.h"
 #include "harness.h"
-#include "process_state.h"
 #include "resources/resource.h"
-#include "test_messages.h"
 #include "ui/ui.h"
 #include "writer/uninstall_writer.h"
 
