@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -16,18 +15,6 @@ constexpr DWORD kPollMs = 20;
 
 std::runtime_error LastError(const std::string &what) {
   return std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
-}
-
-// The running test's full name, fit for a file name.
-std::string CurrentTestName() {
-  std::string name = "no-test";
-  if (const auto *info = ::testing::UnitTest::GetInstance()->current_test_info()) {
-    name = std::string(info->test_suite_name()) + "-" + info->name();
-  }
-  for (char &c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-  }
-  return name;
 }
 
 bool RemoveTreeOnce(const std::string &path) {
@@ -102,11 +89,11 @@ bool SamePath(const std::string &a, const std::string &b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-// Unique within the run and readable in a listing of C:\ should one be left.
+// Unique within the run; one left behind is named in the failure it causes.
 TestFolder::TestFolder() {
   static int serial = 0;
-  path_ = "C:\\quenrid-test-" + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) +
-          "-" + std::to_string(++serial);
+  path_ = "C:\\quenrid-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(++serial);
   RemoveTree(path_);
   if (!CreateDirectoryA(path_.c_str(), nullptr)) throw LastError("cannot create " + path_);
 }
@@ -197,31 +184,20 @@ Process::~Process() {
   CloseHandle(info_.hProcess);
 }
 
-std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs, bool *sawWindow) {
+::testing::AssertionResult Process::ExitsWith(DWORD expected, bool silently) {
+  bool sawWindow = false;
   for (const DWORD start = GetTickCount();;) {
-    if (sawWindow && ui::HasVisibleWindow(id())) *sawWindow = true;
-    const DWORD elapsed = GetTickCount() - start;
-    const DWORD slice = elapsed >= timeoutMs ? 0 : std::min(timeoutMs - elapsed, kPollMs);
-    if (WaitForSingleObject(info_.hProcess, slice) == WAIT_OBJECT_0) break;
-    if (slice == 0) {
-      TerminateProcess(info_.hProcess, 1);
-      WaitForSingleObject(info_.hProcess, kExitTimeoutMs);
-      return std::nullopt;
+    sawWindow = sawWindow || (silently && ui::HasVisibleWindow(id()));
+    if (WaitForSingleObject(info_.hProcess, kPollMs) != WAIT_TIMEOUT) break;
+    if (GetTickCount() - start > kExitTimeoutMs) {
+      return ::testing::AssertionFailure() << "still running after the time-out";
     }
   }
   DWORD code = 0;
   GetExitCodeProcess(info_.hProcess, &code);
-  return code;
-}
-
-::testing::AssertionResult ExitsWith(Process &process, DWORD expected, bool silently) {
-  bool sawWindow = false;
-  const std::optional<DWORD> code =
-      process.WaitForExit(kExitTimeoutMs, silently ? &sawWindow : nullptr);
-  if (!code) return ::testing::AssertionFailure() << "still running after the time-out";
-  if (*code != expected) {
+  if (code != expected) {
     return ::testing::AssertionFailure()
-           << "exit code " << static_cast<int>(*code) << " (0x" << std::hex << *code
+           << "exit code " << static_cast<int>(code) << " (0x" << std::hex << code
            << "), expected " << std::dec << static_cast<int>(expected);
   }
   if (sawWindow) return ::testing::AssertionFailure() << "showed a window before it ended";

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,7 +42,7 @@ std::vector<std::string> CreateFolders(const std::string &path);
 // Paths compared as Windows compares them, letters in any case.
 bool SamePath(const std::string &a, const std::string &b);
 
-// A folder of its own directly under C:\, named after the running test, that
+// A folder of its own directly under C:\, named by process and number, that
 // goes away with the object. A folder that cannot be removed fails the test.
 class TestFolder {
  public:
@@ -76,18 +75,13 @@ class Process {
   Process &operator=(const Process &) = delete;
 
   DWORD id() const { return info_.dwProcessId; }
-  // The exit code, or none when the process still ran after `timeoutMs`; it
-  // is then terminated. `sawWindow`, when given, is set when any visible
-  // window of the process appeared while waiting.
-  std::optional<DWORD> WaitForExit(DWORD timeoutMs, bool *sawWindow = nullptr);
+  // Whether the process ends with `expected` within the time-out and, when
+  // `silently`, without showing a visible window meanwhile.
+  ::testing::AssertionResult ExitsWith(DWORD expected, bool silently = false);
 
  private:
   PROCESS_INFORMATION info_{};
 };
-
-// Asserts that the process ends with `expected` within the time-out, and
-// `silently`, showing no visible window meanwhile.
-::testing::AssertionResult ExitsWith(Process &process, DWORD expected, bool silently = false);
 
 // The uninstaller's process-wide variables, saved when a test fixture starts
 // and put back when it ends, whatever the test did or however it failed, so

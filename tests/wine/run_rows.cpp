@@ -202,7 +202,7 @@ const Row kStarts[] = {
     Start("TooLongADocumentIsNotOpened", NT, "/Q", Document("<App>\\docs\\<x520>.qrnone"),
           Opens(kNoViewer, kPage + "\"<Viewer>\" \"%1\"")),
     Start("TooLongAFallBackIsNotRun", NT, "/Q", Document("<App>\\docs\\<x240>.qrnone"),
-          Opens(kNoViewer, kPage + "\"<Viewer>\" /<x100>")),
+          Opens(kNoViewer, kPage + "\"<Viewer>\" /<x250>")),
 };
 // clang-format on
 

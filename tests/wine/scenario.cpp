@@ -950,7 +950,7 @@ struct Runner {
       // Without a closing message the progress dialog is the last window
       // seen; a box would keep the run from ending.
       const DWORD exit = row.block ? 0xFFFFFFFF : 0;
-      EXPECT_TRUE(ExitsWith(run, exit, !messages_[2].empty()));
+      EXPECT_TRUE(run.ExitsWith(exit, !messages_[2].empty()));
     }
     moved.reset();
     SetEnvironmentVariableA("PATH", oldPath);
