@@ -20,28 +20,28 @@ const std::string kMarker = {DATA_OFFSET_MARKER_BYTES};
 // .data (the marker and `field`) and a .bss without raw data, 0x600 bytes.
 std::string Image(uint16_t magic, uint32_t field) {
   std::string image(0x600, '\0');
-  const auto put = [&](size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) image[at + i] = static_cast<char>(value >> (8 * i));
+  const auto put = [&](size_t at, const std::string &bytes) {
+    image.replace(at, bytes.size(), bytes);
   };
   const size_t coff = 0x44, optionalSize = magic == kPe32 ? 224 : 240;
   image.replace(0, 2, "MZ");
-  put(0x3C, coff - 4, 4);
+  put(0x3C, U32(coff - 4));
   image.replace(coff - 4, 2, "PE");
-  put(coff, magic == kPe32 ? 0x14C : 0x8664, 2);  // machine
-  put(coff + 2, 3, 2);                            // sections
-  put(coff + 16, optionalSize, 2);
-  put(coff + 20, magic, 2);
+  put(coff, U16(magic == kPe32 ? 0x14C : 0x8664));  // machine
+  put(coff + 2, U16(3));                            // sections
+  put(coff + 16, U16(optionalSize));
+  put(coff + 20, U16(magic));
   const struct {
     const char *name;
     uint32_t rawSize, rawAt;
   } sections[] = {{".text", 0x200, 0x200}, {".data", 0x200, 0x400}, {".bss", 0, 0x7FFF0000}};
   for (size_t i = 0, header = coff + 20 + optionalSize; i < 3; ++i, header += 40) {
     image.replace(header, std::string(sections[i].name).size(), sections[i].name);
-    put(header + 16, sections[i].rawSize, 4);
-    put(header + 20, sections[i].rawAt, 4);
+    put(header + 16, U32(sections[i].rawSize));
+    put(header + 20, U32(sections[i].rawAt));
   }
   image.replace(kFieldAt - kMarker.size(), kMarker.size(), kMarker);
-  put(kFieldAt, field, 4);
+  put(kFieldAt, U32(field));
   return image;
 }
 
@@ -101,13 +101,11 @@ TEST_F(CliTest, DumpPackRoundTripInACodePageAndOfAnOpenList) {
                           "files": [{"folder": ".", "fileName": "\u8aac\u660e.txt"}]})");
   ASSERT_EQ(Quenrid(Pack("uninst.exe", "m.json", "jp.exe") + " --code-page 932").exitCode, 0);
   EXPECT_NE(ReadFile("jp.exe").find("\x90\xE0\x96\xBE.txt"), std::string::npos);
-  // Its dump packed onto the stub and onto itself gives the same bytes.
+  // Its dump, which names the code page, packed onto it gives the same bytes.
   const Result jp = Quenrid("dump --code-page 932 jp.exe");
   WriteFile("dumped.json", jp.out);
-  for (const std::string stub : {"uninst.exe", "jp.exe"}) {
-    EXPECT_EQ(Quenrid(Pack(stub, "dumped.json", "again.exe")).exitCode, 0);
-    EXPECT_EQ(ReadFile("again.exe"), ReadFile("jp.exe")) << stub;
-  }
+  EXPECT_EQ(Quenrid(Pack("jp.exe", "dumped.json", "again.exe")).exitCode, 0);
+  EXPECT_EQ(ReadFile("again.exe"), ReadFile("jp.exe"));
   EXPECT_NE(jp.out.find("\"codePage\": 932"), std::string::npos) << jp.out;
   EXPECT_NE(jp.out.find("\u8aac\u660e.txt"), std::string::npos) << jp.out;
   const std::string note = "quenrid dump: jp.exe: note: strings were read as code page 1252";

@@ -92,8 +92,8 @@ bool SamePath(const std::string &a, const std::string &b) {
 // Unique within the run; one left behind is named in the failure it causes.
 TestFolder::TestFolder() {
   static int serial = 0;
-  path_ = "C:\\quenrid-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-          std::to_string(++serial);
+  path_ =
+      "C:\\quenrid-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
   RemoveTree(path_);
   if (!CreateDirectoryA(path_.c_str(), nullptr)) throw LastError("cannot create " + path_);
 }

@@ -282,8 +282,7 @@ TEST_P(StubResources, HoldWhatTheCodeLoadsAndAddresses) {
                              SizeofResource(module, found));
   FreeLibrary(module);
   const bool amd64 = sizeof(void *) == 8 && GetParam() == StubPath();
-  const std::string named =
-      std::string("processorArchitecture=\"") + (amd64 ? "amd64\"" : "X86\"");
+  const std::string named = std::string("processorArchitecture=\"") + (amd64 ? "amd64\"" : "X86\"");
   size_t count = 0;  // its own identity and the common controls it asks for
   for (size_t at = 0; (at = manifest.find(named, at)) != std::string::npos; ++at) ++count;
   EXPECT_EQ(count, 2u) << named;
