@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
